@@ -1,0 +1,127 @@
+// The registry accessor and the backend it runs on.
+//
+// Every operation of the program creates its own RegistryAccessor, opens the one key it needs,
+// reads or writes values by name and closes the key again. The accessor holds at most one open
+// key: opening another key closes the current one first.
+//
+// The reading rules live here, once, for every backend: a backend only stores raw values (type
+// and bytes, strings as UTF-16LE the way Windows keeps them) and the accessor decodes them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace orv {
+
+// Raised for a value that is absent or stored with another type than the reader expects, and
+// for a value that cannot be written.
+class RegistryError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum RegType : std::uint32_t {
+  kRegNone = 0,
+  kRegSz = 1,
+  kRegExpandSz = 2,
+  kRegBinary = 3,
+  kRegDword = 4,
+  kRegMultiSz = 7,
+  kRegQword = 11,
+};
+
+struct RawValue {
+  std::uint32_t type = kRegNone;
+  std::vector<std::uint8_t> data;
+};
+
+// The store underneath the accessor: the current user's hive. Paths handed to a backend are
+// already normalised: no leading or trailing backslash, no empty component, every component at
+// most 255 characters. Names compare without regard to letter case and are kept as written.
+class RegistryBackend {
+ public:
+  class Key {
+   public:
+    virtual ~Key() = default;  // closes the key
+  };
+
+  virtual ~RegistryBackend() = default;
+
+  // Opens an existing key, or creates it with its missing parents when `create` is set.
+  // nullptr when the key does not exist (and may not be created) or cannot be opened.
+  virtual std::unique_ptr<Key> Open(const std::string& path, bool create, bool writable) = 0;
+  // The value, std::nullopt when it does not exist; raises RegistryError when the key is gone.
+  virtual std::optional<RawValue> Query(Key& key, const std::string& name) = 0;
+  virtual bool Set(Key& key, const std::string& name, const RawValue& value) = 0;
+  // Subkeys in the order the registry enumerates them: sorted by name without regard to case.
+  virtual std::vector<std::string> SubkeyNames(Key& key) = 0;
+  // Value names; their order is the backend's (tests must not depend on it).
+  virtual std::vector<std::string> ValueNames(Key& key) = 0;
+  // Deletes a key that has no subkeys. False when it does not exist or still has subkeys.
+  virtual bool DeleteLeaf(const std::string& path) = 0;
+};
+
+// Splits an absolute key path ("\Software\Velmora\Orvalis\Jobs\Backup") into the form a
+// backend takes. std::nullopt for a path that names no key (empty, an empty component, a
+// component longer than 255 characters).
+std::optional<std::string> NormaliseKeyPath(const std::string& path);
+
+// UTF-8 <-> the UTF-16LE bytes of a registry string (with its terminating zero when written).
+std::vector<std::uint8_t> EncodeRegString(const std::string& utf8);
+// Decodes up to the first zero character; an odd trailing byte and a missing terminator are
+// tolerated, invalid UTF-16 becomes U+FFFD. Never reads outside `data`.
+std::string DecodeRegString(const std::vector<std::uint8_t>& data);
+
+class RegistryAccessor {
+ public:
+  explicit RegistryAccessor(RegistryBackend& backend) : backend_(backend) {}
+  ~RegistryAccessor() = default;
+  RegistryAccessor(const RegistryAccessor&) = delete;
+  RegistryAccessor& operator=(const RegistryAccessor&) = delete;
+
+  // Opens the key for reading and writing; with `canCreate` it is created with any missing
+  // parent keys. False (and no key open) when it cannot be opened.
+  bool OpenKey(const std::string& path, bool canCreate);
+  // Opens an existing key read-only. A failure leaves no key open, so that following reads fail.
+  bool OpenKeyReadOnly(const std::string& path);
+  void CloseKey();
+  bool HasOpenKey() const { return key_ != nullptr; }
+
+  bool KeyExists(const std::string& path);
+  // Deletes the key with all its subkeys, deepest first. False when the key did not exist or
+  // could not be deleted completely. Closes the accessor's open key first.
+  bool DeleteKey(const std::string& path);
+
+  bool ValueExists(const std::string& name);
+  std::vector<std::string> GetKeyNames();
+  // Empties `names` first.
+  void GetValueNames(std::vector<std::string>& names);
+
+  // Absent (or no key open): the empty text. Another type than REG_SZ/REG_EXPAND_SZ: RegistryError.
+  std::string ReadString(const std::string& name);
+  // Absent, no key open, another type than REG_DWORD or not exactly 4 bytes: RegistryError.
+  std::int32_t ReadInteger(const std::string& name);
+  bool ReadBool(const std::string& name);  // any non-zero value is true
+  // REG_BINARY of exactly 8 bytes holding a finite date within the years 100 to 9999.
+  double ReadDateTime(const std::string& name);
+
+  void WriteString(const std::string& name, const std::string& value);
+  void WriteInteger(const std::string& name, std::int32_t value);
+  void WriteBool(const std::string& name, bool value);
+  void WriteDateTime(const std::string& name, double value);
+
+ private:
+  RawValue ReadRequired(const std::string& name);
+  void Write(const std::string& name, const RawValue& value);
+  bool DeleteTree(const std::string& normalisedPath, int depth);
+
+  RegistryBackend& backend_;
+  std::unique_ptr<RegistryBackend::Key> key_;
+  bool writable_ = false;
+};
+
+}  // namespace orv

@@ -1,0 +1,62 @@
+// The main window: the task list over the task list model.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "sched/engine.h"
+#include "sched/task_list.h"
+#include "ui/messages.h"
+
+namespace orv {
+
+// Window class and control IDs, known to the end-to-end driver too.
+inline constexpr wchar_t kMainWindowClass[] = L"TFormMain";
+inline constexpr wchar_t kMainWindowTitle[] = L"Orvalis v1.1";
+
+enum MainControlId : int {
+  kIdListViewTasks = 1001,
+};
+
+// The task list's columns: heading and width.
+struct ColumnSpec {
+  const char* heading;
+  int width;
+};
+inline constexpr ColumnSpec kTaskColumns[] = {
+    {"Task-Bezeichnung", 180}, {"Nächster Start", 120}, {"Art", 100}};
+
+class TFormMain {
+ public:
+  static constexpr int kWidth = 570;
+  static constexpr int kHeight = 427;
+
+  TFormMain(RegistryBackend& registry, Clock& clock, Locale& locale);
+  ~TFormMain();
+
+  bool Create(HINSTANCE instance, int showCommand);
+  HWND Handle() const { return hwnd_; }
+
+  // Tells the list view that the model changed.
+  void RefreshList();
+
+ private:
+  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+  void FormCreate();
+  void CreateListViewTasks();
+  LRESULT ListViewTasksNotify(NMHDR* header);
+
+  MessageTable messages_;
+  Engine engine_;
+  TaskList tasks_;
+  HINSTANCE instance_ = nullptr;
+  HWND hwnd_ = nullptr;
+  HWND listViewTasks_ = nullptr;
+  HFONT font_ = nullptr;
+  std::wstring dispText_;  // backs the text handed out through LVN_GETDISPINFO
+};
+
+}  // namespace orv

@@ -1,0 +1,25 @@
+// Orvalis: a tray-resident task scheduler.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "sched/clock.h"
+#include "sched/locale.h"
+#include "store/registry_win32.h"
+#include "ui/UnitMain.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&icc);
+
+  orv::Win32Registry registry;
+  orv::TFormMain formMain(registry, orv::SystemClock(), orv::UserLocale());
+  if (!formMain.Create(instance, showCommand)) return 1;
+
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}

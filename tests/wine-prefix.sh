@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Makes (up) or removes (down) the throw-away Wine prefix of one test run. The wineserver is
+# kept running between tests so that each test process starts fast.
+set -u
+action="$1"; prefix="$2"
+. "$(dirname "$0")/wine-env.sh"
+export WINEPREFIX="$prefix"
+case "$action" in
+  up)
+    wineserver -k 2>/dev/null || true
+    rm -rf "$prefix"
+    mkdir -p "$(dirname "$prefix")"
+    "$ORV_WINE" wineboot -i >/dev/null 2>&1
+    wineserver -w
+    wineserver -p  # stays up, without a time-out, until "down"
+    test -f "$prefix/system.reg" || { echo "wine-prefix: $prefix was not created" >&2; exit 1; }
+    echo "wine-prefix: $prefix ready ($ORV_WINE)"
+    ;;
+  down)
+    wineserver -k 2>/dev/null || true
+    rm -rf "$prefix"
+    ;;
+  *) echo "usage: wine-prefix.sh up|down PREFIX" >&2; exit 2 ;;
+esac
