@@ -10,9 +10,11 @@ case "$action" in
     wineserver -k 2>/dev/null || true
     rm -rf "$prefix"
     mkdir -p "$(dirname "$prefix")"
-    "$ORV_WINE" wineboot -i >/dev/null 2>&1
-    wineserver -w
-    wineserver -p  # stays up, without a time-out, until "down"
+    # Everything Wine starts in the background gets no handle of ours: ctest waits for its
+    # output pipes to close.
+    "$ORV_WINE" wineboot -i </dev/null >/dev/null 2>&1
+    wineserver -w </dev/null >/dev/null 2>&1
+    wineserver -p </dev/null >/dev/null 2>&1  # stays up, without a time-out, until "down"
     test -f "$prefix/system.reg" || { echo "wine-prefix: $prefix was not created" >&2; exit 1; }
     echo "wine-prefix: $prefix ready ($ORV_WINE)"
     ;;

@@ -22,9 +22,7 @@ class SettableClock : public Clock {
   void Set(int y, int mo, int d, int h, int mi, int s = 0) {
     now_ = LocalTime{y, mo, d, h, mi, s, 0};
   }
-  void AdvanceMinutes(int minutes) {
-    now_ = DecodeDateTime(EncodeDateTime(now_) + minutes / 1440.0);
-  }
+  void AdvanceMinutes(int minutes) { now_ = AddMinutes(now_, minutes); }
 
  private:
   LocalTime now_{2003, 7, 9, 10, 0, 0, 0};

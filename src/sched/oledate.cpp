@@ -7,8 +7,10 @@ namespace orv {
 namespace {
 
 constexpr long long kMsPerDay = 86400000LL;
-constexpr double kFirstDay = -693593.0;  // 1 January 1
-constexpr double kLastDay = 2958465.0;   // 31 December 9999
+// 1 January 1, 23:59:59.999 and 31 December 9999, 23:59:59.999: before the epoch a later time
+// of day lies further from zero.
+constexpr double kLowest = -(693593.0 + 86399999.0 / 86400000.0);
+constexpr double kHighest = 2958465.0 + 86399999.0 / 86400000.0;
 
 // Days since 1 January 1970 of a proleptic Gregorian date (H. Hinnant's civil algorithm).
 long long DaysFromCivil(long long y, unsigned m, unsigned d) {
@@ -71,13 +73,17 @@ double EncodeDateTime(const LocalTime& t) {
 
 LocalTime DecodeDateTime(double dt) {
   if (!std::isfinite(dt)) dt = 0.0;
-  if (dt < kFirstDay) dt = kFirstDay;
-  if (dt > kLastDay + 0.999999) dt = kLastDay + 0.999999;
+  if (dt < kLowest) dt = kLowest;
+  if (dt > kHighest) dt = kHighest;
   double whole = std::trunc(dt);
   long long ms = std::llround(std::fabs(dt - whole) * static_cast<double>(kMsPerDay));
   if (ms >= kMsPerDay) {  // rounding reached the next midnight
-    ms -= kMsPerDay;
-    whole += 1.0;  // the day number after this one, also before the epoch
+    if (whole >= kHighest - 1 || whole <= kLowest + 1) {
+      ms = kMsPerDay - 1;  // stay within the years 1 to 9999
+    } else {
+      ms -= kMsPerDay;
+      whole += 1.0;  // the day number after this one, also before the epoch
+    }
   }
   LocalTime t;
   CivilFromDays(static_cast<long long>(whole) + kEpochFrom1970, t.year, t.month, t.day);
@@ -96,6 +102,28 @@ int DayOfWeek(double dt) {
   long long w = (days + 4) % 7;  // 0 Sunday
   if (w < 0) w += 7;
   return static_cast<int>(w) + 1;
+}
+
+LocalTime AddMinutes(const LocalTime& t, long long minutes) {
+  // Linear milliseconds, so that a time before the epoch moves forward too.
+  const long long day = DaysFromCivil(t.year, static_cast<unsigned>(t.month),
+                                      static_cast<unsigned>(t.day));
+  long long total = day * kMsPerDay +
+                    ((t.hour * 60LL + t.minute) * 60 + t.second) * 1000 + t.millisecond +
+                    minutes * 60000;
+  long long newDay = total / kMsPerDay;
+  long long ms = total % kMsPerDay;
+  if (ms < 0) {
+    ms += kMsPerDay;
+    --newDay;
+  }
+  LocalTime out;
+  CivilFromDays(newDay, out.year, out.month, out.day);
+  out.hour = static_cast<int>(ms / 3600000);
+  out.minute = static_cast<int>(ms / 60000 % 60);
+  out.second = static_cast<int>(ms / 1000 % 60);
+  out.millisecond = static_cast<int>(ms % 1000);
+  return out;
 }
 
 long long TimeOfDayMs(double dt) {

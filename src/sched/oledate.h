@@ -32,6 +32,8 @@ double EncodeDateTime(const LocalTime& t);
 // Calendar fields of a date-time, rounded to the millisecond. Any finite value is accepted;
 // values outside the years 1 to 9999 are clamped to that range. Non-finite values give the epoch.
 LocalTime DecodeDateTime(double dt);
+// The calendar fields `minutes` later (or earlier, when negative).
+LocalTime AddMinutes(const LocalTime& t, long long minutes);
 // 1 Sunday to 7 Saturday.
 int DayOfWeek(double dt);
 // The time of day in whole milliseconds, 0 to 86 399 999 (the part within one day).
