@@ -4,22 +4,69 @@
 #pragma once
 
 #include <array>
+#include <functional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "sched/clock.h"
 #include "sched/locale.h"
+#include "sched/task_list.h"
 #include "store/registry.h"
 #include "ui/messages.h"
 
 namespace orv {
 
+class Shell;
+class Files;
+class Power;
+class Http;
+
+// The platform services that running a task needs (src/exec/platform.h).
+struct Services {
+  Shell* shell = nullptr;
+  Files* files = nullptr;
+  Power* power = nullptr;
+  Http* http = nullptr;
+};
+
+// The two texts of a task list row that the schedule gives.
+struct ScheduleTexts {
+  std::string next;  // "Nächster Start"
+  std::string kind;  // "Art"
+};
+
 class Engine {
  public:
   Engine(RegistryBackend& registry, Clock& clock, Locale& locale, const MessageTable& messages)
-      : registry_(registry), clock_(clock), locale_(locale), messages_(messages) {}
+      : registry_(registry), clock_(clock), locale_(locale), messages_(messages), tasks_(locale) {}
 
   RegistryBackend& Registry() { return registry_; }
   const MessageTable& Messages() const { return messages_; }
+  TaskList& Tasks() { return tasks_; }
+  const TaskList& Tasks() const { return tasks_; }
+  void SetServices(const Services& services) { services_ = services; }
+  // Shows a message to the user (a message box in the program, a recorder in the tests).
+  void SetReporter(std::function<void(const std::string&)> reporter) {
+    reporter_ = std::move(reporter);
+  }
+
+  // The next-start text and the kind text of a task, from its stored trigger settings and the
+  // clock. RegistryError or ConvertError when a required value is missing or malformed.
+  ScheduleTexts SetMinutesText(const std::string& taskName);
+  // The date-time of the task's next run at its fixed time of day; 0.0 when it has none.
+  double GetTaskDate(const std::string& taskName);
+
+  // Fills the task list from the stored tasks and runs those bound to Windows start. A task
+  // that cannot be read is left out; the user is told once which tasks those are.
+  void GetTasks();
+
+  // Runs one task now. Never lets an error out and never shows anything.
+  void ExecuteTask(const std::string& taskName) noexcept;
+  // "Starten": runs every selected row's task, in list order.
+  void FlatButtonExecuteClick();
+  // Whether the task failed to read before; a failure is reported once per task and run.
+  bool ReportBrokenTaskOnce(const std::string& taskName);
 
   // Calendar. Each call reads the clock afresh.
   double Now();
@@ -58,6 +105,10 @@ class Engine {
   Clock& clock_;
   Locale& locale_;
   const MessageTable& messages_;
+  TaskList tasks_;
+  Services services_;
+  std::function<void(const std::string&)> reporter_;
+  std::set<std::string> reportedBroken_;
   std::array<bool, 8> dayFlags_{false, true, true, true, true, true, true, true};
   bool dueCheckMode_ = false;
 };

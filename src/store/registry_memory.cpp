@@ -137,4 +137,16 @@ void MemoryRegistry::SetRaw(const std::string& absolutePath, const std::string& 
   if (key) Set(*key, name, value);
 }
 
+void MemoryRegistry::EraseValue(const std::string& absolutePath, const std::string& name) {
+  const auto norm = NormaliseKeyPath(absolutePath);
+  if (!norm) return;
+  const auto node = Find(*norm, false);
+  if (!node) return;
+  const std::u16string folded = FoldCase(name);
+  auto& values = node->values;
+  values.erase(std::remove_if(values.begin(), values.end(),
+                              [&](const auto& v) { return FoldCase(v.first) == folded; }),
+               values.end());
+}
+
 }  // namespace orv

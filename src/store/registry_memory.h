@@ -26,6 +26,8 @@ class MemoryRegistry : public RegistryBackend {
 
   // For tests: store a value of any type and bytes directly (creates the key).
   void SetRaw(const std::string& absolutePath, const std::string& name, const RawValue& value);
+  // For tests: remove a value, as another program could.
+  void EraseValue(const std::string& absolutePath, const std::string& name);
   // For tests: make every following write fail, as a full or locked hive would.
   void FailWrites(bool fail) { failWrites_ = fail; }
 

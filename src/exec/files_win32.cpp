@@ -1,0 +1,44 @@
+#include "exec/files_win32.h"
+
+#include <windows.h>
+
+#include "store/text.h"
+
+namespace orv {
+
+namespace {
+
+// A path with a NUL inside would name a different, shorter path at the wide API; such a path
+// names no file at all.
+bool ToWide(const std::string& utf8, std::wstring& out) {
+  if (utf8.find('\0') != std::string::npos) return false;
+  const std::u16string w = Utf8ToUtf16(utf8);
+  out.assign(w.begin(), w.end());
+  return true;
+}
+
+bool IsFile(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+bool Win32Files::FileExists(const std::string& path) {
+  std::wstring wide;
+  return ToWide(path, wide) && IsFile(wide);
+}
+
+bool Win32Files::IsFileInUse(const std::string& path) {
+  std::wstring wide;
+  if (!ToWide(path, wide) || !IsFile(wide)) return false;
+  // Exclusive read and write access fails for a running executable (its image is mapped), a
+  // file another process holds open, a read-only file and a file we may not write.
+  HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return true;
+  CloseHandle(h);
+  return false;
+}
+
+}  // namespace orv

@@ -1,0 +1,14 @@
+// The file tests a task's conditions need, on the real file system.
+#pragma once
+
+#include "exec/platform.h"
+
+namespace orv {
+
+class Win32Files : public Files {
+ public:
+  bool FileExists(const std::string& path) override;
+  bool IsFileInUse(const std::string& path) override;
+};
+
+}  // namespace orv
