@@ -9,7 +9,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
-for p in mingw-w64 wine wine64 wine32:i386 xvfb xdotool imagemagick googletest cmake ninja-build \
+for p in mingw-w64 wine wine64 wine32:i386 xvfb xdotool imagemagick googletest libbenchmark-dev cmake ninja-build \
          g++ locales x11-utils; do
   have "$p" || need+=("$p")
 done

@@ -1,0 +1,77 @@
+// How long the scheduler's routines take over many stored tasks, on the in-memory registry.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "exec/platform.h"
+#include "sched/engine.h"
+#include "store/registry_memory.h"
+#include "store/task_record.h"
+
+namespace orv {
+namespace {
+
+// 1000 tasks of the usual mix: interval, fixed time, month days, idle and file change.
+struct Fixture {
+  MemoryRegistry registry;
+  SettableClock clock{LocalTime{2003, 7, 9, 10, 0, 0, 0}};
+  GermanTestLocale locale;
+  MessageTable messages;
+  Engine engine{registry, clock, locale, messages};
+  std::vector<std::string> names;
+
+  explicit Fixture(int count) {
+    messages.Fill();
+    RegistryAccessor reg(registry);
+    for (int i = 0; i < count; ++i) {
+      const std::string name = "Task " + std::to_string(i);
+      names.push_back(name);
+      reg.OpenKey(rec::TaskKey(name), true);
+      reg.WriteInteger(rec::kTaskAuto, i % 10 == 8 ? 1 : i % 10 == 9 ? 2 : 0);
+      reg.WriteBool(rec::kOnIdle, true);
+      reg.WriteInteger(rec::kIdleTime, 10);
+      reg.WriteBool(rec::kChangeFiles, true);
+      reg.WriteBool(rec::kIntEnabled, i % 3 != 1);
+      reg.WriteInteger(rec::kIntervall, 5 + i % 50);
+      reg.WriteBool(rec::kTimeEnabled, i % 3 != 0);
+      reg.WriteString(rec::kTime, i % 2 ? "18:00" : "07:30");
+      reg.WriteInteger(rec::kDayRestriction, i % 7 == 0 ? 1 : 0);
+      reg.WriteString(rec::kMonthDays, "1000000000000001000000000000001");
+      for (int d = 1; d <= 7; ++d)
+        reg.WriteBool(rec::kWeekdayValue[static_cast<std::size_t>(d)], d != 1);
+      reg.WriteBool(rec::kOnWindowsEnabled, false);
+      reg.WriteInteger(rec::kOnWindows, 0);
+      reg.WriteInteger(rec::kTaskType, 0);
+      reg.WriteString(rec::kProgram, "C:\\nowhere.exe");
+      reg.WriteBool(rec::kParam, false);
+      reg.WriteString(rec::kProgramShow, "SW_SHOW");
+    }
+  }
+};
+
+void BM_SetMinutesText1000(benchmark::State& state) {
+  Fixture f(1000);
+  for (auto _ : state)
+    for (const auto& name : f.names) benchmark::DoNotOptimize(f.engine.SetMinutesText(name));
+  state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(BM_SetMinutesText1000)->Unit(benchmark::kMillisecond);
+
+void BM_GetTaskDate1000(benchmark::State& state) {
+  Fixture f(1000);
+  for (auto _ : state)
+    for (const auto& name : f.names) benchmark::DoNotOptimize(f.engine.GetTaskDate(name));
+  state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(BM_GetTaskDate1000)->Unit(benchmark::kMillisecond);
+
+void BM_GetTasks(benchmark::State& state) {
+  Fixture f(static_cast<int>(state.range(0)));
+  for (auto _ : state) f.engine.GetTasks();
+}
+BENCHMARK(BM_GetTasks)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace orv
+
+BENCHMARK_MAIN();
