@@ -6,8 +6,16 @@
 
 namespace orv {
 
-TFormMain::TFormMain(RegistryBackend& registry, Clock& clock, Locale& locale)
-    : engine_(registry, clock, locale, messages_), tasks_(locale) {}
+TFormMain::TFormMain(RegistryBackend& registry, Clock& clock, Locale& locale,
+                     const Services& services)
+    : engine_(registry, clock, locale, messages_) {
+  engine_.SetServices(services);
+  engine_.SetReporter([this](const std::string& text) { ShowWarning(text); });
+}
+
+void TFormMain::ShowWarning(const std::string& text) {
+  MessageBoxW(hwnd_, W(text).c_str(), L"Orvalis", MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+}
 
 TFormMain::~TFormMain() {
   if (font_) DeleteObject(font_);
@@ -76,6 +84,8 @@ void TFormMain::FormCreate() {
   if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0))
     font_ = CreateFontIndirectW(&ncm.lfMessageFont);
   CreateListViewTasks();
+  engine_.GetTasks();
+  RefreshList();
 }
 
 void TFormMain::CreateListViewTasks() {
@@ -105,7 +115,7 @@ void TFormMain::CreateListViewTasks() {
 
 void TFormMain::RefreshList() {
   if (!listViewTasks_) return;
-  SendMessageW(listViewTasks_, LVM_SETITEMCOUNT, tasks_.Size(), LVSICF_NOINVALIDATEALL);
+  SendMessageW(listViewTasks_, LVM_SETITEMCOUNT, engine_.Tasks().Size(), LVSICF_NOINVALIDATEALL);
   InvalidateRect(listViewTasks_, nullptr, TRUE);
 }
 
@@ -113,8 +123,8 @@ LRESULT TFormMain::ListViewTasksNotify(NMHDR* header) {
   if (header->code == LVN_GETDISPINFOW) {
     auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
     LVITEMW& item = info->item;
-    if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= tasks_.Size()) return 0;
-    const TaskRow& row = tasks_.Row(static_cast<std::size_t>(item.iItem));
+    if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= engine_.Tasks().Size()) return 0;
+    const TaskRow& row = engine_.Tasks().Row(static_cast<std::size_t>(item.iItem));
     if (item.mask & LVIF_TEXT) {
       const std::string& text = item.iSubItem == 0 ? row.name
                                 : item.iSubItem == 1 ? row.next

@@ -33,7 +33,7 @@ class TFormMain {
   static constexpr int kWidth = 570;
   static constexpr int kHeight = 427;
 
-  TFormMain(RegistryBackend& registry, Clock& clock, Locale& locale);
+  TFormMain(RegistryBackend& registry, Clock& clock, Locale& locale, const Services& services);
   ~TFormMain();
 
   bool Create(HINSTANCE instance, int showCommand);
@@ -49,9 +49,11 @@ class TFormMain {
   void CreateListViewTasks();
   LRESULT ListViewTasksNotify(NMHDR* header);
 
+  // Shows a message box captioned "Orvalis" with the exclamation icon.
+  void ShowWarning(const std::string& text);
+
   MessageTable messages_;
   Engine engine_;
-  TaskList tasks_;
   HINSTANCE instance_ = nullptr;
   HWND hwnd_ = nullptr;
   HWND listViewTasks_ = nullptr;

@@ -3,6 +3,9 @@
 
 #include <commctrl.h>
 
+#include "exec/files_win32.h"
+#include "exec/power_win32.h"
+#include "exec/shell_win32.h"
 #include "sched/clock.h"
 #include "sched/locale.h"
 #include "store/registry_win32.h"
@@ -13,7 +16,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   InitCommonControlsEx(&icc);
 
   orv::Win32Registry registry;
-  orv::TFormMain formMain(registry, orv::SystemClock(), orv::UserLocale());
+  orv::Win32Shell shell;
+  orv::Win32Files files;
+  orv::Win32Power power;
+  orv::TFormMain formMain(registry, orv::SystemClock(), orv::UserLocale(),
+                          orv::Services{&shell, &files, &power, nullptr});
   if (!formMain.Create(instance, showCommand)) return 1;
 
   MSG msg;

@@ -5,6 +5,10 @@
 //   orvalis_driver window-size                      prints "WIDTH HEIGHT"
 //   orvalis_driver expect-columns HEADING...        the task list's column headings, in order
 //   orvalis_driver row-count                        prints the number of task list rows
+//   orvalis_driver wait-rows N TIMEOUT_MS           waits until the list has N rows
+//   orvalis_driver rows                             prints every row: name | next start | kind
+//   orvalis_driver dialog-text TIMEOUT_MS           waits for a message box of the program,
+//                                                   prints its text and presses its OK button
 //   orvalis_driver close
 //
 // Exit code 0 on success, 1 when an expectation fails, 2 on a usage error.
@@ -56,6 +60,53 @@ class RemoteBuffer {
   void* address_ = nullptr;
   SIZE_T size_;
 };
+
+bool ItemText(HWND list, int item, int subItem, std::wstring& out) {
+  constexpr SIZE_T kTextChars = 512;
+  RemoteBuffer remote(list, sizeof(LVITEMW) + kTextChars * sizeof(wchar_t));
+  if (!remote.Ok()) return false;
+  LVITEMW lv{};
+  lv.iSubItem = subItem;
+  lv.pszText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote.Address()) + sizeof lv);
+  lv.cchTextMax = kTextChars;
+  if (!remote.Write(&lv, sizeof lv)) return false;
+  SendMessageW(list, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(remote.Address()));
+  wchar_t text[kTextChars] = {};
+  if (!remote.Read(text, sizeof text, sizeof lv)) return false;
+  text[kTextChars - 1] = 0;
+  out = text;
+  return true;
+}
+
+// A top-level dialog window (message box) that belongs to the program's process.
+struct DialogSearch {
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK FindDialog(HWND hwnd, LPARAM lp) {
+  auto* search = reinterpret_cast<DialogSearch*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  wchar_t cls[64] = {};
+  GetClassNameW(hwnd, cls, 64);
+  if (pid == search->pid && std::wstring(cls) == L"#32770" && IsWindowVisible(hwnd)) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK CollectStatic(HWND hwnd, LPARAM lp) {
+  wchar_t cls[64] = {};
+  GetClassNameW(hwnd, cls, 64);
+  if (_wcsicmp(cls, L"Static") == 0) {
+    wchar_t text[2048] = {};
+    GetWindowTextW(hwnd, text, 2048);
+    *reinterpret_cast<std::wstring*>(lp) += text;
+  }
+  return TRUE;
+}
 
 bool ColumnHeading(HWND list, int index, std::wstring& out) {
   constexpr SIZE_T kTextChars = 256;
@@ -112,6 +163,30 @@ int wmain(int argc, wchar_t** argv) {
     return Fail("the main window did not appear");
   }
 
+  if (command == L"dialog-text") {
+    // The main window may not exist yet: a message box can come up during start-up.
+    const DWORD timeout = argc > 2 ? static_cast<DWORD>(_wtoi(argv[2])) : 20000;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeout) {
+      HWND owner = FindMain();
+      if (owner) {
+        DialogSearch search{0, nullptr};
+        GetWindowThreadProcessId(owner, &search.pid);
+        EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+          std::wstring text;
+          EnumChildWindows(search.found, CollectStatic, reinterpret_cast<LPARAM>(&text));
+          std::printf("%s\n", Printable(text).c_str());
+          std::fflush(stdout);
+          PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+          return 0;
+        }
+      }
+      Sleep(100);
+    }
+    return Fail("no message box appeared");
+  }
+
   HWND main = FindMain();
   if (!main) return Fail("no main window");
 
@@ -131,6 +206,29 @@ int wmain(int argc, wchar_t** argv) {
 
   if (command == L"row-count") {
     std::printf("%ld\n", static_cast<long>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)));
+    return 0;
+  }
+  if (command == L"wait-rows") {
+    const long want = argc > 2 ? _wtol(argv[2]) : 0;
+    const DWORD timeout = argc > 3 ? static_cast<DWORD>(_wtoi(argv[3])) : 20000;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeout) {
+      if (SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == want) return 0;
+      Sleep(50);
+    }
+    return Fail("the list did not reach the expected number of rows");
+  }
+  if (command == L"rows") {
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+      std::string line;
+      for (int sub = 0; sub < 3; ++sub) {
+        std::wstring text;
+        if (!ItemText(list, i, sub, text)) return Fail("cannot read a row");
+        line += (sub ? " | " : "") + Printable(text);
+      }
+      std::printf("%s\n", line.c_str());
+    }
     return 0;
   }
   if (command == L"expect-columns") {

@@ -1,0 +1,39 @@
+# Sourced by the end-to-end scripts: runs Windows programs in the test run's prefix, starts and
+# stops Orvalis, imports registry files and takes screenshots.
+# Expects: prefix, exe, driver, shots.
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+run() { "$here/wine-run.sh" "$prefix" "$@"; }
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+if [ -z "${DISPLAY:-}" ]; then echo "e2e: no display (the test command provides one)"; exit 1; fi
+mkdir -p "$shots"
+
+orvalis_pid=""
+start_orvalis() {
+  run "$exe" &
+  orvalis_pid=$!
+}
+stop_orvalis() {
+  [ -n "$orvalis_pid" ] || return 0
+  run "$driver" close >/dev/null 2>&1
+  for _ in $(seq 1 50); do kill -0 "$orvalis_pid" 2>/dev/null || break; sleep 0.1; done
+  kill "$orvalis_pid" 2>/dev/null
+  orvalis_pid=""
+}
+trap stop_orvalis EXIT
+
+# Removes the program's registry keys, then imports a REGEDIT4 file given on standard input.
+reset_registry() {
+  run reg delete 'HKCU\Software\Velmora' /f >/dev/null 2>&1
+  return 0
+}
+import_registry() {
+  local file
+  file="$(mktemp --suffix=.reg)"
+  cat >"$file"
+  run regedit /S "$(winpath "$file")" >/dev/null 2>&1
+  rm -f "$file"
+}
+screenshot() {
+  sleep 0.5
+  import -window root "$shots/$1.png" && echo "e2e: screenshot $shots/$1.png"
+}

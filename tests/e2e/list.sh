@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Stored tasks are listed at start-up, sorted, with their texts; a task bound to Windows start
+# really starts its program; a task that cannot be read is left out and reported once.
+# Usage: list.sh PREFIX ORVALIS_EXE DRIVER_EXE SCREENSHOT_DIR RECORD_ARGS_EXE
+set -u
+prefix="$1"; exe="$2"; driver="$3"; shots="$4"; recorder="$5"
+. "$(dirname "$0")/lib.sh"
+
+record="$(mktemp -d)/record.txt"
+export ORV_RECORD_FILE="$(winpath "$record")"
+recorder_win="$(winpath "$recorder")"
+reset_registry
+import_registry <<REG
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Velmora\Orvalis\Jobs\gamma]
+"TaskAuto"=dword:00000000
+"TimeEnabled"=dword:00000000
+"IntEnabled"=dword:00000000
+"OnWindowsEnabled"=dword:00000001
+"OnWindows"=dword:00000001
+
+[HKEY_CURRENT_USER\Software\Velmora\Orvalis\Jobs\Alpha]
+"TaskAuto"=dword:00000001
+"OnIdle"=dword:00000001
+"IdleTime"=dword:0000000f
+
+[HKEY_CURRENT_USER\Software\Velmora\Orvalis\Jobs\Kaputt]
+"TimeEnabled"=dword:00000000
+
+[HKEY_CURRENT_USER\Software\Velmora\Orvalis\Jobs\beta]
+"TaskAuto"=dword:00000002
+"ChangeFiles"=dword:00000001
+
+[HKEY_CURRENT_USER\Software\Velmora\Orvalis\Jobs\delta]
+"TaskAuto"=dword:00000000
+"TimeEnabled"=dword:00000000
+"IntEnabled"=dword:00000000
+"OnWindowsEnabled"=dword:00000001
+"OnWindows"=dword:00000000
+"TaskType"=dword:00000000
+"Program"="${recorder_win//\\/\\\\}"
+"ProgramShow"="SW_SHOW"
+"Param"=dword:00000001
+"ParamString"="gestartet beim Laden"
+REG
+
+start_orvalis
+message=$(run "$driver" dialog-text 30000 | tr -d '\r') || { echo "list: no report of the broken task"; exit 1; }
+echo "list: reported: $message"
+case "$message" in *"'Kaputt'"*TaskAuto*) ;; *) echo "list: the report does not name Kaputt and TaskAuto"; exit 1 ;; esac
+run "$driver" wait-window 30000 || exit 1
+screenshot list
+
+rows=$(run "$driver" rows | tr -d '\r')
+expected="Alpha | 15 Minute(n) | Leerlauf
+beta | Bei Datei\u00E4nderung | \u00DCberwachung
+delta | Bei Systemstart | Uhrzeit
+gamma | Bei Shutdown | Uhrzeit"
+echo "$rows"
+[ "$rows" = "$expected" ] || { echo "list: rows differ, expected:"; echo "$expected"; exit 1; }
+
+for _ in $(seq 1 50); do [ -s "$record" ] && break; sleep 0.2; done
+grep -q "gestartet beim Laden" "$record" || { echo "list: the Windows-start task did not run"; exit 1; }
+[ "$(grep -c . "$record")" = 1 ] || { echo "list: the Windows-start task ran more than once"; exit 1; }
+echo "list: ok"
