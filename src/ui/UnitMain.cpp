@@ -120,6 +120,29 @@ void TFormMain::RefreshList() {
 }
 
 LRESULT TFormMain::ListViewTasksNotify(NMHDR* header) {
+  TaskList& tasks = engine_.Tasks();
+  // The list view keeps the selection of a virtual list itself; the model follows it so that
+  // "Starten" and the editor see the same rows selected.
+  if (header->code == LVN_ITEMCHANGED) {
+    const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
+    if (change->uChanged & LVIF_STATE) {
+      const bool selected = change->uNewState & LVIS_SELECTED;
+      if (change->iItem == -1) {
+        for (std::size_t i = 0; i < tasks.Size(); ++i) tasks.Row(i).selected = selected;
+      } else if (static_cast<std::size_t>(change->iItem) < tasks.Size()) {
+        tasks.Row(static_cast<std::size_t>(change->iItem)).selected = selected;
+      }
+    }
+    return 0;
+  }
+  if (header->code == LVN_ODSTATECHANGED) {
+    const auto* change = reinterpret_cast<NMLVODSTATECHANGE*>(header);
+    const bool selected = change->uNewState & LVIS_SELECTED;
+    for (int i = change->iFrom; i <= change->iTo; ++i)
+      if (i >= 0 && static_cast<std::size_t>(i) < tasks.Size())
+        tasks.Row(static_cast<std::size_t>(i)).selected = selected;
+    return 0;
+  }
   if (header->code == LVN_GETDISPINFOW) {
     auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
     LVITEMW& item = info->item;
