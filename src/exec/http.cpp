@@ -435,7 +435,9 @@ std::size_t ChunkedDecoder::Feed(std::string_view data, std::string* out) {
         const std::size_t nl = data.find('\n', i);
         const std::size_t end = nl == npos ? data.size() : nl;
         const std::size_t limit =
-            state_ == State::kSize ? kMaxHeadBytes : kMaxHeadBytes - trailerBytes_;
+            state_ == State::kSize
+                ? kMaxHeadBytes
+                : (trailerBytes_ >= kMaxHeadBytes ? 0 : kMaxHeadBytes - trailerBytes_);
         if (line_.size() + (end - i) > limit) {
           throw Malformed(state_ == State::kSize ? "Chunk-Kopf zu lang"
                                                  : "Trailer l\xC3\xA4nger als 64 KiB");
@@ -485,13 +487,18 @@ void ChunkedDecoder::TakeLine() {
     std::uint64_t size = 0;
     std::size_t i = 0;
     for (; i < line.size() && IsHex(line[i]); ++i) {
-      if (size > (std::numeric_limits<std::uint64_t>::max() >> 4)) throw Malformed("Chunk-Gr\xC3\xB6\xC3\x9F" "e zu gro\xC3\x9F");
+      // One more digit would not fit in 64 bits.
+      if (size > (std::numeric_limits<std::uint64_t>::max() >> 4)) {
+        throw Malformed("Chunk-Gr\xC3\xB6\xC3\x9F" "e zu gro\xC3\x9F");
+      }
       size = (size << 4) | static_cast<std::uint64_t>(HexValue(line[i]));
     }
     if (i == 0) throw Malformed("fehlerhafte Chunk-Gr\xC3\xB6\xC3\x9F" "e");
     while (i < line.size() && IsOws(line[i])) ++i;
     // What follows a ';' are chunk extensions, which the client has no use for.
-    if (i < line.size() && line[i] != ';') throw Malformed("fehlerhafte Chunk-Gr\xC3\xB6\xC3\x9F" "e");
+    if (i < line.size() && line[i] != ';') {
+      throw Malformed("fehlerhafte Chunk-Gr\xC3\xB6\xC3\x9F" "e");
+    }
     if (size == 0) {
       state_ = State::kTrailer;
     } else {
@@ -862,7 +869,9 @@ void HttpFetch::Connect(const std::vector<SocketAddress>& addresses) {
     NetStatus s = NetStatus::kFailed;
     std::unique_ptr<Connection> c = sockets.Connect(address, &s);
     if (!c) continue;
-    if (s == NetStatus::kWouldBlock) s = Wait(deadline, [&](int ms) { return c->FinishConnect(ms); });
+    if (s == NetStatus::kWouldBlock) {
+      s = Wait(deadline, [&](int ms) { return c->FinishConnect(ms); });
+    }
     if (s == NetStatus::kOk) {
       connection_ = std::move(c);
       return;

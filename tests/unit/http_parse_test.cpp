@@ -225,7 +225,7 @@ TEST(HttpParseBody, ChunkedInAnyPieces) {
   }
 }
 
-TEST(HttpParseBody, BadChunkSizes) {
+TEST(HttpParseBody, BadChunkedBodies) {
   const char* bad[] = {
       "zz\r\n",   "\r\n",       "-1\r\n", " 5\r\nhello\r\n", "5x\r\nhello\r\n",
       "0x5\r\nhello\r\n",       "5\r\nhelloXX",  // data not followed by its line end
@@ -247,9 +247,15 @@ TEST(HttpParseBody, BadChunkSizes) {
   zeros.Feed("00000000000000000000001\r\nz\r\n0\r\n\r\n", &out);
   EXPECT_TRUE(zeros.Done());
   EXPECT_EQ(out, "z");
-  // A size line that never ends is cut off.
+  // A size line that never ends is cut off, and so is an endless trailer.
   ChunkedDecoder endless;
   EXPECT_THROW(endless.Feed("1;" + std::string(kMaxHeadBytes, 'x')), HttpError);
+  ChunkedDecoder trailers;
+  trailers.Feed("0\r\n");
+  const std::string line = "X-T: " + std::string(95, 't') + "\r\n";
+  EXPECT_THROW(
+      for (std::size_t sent = 0; sent <= kMaxHeadBytes; sent += line.size()) trailers.Feed(line),
+      HttpError);
 }
 
 // ---- Cookies ----
@@ -344,13 +350,18 @@ TEST(HttpCookies, JarIsBounded) {
   CookieJar jar;
   const Url u = ParseUrl("http://site/");
   for (std::size_t i = 0; i < CookieJar::kMaxPerHost + 5; ++i) {
-    jar.Store(u, "n" + std::to_string(i) + "=v", kNow);
+    std::string pair = "n";
+    pair += std::to_string(i);
+    pair += "=v";
+    jar.Store(u, pair, kNow);
   }
   EXPECT_EQ(jar.Size(), CookieJar::kMaxPerHost);
   const std::string header = jar.CookieHeader(u, kNow);
   EXPECT_EQ(header.find("n4=v"), std::string::npos);  // the oldest went first
   EXPECT_EQ(header.rfind("n5=v", 0), 0u);
-  jar.Store(u, "big=" + std::string(CookieJar::kMaxCookieBytes, 'x'), kNow);
+  std::string big(CookieJar::kMaxCookieBytes, 'x');
+  big.insert(0, "big=");
+  jar.Store(u, big, kNow);
   EXPECT_EQ(jar.CookieHeader(u, kNow).find("big="), std::string::npos);
 }
 

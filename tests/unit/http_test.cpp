@@ -306,12 +306,20 @@ TEST(HttpClient, BrokenAnswersRaise) {
   } cases[] = {
       {"/short", "geschlossen"}, {"/badchunk", "Chunk"},     {"/chunkcut", "geschlossen"},
       {"/status", "Statuszeile"}, {"/header", "Kopfzeile"},  {"/empty", "geschlossen"},
-      {"/headcut", "geschlossen"}, {"/reset", "unterbrochen"}, {"/hugehead", "64 KiB"},
+      {"/headcut", "geschlossen"}, {"/hugehead", "64 KiB"},
   };
   for (const auto& c : cases) {
     const std::string message = ErrorOf([&] { client.http.Get(server.Url(c.path)); });
     EXPECT_TRUE(Contains(message, c.message)) << c.path << ": " << message;
   }
+  const std::string reset = ErrorOf([&] { client.http.Get(server.Url("/reset")); });
+#ifdef _WIN32
+  // Wine closes a socket in order even with a zero linger time; the client then sees the body
+  // cut short instead of the reset.
+  EXPECT_TRUE(Contains(reset, "unterbrochen") || Contains(reset, "geschlossen")) << reset;
+#else
+  EXPECT_TRUE(Contains(reset, "unterbrochen")) << reset;
+#endif
 }
 
 TEST(HttpClient, SilentServerTimesOut) {
@@ -344,6 +352,7 @@ TEST(HttpClient, SilentServerTimesOut) {
 TEST(HttpClient, WaitHookRunsWhileTheServerIsSlow) {
   TestServer server([](Connection& c, const std::string& request, const std::atomic<bool>& stop) {
     if (PathOf(request) == "/slow") Pause(500, stop);
+    if (PathOf(request) == "/nested") Pause(150, stop);
     SendText(c, Answer(200, "", "late"));
   });
   ASSERT_TRUE(server.Listening());
@@ -353,10 +362,11 @@ TEST(HttpClient, WaitHookRunsWhileTheServerIsSlow) {
   client.http.SetWaitHook([&] {
     ++calls;
     deepest = std::max(deepest, ++depth);
-    // A fetch started from the hook (as a message handler might) runs without the hook.
+    // A fetch started from the hook (as a message handler might) waits too, but without the
+    // hook.
     if (!nested) {
       nested = true;
-      client.http.Get(server.Url("/quick"));
+      client.http.Get(server.Url("/nested"));
     }
     --depth;
   });
@@ -369,9 +379,14 @@ TEST(HttpClient, WaitHookRunsWhileTheServerIsSlow) {
   EXPECT_EQ(deepest, 1);
   EXPECT_EQ(server.Requests().size(), 2u);
 
-  // No hook at all is fine too.
-  client.http.SetWaitHook(nullptr);
+  // A hook may switch itself off while it runs; the fetch goes on without it.
+  auto later = std::make_shared<int>(0);
+  client.http.SetWaitHook([&client, later] {
+    client.http.SetWaitHook(nullptr);
+    ++*later;  // the hook's own state is still there
+  });
   client.http.Get(server.Url("/slow"));
+  EXPECT_EQ(*later, 1);
 }
 
 TEST(HttpClient, NothingIsSentForOtherSchemes) {
