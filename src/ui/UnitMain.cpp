@@ -6,6 +6,18 @@
 
 namespace orv {
 
+void PumpPendingMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
 TFormMain::TFormMain(RegistryBackend& registry, Clock& clock, Locale& locale,
                      const Services& services)
     : engine_(registry, clock, locale, messages_) {

@@ -12,6 +12,10 @@
 
 namespace orv {
 
+// Handles every waiting message of the thread, then returns. A WM_QUIT met on the way is
+// posted again for the main loop.
+void PumpPendingMessages();
+
 // Window class and control IDs, known to the end-to-end driver too.
 inline constexpr wchar_t kMainWindowClass[] = L"TFormMain";
 inline constexpr wchar_t kMainWindowTitle[] = L"Orvalis v1.1";

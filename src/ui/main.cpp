@@ -4,6 +4,8 @@
 #include <commctrl.h>
 
 #include "exec/files_win32.h"
+#include "exec/http.h"
+#include "exec/socket.h"
 #include "exec/power_win32.h"
 #include "exec/shell_win32.h"
 #include "sched/clock.h"
@@ -19,8 +21,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   orv::Win32Shell shell;
   orv::Win32Files files;
   orv::Win32Power power;
+  orv::HttpClient http(orv::MakeSocketLayer());
+  // An invisible fetch waits on the window thread; the window, the tray icon and the input
+  // hooks keep being served while it waits.
+  http.SetWaitHook(orv::PumpPendingMessages);
   orv::TFormMain formMain(registry, orv::SystemClock(), orv::UserLocale(),
-                          orv::Services{&shell, &files, &power, nullptr});
+                          orv::Services{&shell, &files, &power, &http});
   if (!formMain.Create(instance, showCommand)) return 1;
 
   MSG msg;

@@ -10,8 +10,15 @@
 //   orvalis_driver dialog-text TIMEOUT_MS           waits for a message box of the program,
 //                                                   prints its text and presses its OK button
 //   orvalis_driver close
+//   orvalis_driver responsive TIMEOUT_MS            finds the main window (shown or not) and
+//                                                   checks that it answers a message within 1 s
+//   orvalis_driver is-visible                       exit 0 when shown, 3 when hidden
+//   orvalis_driver silent-server PORT SECONDS       accepts connections on 127.0.0.1:PORT and
+//                                                   never answers, for SECONDS
 //
 // Exit code 0 on success, 1 when an expectation fails, 2 on a usage error.
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 
 #include <commctrl.h>
@@ -163,6 +170,50 @@ int wmain(int argc, wchar_t** argv) {
     return Fail("the main window did not appear");
   }
 
+  if (command == L"silent-server") {
+    if (argc < 4) return 2;
+    WSADATA wsa;
+    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return Fail("no Winsock");
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<u_short>(_wtoi(argv[2])));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (listener == INVALID_SOCKET || bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        listen(listener, 8) != 0)
+      return Fail("cannot listen");
+    u_long nonBlocking = 1;
+    ioctlsocket(listener, FIONBIO, &nonBlocking);
+    std::vector<SOCKET> held;
+    const DWORD until = GetTickCount() + 1000u * static_cast<DWORD>(_wtoi(argv[3]));
+    while (static_cast<LONG>(until - GetTickCount()) > 0) {
+      SOCKET s = accept(listener, nullptr, nullptr);
+      if (s != INVALID_SOCKET) {
+        held.push_back(s);
+        std::printf("silent-server: connection %zu\n", held.size());
+        std::fflush(stdout);
+      }
+      Sleep(50);
+    }
+    for (SOCKET s : held) closesocket(s);
+    closesocket(listener);
+    return held.empty() ? 1 : 0;
+  }
+
+  if (command == L"responsive") {
+    const DWORD timeout = argc > 2 ? static_cast<DWORD>(_wtoi(argv[2])) : 20000;
+    const DWORD start = GetTickCount();
+    HWND main = nullptr;
+    while (!(main = FindMain()) && GetTickCount() - start < timeout) Sleep(50);
+    if (!main) return Fail("no main window");
+    DWORD_PTR result = 0;
+    const DWORD before = GetTickCount();
+    if (!SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result))
+      return Fail("the main window does not answer");
+    std::printf("answered after %lu ms\n", GetTickCount() - before);
+    return 0;
+  }
+
   if (command == L"dialog-text") {
     // The main window may not exist yet: a message box can come up during start-up.
     const DWORD timeout = argc > 2 ? static_cast<DWORD>(_wtoi(argv[2])) : 20000;
@@ -190,6 +241,7 @@ int wmain(int argc, wchar_t** argv) {
   HWND main = FindMain();
   if (!main) return Fail("no main window");
 
+  if (command == L"is-visible") return IsWindowVisible(main) ? 0 : 3;
   if (command == L"window-size") {
     RECT r;
     GetWindowRect(main, &r);
