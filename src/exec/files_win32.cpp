@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "sched/oledate.h"
 #include "store/text.h"
 
 namespace orv {
@@ -39,6 +40,24 @@ bool Win32Files::IsFileInUse(const std::string& path) {
   if (h == INVALID_HANDLE_VALUE) return true;
   CloseHandle(h);
   return false;
+}
+
+double Win32Files::GetFileModifyDate(const std::string& path) {
+  constexpr double kMissing = -1.0;
+  std::wstring wide;
+  if (!ToWide(path, wide)) return kMissing;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW(wide.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return kMissing;
+  FindClose(search);
+  if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return kMissing;
+  FILETIME local;
+  SYSTEMTIME st;
+  if (!FileTimeToLocalFileTime(&found.ftLastWriteTime, &local) || !FileTimeToSystemTime(&local, &st))
+    return kMissing;
+  if (!IsValidDate(st.wYear, st.wMonth, st.wDay)) return kMissing;
+  return EncodeDateTime(
+      LocalTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds});
 }
 
 }  // namespace orv

@@ -9,6 +9,7 @@ class Win32Files : public Files {
  public:
   bool FileExists(const std::string& path) override;
   bool IsFileInUse(const std::string& path) override;
+  double GetFileModifyDate(const std::string& path) override;
 };
 
 }  // namespace orv

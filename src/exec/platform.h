@@ -27,6 +27,10 @@ class Files {
   // cannot be opened for reading and writing without sharing (a running executable, a
   // read-only file, denied access).
   virtual bool IsFileInUse(const std::string& path) = 0;
+  // The file stamp: the last-write time in local time with milliseconds, as a date-time;
+  // -1.0 when the file does not exist, is a folder or its time cannot be converted. A path with
+  // wildcards takes the first entry that matches. An unchanged file gives the identical value.
+  virtual double GetFileModifyDate(const std::string& path) = 0;
 };
 
 // ExitWindowsEx flags.

@@ -21,6 +21,9 @@ class Shell;
 class Files;
 class Power;
 class Http;
+class Prompter;
+class MessagePump;
+class JobTimer;
 
 // The platform services that running a task needs (src/exec/platform.h).
 struct Services {
@@ -28,6 +31,9 @@ struct Services {
   Files* files = nullptr;
   Power* power = nullptr;
   Http* http = nullptr;
+  Prompter* prompter = nullptr;
+  MessagePump* pump = nullptr;
+  JobTimer* timer = nullptr;
 };
 
 // The two texts of a task list row that the schedule gives.
@@ -67,6 +73,18 @@ class Engine {
   void FlatButtonExecuteClick();
   // Whether the task failed to read before; a failure is reported once per task and run.
   bool ReportBrokenTaskOnce(const std::string& taskName);
+
+  // The minute tick: counts down, finds due tasks, asks, runs, makes up missed runs and
+  // refreshes every row's next-start text. Never starts while another tick is running.
+  void TimerJobsTimer();
+  bool TickRunning() const { return tickRunning_; }
+  // Compares the task's watched files with their stored stamps; stores the first new stamp it
+  // finds and reports a change. Pumps the message queue after each unchanged file.
+  bool CheckWatchList(const std::string& taskName);
+
+  // The idle label: shown while an idle period lasts; idle countdowns count only then.
+  bool IdleLabelVisible() const { return idleLabelVisible_; }
+  void SetIdleLabelVisible(bool visible) { idleLabelVisible_ = visible; }
 
   // Calendar. Each call reads the clock afresh.
   double Now();
@@ -111,6 +129,15 @@ class Engine {
   std::set<std::string> reportedBroken_;
   std::array<bool, 8> dayFlags_{false, true, true, true, true, true, true, true};
   bool dueCheckMode_ = false;
+  bool idleLabelVisible_ = false;
+  bool tickRunning_ = false;
+
+  void Pump();
+  void ProcessRow(const std::string& name, const std::string& nowText);
+  // The confirmation step of a due row: true when it may run.
+  bool ConfirmStep(const std::string& name, RegistryAccessor& key);
+  // False when the task went away while the check waited.
+  bool MissedRunCheck(const std::string& name, RegistryAccessor& key);
 };
 
 }  // namespace orv

@@ -36,6 +36,11 @@ struct FakeFiles : Files {
   bool IsFileInUse(const std::string& path) override {
     return existing.count(path) > 0 && inUse.count(path) > 0;
   }
+  std::map<std::string, double> stamps;  // absent: -1.0
+  double GetFileModifyDate(const std::string& path) override {
+    const auto it = stamps.find(path);
+    return it == stamps.end() ? -1.0 : it->second;
+  }
 };
 
 struct FakePower : Power {

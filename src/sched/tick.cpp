@@ -1,0 +1,121 @@
+// The minute tick: the whole scheduler.
+#include "exec/prompter.h"
+#include "sched/engine.h"
+#include "store/task_record.h"
+
+namespace orv {
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) {
+  return !part.empty() && text.find(part) != std::string::npos;
+}
+
+}  // namespace
+
+void Engine::Pump() {
+  if (services_.pump) services_.pump->PumpOnce();
+}
+
+void Engine::TimerJobsTimer() {
+  // A tick waits for prompts and pumps messages meanwhile; a timer switched on again during
+  // that wait (the task editor closed) must not start a second tick inside the first.
+  if (tickRunning_) return;
+  tickRunning_ = true;
+  JobTimer* timer = services_.timer;
+  struct Finish {
+    Engine& engine;
+    JobTimer* timer;
+    ~Finish() {
+      engine.tickRunning_ = false;
+      engine.dueCheckMode_ = false;
+      if (timer && !timer->Enabled()) timer->SetEnabled(true);  // the timer always runs again
+    }
+  } finish{*this, timer};
+  if (timer) timer->SetEnabled(false);
+
+  const std::string nowText = NowTimeText() + messages_[kMsgUhr];
+  Pump();
+
+  // The rows of this moment, by name: rows added while the tick waits are handled from the
+  // next tick on, rows removed meanwhile are passed over.
+  std::vector<std::string> names;
+  names.reserve(tasks_.Size());
+  for (const TaskRow& row : tasks_.Rows()) names.push_back(row.name);
+
+  for (const std::string& name : names) {
+    try {
+      ProcessRow(name, nowText);
+    } catch (const std::exception& e) {
+      dueCheckMode_ = false;
+      // A task deleted or renamed while the tick waited is no error of the task.
+      if (!tasks_.Find(name)) continue;
+      if (ReportBrokenTaskOnce(name) && reporter_)
+        reporter_("Der Task '" + name + "' kann nicht ausgef\xC3\xBChrt werden, da seine "
+                  "Einstellungen nicht gelesen werden k\xC3\xB6nnen:\n" + e.what());
+    }
+  }
+}
+
+void Engine::ProcessRow(const std::string& name, const std::string& nowText) {
+  const MessageTable& m = messages_;
+  // Every access after a pumped wait finds the row again by name.
+  const auto row = [&]() -> TaskRow* {
+    const auto at = tasks_.Find(name);
+    return at ? &tasks_.Row(*at) : nullptr;
+  };
+  // After a wait the task's key is opened afresh: an edit saved meanwhile rewrote it under the
+  // same name, a delete or a rename removed it (and then nothing more happens to the row).
+  RegistryAccessor key(registry_);
+  const auto stillThere = [&] {
+    return row() != nullptr && key.OpenKey(rec::TaskKey(name), false);
+  };
+  TaskRow* r = row();
+  if (!r) return;
+  const std::string s = r->next;
+  if (s == m[kMsgNotAvailable]) return;
+
+  key.OpenKey(rec::TaskKey(name), false);  // never created: a deleted task stays deleted
+  bool changed = false;
+
+  if (Contains(s, m[kMsgMinutes])) {
+    if ((r->kind == m[kMsgKindIdle] && idleLabelVisible_) || r->kind == m[kMsgKindClock])
+      r->next = std::to_string(std::stoll(ConvertToInt(s)) - 1) + m[kMsgMinutes];
+  } else if (Contains(s, m[kMsgOnFileChange])) {
+    changed = CheckWatchList(name);
+    if (!(r = row())) return;
+  } else if (!Contains(s, m[kMsgNextSession])) {
+    dueCheckMode_ = true;
+    std::string next = SetMinutesText(name).next;
+    dueCheckMode_ = false;
+    r->next = std::move(next);
+  }
+
+  const std::string t = r->next;
+  const bool due = t == "0" + m[kMsgMinutes] || t == nowText || changed;
+  if (due) {
+    r->next = m[kMsgRunning];
+    Pump();
+    if (!stillThere()) return;
+    const bool yes = ConfirmStep(name, key);
+    if (!stillThere()) return;
+    if (yes) {
+      row()->next = m[kMsgRunning];
+      ExecuteTask(name);
+      if (!stillThere()) return;
+    } else {
+      key.WriteDateTime(rec::kNextExecution, GetTaskDate(name));
+    }
+  }
+
+  if (!MissedRunCheck(name, key) || !row()) return;
+  key.CloseKey();
+
+  if (!(r = row())) return;
+  if (!Contains(r->next, m[kMsgMinutes]) && !Contains(r->next, m[kMsgNextSession])) {
+    std::string next = SetMinutesText(name).next;
+    if ((r = row())) r->next = std::move(next);
+  }
+}
+
+}  // namespace orv
