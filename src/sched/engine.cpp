@@ -114,11 +114,14 @@ std::string Engine::ConvertToInt(const std::string& text) {
 void Engine::FillDaysArray(const std::string& taskName) {
   RegistryAccessor reg(registry_);
   reg.OpenKeyReadOnly(rec::TaskKey(taskName));
+  FillDaysArray(reg);
+}
+
+void Engine::FillDaysArray(RegistryAccessor& taskKey) {
   for (int day = 1; day <= 7; ++day) {
     const char* value = rec::kWeekdayValue[static_cast<std::size_t>(day)];
-    dayFlags_[static_cast<std::size_t>(day)] = reg.ValueExists(value) ? reg.ReadBool(value) : true;
+    dayFlags_[static_cast<std::size_t>(day)] = taskKey.ReadBoolIfPresent(value).value_or(true);
   }
-  reg.CloseKey();
 }
 
 int Engine::GetMinutes(const std::string& a, const std::string& b) const {

@@ -107,6 +107,8 @@ class Engine {
   // Fills the day flags from the task's weekday values; an absent value (or an absent key)
   // allows the day. RegistryError when a weekday value has another type.
   void FillDaysArray(const std::string& taskName);
+  // The same from a task key the caller holds open (no key open: every day allowed).
+  void FillDaysArray(RegistryAccessor& taskKey);
   bool DayFlag(int weekday) const { return weekday >= 1 && weekday <= 7 && dayFlags_[weekday]; }
   // Minutes from time text b forward to time text a, 0 to 1439. ConvertError when an hour or
   // minute is not a decimal number.

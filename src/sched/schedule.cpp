@@ -51,7 +51,7 @@ ScheduleTexts Engine::SetMinutesText(const std::string& taskName) {
 
   // Bound to Windows start or shutdown: the binding's text replaces a later day.
   const auto applyBinding = [&] {
-    if (reg.ValueExists(rec::kOnWindowsEnabled) && reg.ReadBool(rec::kOnWindowsEnabled))
+    if (reg.ReadBoolIfPresent(rec::kOnWindowsEnabled).value_or(false))
       out.next = reg.ReadInteger(rec::kOnWindows) == rec::kOnWindowsStart ? m[kMsgOnSystemStart]
                                                                           : m[kMsgOnShutdown];
   };
@@ -72,12 +72,12 @@ ScheduleTexts Engine::SetMinutesText(const std::string& taskName) {
   }
 
   out.kind = m[kMsgKindClock];
-  FillDaysArray(taskName);
+  FillDaysArray(reg);
 
-  const bool timeExists = reg.ValueExists(rec::kTimeEnabled);
-  const bool intExists = reg.ValueExists(rec::kIntEnabled);
-  const bool timeOn = timeExists && reg.ReadBool(rec::kTimeEnabled);
-  const bool intOn = intExists && reg.ReadBool(rec::kIntEnabled);
+  const std::optional<bool> timeEnabled = reg.ReadBoolIfPresent(rec::kTimeEnabled);
+  const std::optional<bool> intEnabled = reg.ReadBoolIfPresent(rec::kIntEnabled);
+  const bool timeExists = timeEnabled.has_value(), intExists = intEnabled.has_value();
+  const bool timeOn = timeEnabled.value_or(false), intOn = intEnabled.value_or(false);
   if (timeExists && !timeOn && intExists && !intOn) {  // an absent value does not count as off
     applyBinding();
     return out;
@@ -100,8 +100,7 @@ ScheduleTexts Engine::SetMinutesText(const std::string& taskName) {
   const double today = EncodeDate(clock.year, clock.month, clock.day);
   bool runsToday = false;
 
-  if (reg.ValueExists(rec::kDayRestriction) &&
-      reg.ReadInteger(rec::kDayRestriction) == rec::kRestrictMonthDays) {
+  if (reg.ReadIntegerIfPresent(rec::kDayRestriction) == rec::kRestrictMonthDays) {
     if (!reg.ValueExists(rec::kMonthDays)) {
       applyBinding();
       return out;
@@ -142,10 +141,10 @@ ScheduleTexts Engine::SetMinutesText(const std::string& taskName) {
 }
 
 double Engine::GetTaskDate(const std::string& taskName) {
-  FillDaysArray(taskName);
   RegistryAccessor reg(registry_);
   reg.OpenKeyReadOnly(rec::TaskKey(taskName));
-  if (!reg.ValueExists(rec::kTimeEnabled) || !reg.ReadBool(rec::kTimeEnabled)) return 0.0;
+  FillDaysArray(reg);
+  if (!reg.ReadBoolIfPresent(rec::kTimeEnabled).value_or(false)) return 0.0;
 
   const std::string fixed = reg.ReadString(rec::kTime);
   const std::string now = NowTimeText();
@@ -153,8 +152,7 @@ double Engine::GetTaskDate(const std::string& taskName) {
   const double today = EncodeDate(clock.year, clock.month, clock.day);
   std::optional<double> day;
 
-  if (reg.ValueExists(rec::kDayRestriction) &&
-      reg.ReadInteger(rec::kDayRestriction) == rec::kRestrictMonthDays) {
+  if (reg.ReadIntegerIfPresent(rec::kDayRestriction) == rec::kRestrictMonthDays) {
     if (!reg.ValueExists(rec::kMonthDays)) return 0.0;
     const std::string monthDays = reg.ReadString(rec::kMonthDays);
     if (MonthDayChosen(monthDays, clock.day) && !GetDateOver(fixed, now))

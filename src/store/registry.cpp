@@ -149,7 +149,23 @@ std::string RegistryAccessor::ReadString(const std::string& name) {
 }
 
 std::int32_t RegistryAccessor::ReadInteger(const std::string& name) {
-  const RawValue v = ReadRequired(name);
+  return DecodeInteger(name, ReadRequired(name));
+}
+
+std::optional<std::int32_t> RegistryAccessor::ReadIntegerIfPresent(const std::string& name) {
+  if (!key_) return std::nullopt;
+  const auto v = backend_.Query(*key_, name);
+  if (!v) return std::nullopt;
+  return DecodeInteger(name, *v);
+}
+
+std::optional<bool> RegistryAccessor::ReadBoolIfPresent(const std::string& name) {
+  const auto v = ReadIntegerIfPresent(name);
+  if (!v) return std::nullopt;
+  return *v != 0;
+}
+
+std::int32_t RegistryAccessor::DecodeInteger(const std::string& name, const RawValue& v) {
   if (v.type != kRegDword || v.data.size() != 4)
     throw RegistryError("Der Registrierungswert " + Quoted(name) + " ist keine Zahl.");
   const std::uint32_t u = static_cast<std::uint32_t>(v.data[0]) |

@@ -106,6 +106,10 @@ class RegistryAccessor {
   // Absent, no key open, another type than REG_DWORD or not exactly 4 bytes: RegistryError.
   std::int32_t ReadInteger(const std::string& name);
   bool ReadBool(const std::string& name);  // any non-zero value is true
+  // For optional values, in one registry call: std::nullopt when absent (or no key open);
+  // RegistryError when present with another type.
+  std::optional<std::int32_t> ReadIntegerIfPresent(const std::string& name);
+  std::optional<bool> ReadBoolIfPresent(const std::string& name);
   // REG_BINARY of exactly 8 bytes holding a finite date within the years 100 to 9999.
   double ReadDateTime(const std::string& name);
 
@@ -116,6 +120,7 @@ class RegistryAccessor {
 
  private:
   RawValue ReadRequired(const std::string& name);
+  static std::int32_t DecodeInteger(const std::string& name, const RawValue& v);
   void Write(const std::string& name, const RawValue& value);
   bool DeleteTree(const std::string& normalisedPath, int depth);
 

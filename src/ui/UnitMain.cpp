@@ -2,27 +2,41 @@
 
 #include <commctrl.h>
 
+#include "ui/prompter_win32.h"
 #include "ui/win32_text.h"
 
 namespace orv {
 
-void PumpPendingMessages() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
+void PumpPendingMessages() { Win32MessagePump().PumpOnce(); }
 
 TFormMain::TFormMain(RegistryBackend& registry, Clock& clock, Locale& locale,
-                     const Services& services)
+                     const Services& services, Prompter* prompter)
     : engine_(registry, clock, locale, messages_) {
-  engine_.SetServices(services);
+  Services all = services;
+  all.pump = &pump_;
+  all.timer = &timerJobs_;
+  all.prompter = prompter;
+  engine_.SetServices(all);
   engine_.SetReporter([this](const std::string& text) { ShowWarning(text); });
+}
+
+void TFormMain::JobTimerWin32::SetEnabled(bool on) {
+  if (!form_.hwnd_) return;
+  if (on)
+    SetTimer(form_.hwnd_, kTimerJobs, kTimerJobsInterval, nullptr);  // the period starts anew
+  else
+    KillTimer(form_.hwnd_, kTimerJobs);
+  on_ = on;
+}
+
+void TFormMain::PumpWin32::PumpOnce() {
+  form_.RefreshList();
+  PumpPendingMessages();
+}
+
+void TFormMain::TimerJobsTimer() {
+  engine_.TimerJobsTimer();
+  RefreshList();
 }
 
 void TFormMain::ShowWarning(const std::string& text) {
@@ -77,6 +91,12 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CREATE:
       FormCreate();
       return 0;
+    case WM_TIMER:
+      if (wp == kTimerJobs) {
+        TimerJobsTimer();
+        return 0;
+      }
+      break;
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<NMHDR*>(lp);
       if (header->idFrom == kIdListViewTasks) return ListViewTasksNotify(header);
@@ -98,6 +118,7 @@ void TFormMain::FormCreate() {
   CreateListViewTasks();
   engine_.GetTasks();
   RefreshList();
+  timerJobs_.SetEnabled(true);
 }
 
 void TFormMain::CreateListViewTasks() {
@@ -127,8 +148,10 @@ void TFormMain::CreateListViewTasks() {
 
 void TFormMain::RefreshList() {
   if (!listViewTasks_) return;
-  SendMessageW(listViewTasks_, LVM_SETITEMCOUNT, engine_.Tasks().Size(), LVSICF_NOINVALIDATEALL);
-  InvalidateRect(listViewTasks_, nullptr, TRUE);
+  const auto count = static_cast<WPARAM>(engine_.Tasks().Size());
+  if (SendMessageW(listViewTasks_, LVM_GETITEMCOUNT, 0, 0) != static_cast<LRESULT>(count))
+    SendMessageW(listViewTasks_, LVM_SETITEMCOUNT, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  InvalidateRect(listViewTasks_, nullptr, FALSE);
 }
 
 LRESULT TFormMain::ListViewTasksNotify(NMHDR* header) {

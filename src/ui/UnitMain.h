@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "exec/prompter.h"
 #include "sched/engine.h"
 #include "sched/task_list.h"
 #include "ui/messages.h"
@@ -24,6 +25,11 @@ enum MainControlId : int {
   kIdListViewTasks = 1001,
 };
 
+enum MainTimerId : UINT_PTR {
+  kTimerJobs = 1,  // the minute tick
+};
+inline constexpr UINT kTimerJobsInterval = 60000;
+
 // The task list's columns: heading and width.
 struct ColumnSpec {
   const char* heading;
@@ -37,7 +43,10 @@ class TFormMain {
   static constexpr int kWidth = 570;
   static constexpr int kHeight = 427;
 
-  TFormMain(RegistryBackend& registry, Clock& clock, Locale& locale, const Services& services);
+  // `services` supplies the shell, files, power and HTTP client; the form adds its own message
+  // pump and job timer, and `prompter` asks the tick's questions.
+  TFormMain(RegistryBackend& registry, Clock& clock, Locale& locale, const Services& services,
+            Prompter* prompter);
   ~TFormMain();
 
   bool Create(HINSTANCE instance, int showCommand);
@@ -56,7 +65,32 @@ class TFormMain {
   // Shows a message box captioned "Orvalis" with the exclamation icon.
   void ShowWarning(const std::string& text);
 
+  // The job timer TimerJobs, a window timer of the main window.
+  class JobTimerWin32 : public JobTimer {
+   public:
+    explicit JobTimerWin32(TFormMain& form) : form_(form) {}
+    void SetEnabled(bool on) override;
+    bool Enabled() const override { return on_; }
+
+   private:
+    TFormMain& form_;
+    bool on_ = false;
+  };
+  // Pumps the queue after bringing the list view up to date with the model.
+  class PumpWin32 : public MessagePump {
+   public:
+    explicit PumpWin32(TFormMain& form) : form_(form) {}
+    void PumpOnce() override;
+
+   private:
+    TFormMain& form_;
+  };
+
+  void TimerJobsTimer();
+
   MessageTable messages_;
+  JobTimerWin32 timerJobs_{*this};
+  PumpWin32 pump_{*this};
   Engine engine_;
   HINSTANCE instance_ = nullptr;
   HWND hwnd_ = nullptr;

@@ -11,12 +11,19 @@
 #include "sched/clock.h"
 #include "sched/locale.h"
 #include "store/registry_win32.h"
+#include "ui/QuestionDialog.h"
 #include "ui/UnitMain.h"
+#include "ui/prompter_win32.h"
+#include "ui/skin.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
 
+  orv::skin::Skin skin;  // first, so that it outlives every window drawn with it
+  orv::TFormConfirm formConfirm(skin);
+  orv::TFormRecover formRecover(skin);
+  orv::Win32Prompter prompter(formConfirm, formRecover);
   orv::Win32Registry registry;
   orv::Win32Shell shell;
   orv::Win32Files files;
@@ -26,13 +33,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   // hooks keep being served while it waits.
   http.SetWaitHook(orv::PumpPendingMessages);
   orv::TFormMain formMain(registry, orv::SystemClock(), orv::UserLocale(),
-                          orv::Services{&shell, &files, &power, &http});
+                          orv::Services{&shell, &files, &power, &http}, &prompter);
   if (!formMain.Create(instance, showCommand)) return 1;
+  formConfirm.Create(instance, formMain.Handle());
+  formRecover.Create(instance, formMain.Handle());
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+    orv::DispatchUiMessage(msg);
   }
   return static_cast<int>(msg.wParam);
 }

@@ -13,6 +13,11 @@
 //   orvalis_driver responsive TIMEOUT_MS            finds the main window (shown or not) and
 //                                                   checks that it answers a message within 1 s
 //   orvalis_driver is-visible                       exit 0 when shown, 3 when hidden
+//   orvalis_driver wait-class CLASS TIMEOUT_MS      waits for a shown window of that class
+//   orvalis_driver control-text CLASS ID            prints the text of a control of that window
+//   orvalis_driver click CLASS ID                   clicks a button of that window
+//   orvalis_driver next-execution-future TASK       exit 0 when the task's stored next start
+//                                                   lies in the future
 //   orvalis_driver silent-server PORT SECONDS       accepts connections on 127.0.0.1:PORT and
 //                                                   never answers, for SECONDS
 //
@@ -28,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "sched/oledate.h"
 #include "ui/win32_text.h"
 
 namespace {
@@ -168,6 +174,44 @@ int wmain(int argc, wchar_t** argv) {
       Sleep(100);
     }
     return Fail("the main window did not appear");
+  }
+
+  if (command == L"wait-class" && argc > 2) {
+    const DWORD timeout = argc > 3 ? static_cast<DWORD>(_wtoi(argv[3])) : 20000;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeout) {
+      HWND w = FindWindowW(argv[2], nullptr);
+      if (w && IsWindowVisible(w)) return 0;
+      Sleep(100);
+    }
+    return Fail("the window did not appear");
+  }
+  if ((command == L"control-text" || command == L"click") && argc > 3) {
+    HWND w = FindWindowW(argv[2], nullptr);
+    HWND control = w ? GetDlgItem(w, _wtoi(argv[3])) : nullptr;
+    if (!control) return Fail("no such control");
+    if (command == L"click") {
+      PostMessageW(control, BM_CLICK, 0, 0);
+      return 0;
+    }
+    wchar_t text[1024] = {};
+    SendMessageW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    std::printf("%s\n", Printable(text).c_str());
+    return 0;
+  }
+  if (command == L"next-execution-future" && argc > 2) {
+    const std::wstring key = std::wstring(L"Software\\Velmora\\Orvalis\\Jobs\\") + argv[2];
+    double stored = 0;
+    DWORD size = sizeof stored;
+    if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), L"NextExecution", RRF_RT_REG_BINARY, nullptr,
+                     &stored, &size) != ERROR_SUCCESS || size != sizeof stored)
+      return Fail("no NextExecution");
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    const double now = orv::EncodeDateTime(
+        {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds});
+    std::printf("NextExecution %.6f, now %.6f\n", stored, now);
+    return stored > now ? 0 : 1;
   }
 
   if (command == L"silent-server") {

@@ -1,0 +1,284 @@
+#include "ui/QuestionDialog.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "exec/prompter.h"
+#include "ui/prompter_win32.h"
+#include "ui/win32_text.h"
+
+namespace orv {
+namespace {
+
+constexpr char kCheckBoxText[] = "Dieses Fenster nicht mehr anzeigen.";
+
+constexpr QuestionForm kConfirmForm{
+    kConfirmWindowClass, 350, 250,
+    "Best\xC3\xA4tigung der Durchf\xC3\xBChrung",
+    "Soll mit der Durchf\xC3\xBChrung des Task nun begonnen werden?",
+    L'?',
+    kIdConfirmTitle, kIdLabelConfirm1, kIdLabelConfirm2,
+    kIdFlatButtonYesConfirm, kIdFlatButtonNoConfirm, kIdFlatCheckBoxConfirm};
+
+constexpr QuestionForm kRecoverForm{
+    kRecoverWindowClass, 349, 250,
+    "Task nachholen",
+    "Soll die Durchf\xC3\xBChrung des Task nun nachgeholt werden?",
+    L'?',
+    kIdRecoverTitle, kIdLabelRecover1, kIdLabelRecover2,
+    kIdFlatButtonYesRecover, kIdFlatButtonNoRecover, kIdFlatCheckBoxRecover};
+
+}  // namespace
+
+TFormConfirm::TFormConfirm(const skin::Skin& skin) : QuestionDialog(kConfirmForm, skin) {}
+TFormRecover::TFormRecover(const skin::Skin& skin) : QuestionDialog(kRecoverForm, skin) {}
+
+QuestionDialog::QuestionDialog(const QuestionForm& form, const skin::Skin& skin)
+    : form_(form), skin_(skin) {}
+
+QuestionDialog::~QuestionDialog() {
+  if (hwnd_) DestroyWindow(hwnd_);
+}
+
+bool QuestionDialog::Create(HINSTANCE instance, HWND owner) {
+  if (hwnd_) return true;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &QuestionDialog::WndProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  wc.lpszClassName = form_.windowClass;
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+
+  owner_ = owner;
+  const std::wstring title = W(form_.title);
+  CreateWindowExW(WS_EX_TOPMOST, form_.windowClass, title.c_str(), WS_POPUP | WS_CLIPCHILDREN,
+                  0, 0, skin_.Scale(form_.width), skin_.Scale(form_.height), owner, nullptr,
+                  instance, this);
+  if (!hwnd_) return false;
+  skin_.ShapeWindow(hwnd_);
+  MarkKeyboardDialog(hwnd_);
+  return true;
+}
+
+LRESULT CALLBACK QuestionDialog::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  QuestionDialog* self;
+  if (msg == WM_NCCREATE) {
+    self = static_cast<QuestionDialog*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    self = reinterpret_cast<QuestionDialog*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  }
+  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->hwnd_ = nullptr;
+    self->lastFocus_ = nullptr;
+    return DefWindowProcW(hwnd, msg, wp, lp);
+  }
+  return self->HandleMessage(msg, wp, lp);
+}
+
+LRESULT QuestionDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_CREATE:
+      FormCreate();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // WM_PAINT covers everything
+    case WM_PAINT:
+      FormPaint();
+      return 0;
+    case WM_DRAWITEM:
+      if (skin_.DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp))) return TRUE;
+      break;
+    case WM_NCHITTEST: {
+      // The title band moves the window, as a caption would.
+      const LRESULT hit = DefWindowProcW(hwnd_, msg, wp, lp);
+      if (hit != HTCLIENT) return hit;
+      POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+      ScreenToClient(hwnd_, &pt);
+      return pt.y < skin_.Scale(kBandHeight) ? HTCAPTION : HTCLIENT;
+    }
+    case WM_NCLBUTTONDBLCLK:
+      return 0;  // no maximising through the title band
+    case WM_COMMAND:
+      FormCommand(LOWORD(wp), HIWORD(wp));
+      return 0;
+    case WM_ACTIVATE:
+      FormActivate(wp);
+      return 0;
+    case WM_SETFOCUS:
+      if (lastFocus_ && IsChild(hwnd_, lastFocus_)) SetFocus(lastFocus_);
+      return 0;
+    case WM_CLOSE:  // Alt+F4 or another program
+      Dismiss();
+      return 0;
+    case WM_ENDSESSION:
+      if (wp) Dismiss();
+      return 0;
+    case WM_SHOWWINDOW:
+      // Windows hides the popups of a minimised owner and shows them again with it; the
+      // question stays open meanwhile.
+      if (!wp && lp == SW_PARENTCLOSING) ownerHidden_ = true;
+      break;
+    case WM_WINDOWPOSCHANGED: {
+      const auto* pos = reinterpret_cast<const WINDOWPOS*>(lp);
+      if (pos->flags & SWP_SHOWWINDOW) {
+        ownerHidden_ = false;
+      } else if ((pos->flags & SWP_HIDEWINDOW) && !ownerHidden_) {
+        Dismiss();
+      }
+      break;
+    }
+    case WM_DESTROY:
+      if (asking_) {
+        asking_ = false;
+        dismissed_ = true;
+      }
+      return 0;
+  }
+  return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+void QuestionDialog::FormCreate() {
+  const skin::Skin& s = skin_;
+  s.CreateLabel(hwnd_, form_.idTitle, W(form_.title),
+                RECT{s.Scale(kTitleAt.x), s.Scale(kTitleAt.y), s.Scale(form_.width - 14),
+                     s.Scale(kTitleAt.y + 20)},
+                skin::LabelKind::kBandTitle);
+  s.CreateLabel(hwnd_, form_.idLine1, L"", s.Scale(kLine1Rect), skin::LabelKind::kText);
+  const std::wstring second = W(form_.secondLine);
+  s.CreateLabel(hwnd_, form_.idLine2, second, s.Scale(kLine2Rect), skin::LabelKind::kText);
+  FitLabel(form_.idLine2, second, kLine2Rect, kYesRect.top);
+  // The tab order follows the order of creation: check box, "Ja", "Nein".
+  s.CreateCheckBox(hwnd_, form_.idCheckBox, W(kCheckBoxText), s.Scale(kCheckBoxRect));
+  s.CreateButton(hwnd_, form_.idYes, L"Ja", s.Scale(kYesRect), skin::ButtonKind::kPrimary);
+  s.CreateButton(hwnd_, form_.idNo, L"Nein", s.Scale(kNoRect), skin::ButtonKind::kSecondary);
+}
+
+void QuestionDialog::FormPaint() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd_, &ps);
+  if (dc) skin_.PaintWindow(hwnd_, dc, skin_.Scale(kBandHeight), form_.badge);
+  EndPaint(hwnd_, &ps);
+}
+
+void QuestionDialog::FormActivate(WPARAM wp) {
+  if (LOWORD(wp) == WA_INACTIVE) {
+    HWND focus = GetFocus();
+    if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+    return;
+  }
+  HWND target = lastFocus_ && IsChild(hwnd_, lastFocus_) ? lastFocus_
+                                                          : Control(form_.idCheckBox);
+  if (target) SetFocus(target);
+}
+
+void QuestionDialog::FormCommand(int id, int code) {
+  if (code != BN_CLICKED) return;
+  if (id == form_.idYes) {
+    FlatButtonClick(kAnswerYes);
+  } else if (id == form_.idNo) {
+    FlatButtonClick(kAnswerNo);
+  } else if (id == form_.idCheckBox) {
+    skin::ToggleCheckBox(Control(id));
+  } else if (id == IDOK) {
+    // Enter, passed on by IsDialogMessage: presses the focused button.
+    HWND focus = GetFocus();
+    if (focus && focus == Control(form_.idYes)) FlatButtonClick(kAnswerYes);
+    if (focus && focus == Control(form_.idNo)) FlatButtonClick(kAnswerNo);
+  } else if (id == IDCANCEL) {  // Escape
+    Dismiss();
+  }
+}
+
+void QuestionDialog::FlatButtonClick(int answer) {
+  answer_ = answer;
+  asking_ = false;
+  if (hwnd_ && IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_HIDE);
+}
+
+void QuestionDialog::Dismiss() {
+  if (asking_) {
+    asking_ = false;
+    dismissed_ = true;
+  }
+  if (hwnd_ && IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_HIDE);
+}
+
+void QuestionDialog::Withdraw() {
+  asking_ = false;
+  if (hwnd_ && IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_HIDE);
+}
+
+unsigned QuestionDialog::Begin(const std::string& firstLine) {
+  const std::wstring text = W(firstLine);
+  ++question_;
+  answer_ = kAnswerNone;
+  dismissed_ = false;
+  asking_ = hwnd_ != nullptr;
+  if (!hwnd_) return question_;
+  ownerHidden_ = false;
+  SetWindowTextW(Control(form_.idLine1), text.c_str());
+  FitLabel(form_.idLine1, text, kLine1Rect, kLine2Rect.top);
+  CentreOverOwner();
+  HWND first = Control(form_.idCheckBox);
+  lastFocus_ = first;
+  ShowWindow(hwnd_, SW_SHOW);
+  SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetForegroundWindow(hwnd_);
+  if (first) SetFocus(first);
+  return question_;
+}
+
+bool QuestionDialog::CheckBoxTicked() const {
+  HWND box = Control(form_.idCheckBox);
+  return box && skin::IsChecked(box);
+}
+
+bool QuestionDialog::Showing() const {
+  return hwnd_ && asking_ && (IsWindowVisible(hwnd_) || ownerHidden_);
+}
+
+// A text that needs more lines than its label's height holds (a long task name, a large
+// system font) lets the label grow into the free room below it, up to 4 pixels before the next
+// control, rather than being cut. It keeps its height otherwise.
+void QuestionDialog::FitLabel(int id, const std::wstring& text, const RECT& rect96,
+                              int roomBottom96) {
+  HWND label = Control(id);
+  if (!label) return;
+  const RECT r = skin_.Scale(rect96);
+  const int width = r.right - r.left;
+  const int room = skin_.Scale(roomBottom96 - 4) - r.top;
+  const int height = std::clamp(skin_.TextHeight(text, width), int{r.bottom - r.top},
+                                std::max<int>(room, r.bottom - r.top));
+  SetWindowPos(label, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void QuestionDialog::CentreOverOwner() {
+  RECT self;
+  GetWindowRect(hwnd_, &self);
+  const int width = self.right - self.left, height = self.bottom - self.top;
+
+  // Over the owner, also while it is hidden in the notification area; over the middle of the
+  // screen while it is minimised. Always wholly inside the work area.
+  const bool overOwner = owner_ && IsWindow(owner_) && !IsIconic(owner_);
+  HMONITOR monitor = MonitorFromWindow(overOwner ? owner_ : hwnd_, MONITOR_DEFAULTTOPRIMARY);
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (monitor && GetMonitorInfoW(monitor, &info)) work = info.rcWork;
+  RECT area = work;
+  if (overOwner) GetWindowRect(owner_, &area);
+
+  int x = area.left + (area.right - area.left - width) / 2;
+  int y = area.top + (area.bottom - area.top - height) / 2;
+  x = std::max<int>(work.left, std::min<int>(x, work.right - width));
+  y = std::max<int>(work.top, std::min<int>(y, work.bottom - height));
+  SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace orv

@@ -1,0 +1,437 @@
+#include "ui/skin.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cwchar>
+
+namespace orv::skin {
+namespace {
+
+enum class Kind { kTextLabel, kBandTitle, kPrimaryButton, kSecondaryButton, kCheckBox };
+
+// What a control made by the skin carries: its look and the state the owner-drawing needs.
+struct ControlState {
+  Kind kind;
+  bool hot = false;
+  bool checked = false;
+};
+
+constexpr UINT_PTR kSubclassId = 0x4F52;  // one subclass per control, ours
+// The same state, found from the control's handle when it is drawn.
+constexpr wchar_t kStateProp[] = L"Orvalis.SkinControl";
+
+bool IsButtonKind(Kind kind) { return kind != Kind::kTextLabel && kind != Kind::kBandTitle; }
+
+LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                             DWORD_PTR ref) {
+  auto* state = reinterpret_cast<ControlState*>(ref);
+  switch (msg) {
+    case WM_MOUSEMOVE:
+      if (!state->hot) {
+        state->hot = true;
+        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, hwnd, 0};
+        TrackMouseEvent(&track);
+        InvalidateRect(hwnd, nullptr, FALSE);
+      }
+      break;
+    case WM_MOUSELEAVE:
+      state->hot = false;
+      InvalidateRect(hwnd, nullptr, FALSE);
+      break;
+    case WM_LBUTTONDBLCLK:
+      // An owner-drawn button reports a quick second click as BN_DOUBLECLICKED instead of
+      // BN_CLICKED; a check box clicked twice quickly must toggle twice.
+      if (IsButtonKind(state->kind)) return DefSubclassProc(hwnd, WM_LBUTTONDOWN, wp, lp);
+      break;
+    case BM_GETCHECK:
+      if (state->kind == Kind::kCheckBox) return state->checked ? BST_CHECKED : BST_UNCHECKED;
+      break;
+    case BM_SETCHECK:
+      if (state->kind == Kind::kCheckBox) {
+        const bool checked = wp == BST_CHECKED;
+        if (checked != state->checked) {
+          state->checked = checked;
+          InvalidateRect(hwnd, nullptr, FALSE);
+        }
+        return 0;
+      }
+      break;
+    case WM_ERASEBKGND:
+      return 1;  // WM_DRAWITEM paints every pixel
+    case WM_SETTEXT:
+    case WM_ENABLE: {
+      const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
+      InvalidateRect(hwnd, nullptr, FALSE);
+      return result;
+    }
+    case WM_NCDESTROY: {
+      RemoveWindowSubclass(hwnd, ControlProc, kSubclassId);
+      RemovePropW(hwnd, kStateProp);
+      const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
+      delete state;
+      return result;
+    }
+  }
+  return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+ControlState* StateOf(HWND hwnd) {
+  return hwnd ? static_cast<ControlState*>(GetPropW(hwnd, kStateProp)) : nullptr;
+}
+
+std::wstring WindowText(HWND hwnd) {
+  const int length = GetWindowTextLengthW(hwnd);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), length + 1)));
+  return text;
+}
+
+void Fill(HDC dc, const RECT& rect, COLORREF colour) {
+  SetDCBrushColor(dc, colour);
+  FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+}
+
+// A rounded rectangle inside `rect`, filled unless `filled` is false, with a 1-pixel border.
+void RoundBox(HDC dc, const RECT& rect, int radius, COLORREF fill, COLORREF border,
+              bool filled = true) {
+  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(DC_PEN));
+  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(filled ? DC_BRUSH : NULL_BRUSH));
+  SetDCPenColor(dc, border);
+  SetDCBrushColor(dc, fill);
+  RoundRect(dc, rect.left, rect.top, rect.right, rect.bottom, 2 * radius, 2 * radius);
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+}
+
+RECT Inset(RECT r, int by) {
+  InflateRect(&r, -by, -by);
+  return r;
+}
+
+void DrawTextIn(HDC dc, const std::wstring& text, RECT rect, HFONT font, COLORREF colour,
+                UINT flags) {
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  SetTextColor(dc, colour);
+  SetBkMode(dc, TRANSPARENT);
+  const std::wstring shown = FitText(dc, text, rect, flags);
+  DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &rect, flags);
+  SelectObject(dc, oldFont);
+}
+
+constexpr UINT kLineFlags = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
+constexpr UINT kWrapFlags = DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX;
+
+}  // namespace
+
+std::wstring FitText(HDC dc, const std::wstring& text, const RECT& rect, UINT flags) {
+  if (flags & DT_SINGLELINE) return text;  // DT_END_ELLIPSIS covers one line
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  const auto needed = [&](const std::wstring& candidate) {
+    RECT r{0, 0, width, 0};
+    DrawTextW(dc, candidate.c_str(), static_cast<int>(candidate.size()), &r, flags | DT_CALCRECT);
+    return r.bottom - r.top;
+  };
+  if (needed(text) <= height) return text;
+  const auto shortened = [&](std::size_t n) {
+    std::wstring candidate = text.substr(0, n);
+    // Never split a surrogate pair.
+    if (!candidate.empty() && candidate.back() >= 0xD800 && candidate.back() <= 0xDBFF)
+      candidate.pop_back();
+    while (!candidate.empty() && (candidate.back() == L' ' || candidate.back() == L'\n'))
+      candidate.pop_back();
+    return candidate + L"\u2026";
+  };
+  // The longest beginning of the text that fits with "…" behind it.
+  std::size_t lo = 0, hi = text.size();
+  while (lo < hi) {
+    const std::size_t mid = (lo + hi + 1) / 2;
+    if (needed(shortened(mid)) <= height) {
+      lo = mid;
+    } else {
+      hi = mid - 1;
+    }
+  }
+  return shortened(lo);
+}
+
+Skin::Skin() {
+  HDC screen = GetDC(nullptr);
+  if (screen) {
+    dpi_ = std::max(96, GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+  }
+  LOGFONTW lf{};
+  NONCLIENTMETRICSW ncm{};
+  ncm.cbSize = sizeof ncm;
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) {
+    lf = ncm.lfMessageFont;
+  } else {
+    lf.lfHeight = -MulDiv(8, dpi_, 72);
+    lf.lfCharSet = DEFAULT_CHARSET;
+    wcscpy(lf.lfFaceName, L"Tahoma");
+  }
+  font_ = CreateFontIndirectW(&lf);
+  lf.lfWeight = FW_BOLD;
+  lf.lfHeight = lf.lfHeight < 0 ? lf.lfHeight - Scale(2) : lf.lfHeight + Scale(2);
+  titleFont_ = CreateFontIndirectW(&lf);
+  if (!font_) font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  if (!titleFont_) titleFont_ = font_;
+}
+
+Skin::~Skin() {
+  if (titleFont_ != font_) DeleteObject(titleFont_);
+  DeleteObject(font_);  // harmless for the stock font
+}
+
+RECT Skin::Scale(const RECT& r96) const {
+  return RECT{Scale(r96.left), Scale(r96.top), Scale(r96.right), Scale(r96.bottom)};
+}
+
+namespace {
+
+HWND MakeControl(HWND parent, const wchar_t* cls, DWORD style, int id, const std::wstring& text,
+                 const RECT& rect, HFONT font, Kind kind) {
+  auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
+  HWND hwnd = CreateWindowExW(0, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, rect.left,
+                              rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+  if (!hwnd) return nullptr;
+  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  auto* state = new ControlState{kind};
+  if (!SetPropW(hwnd, kStateProp, state) ||
+      !SetWindowSubclass(hwnd, ControlProc, kSubclassId, reinterpret_cast<DWORD_PTR>(state))) {
+    RemovePropW(hwnd, kStateProp);
+    delete state;
+    DestroyWindow(hwnd);
+    return nullptr;
+  }
+  return hwnd;
+}
+
+}  // namespace
+
+HWND Skin::CreateLabel(HWND parent, int id, const std::wstring& text, const RECT& rect,
+                       LabelKind kind) const {
+  const bool title = kind == LabelKind::kBandTitle;
+  return MakeControl(parent, L"STATIC", SS_OWNERDRAW | SS_NOPREFIX, id, text, rect,
+                     title ? titleFont_ : font_, title ? Kind::kBandTitle : Kind::kTextLabel);
+}
+
+HWND Skin::CreateButton(HWND parent, int id, const std::wstring& text, const RECT& rect,
+                        ButtonKind kind) const {
+  return MakeControl(parent, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, id, text, rect, font_,
+                     kind == ButtonKind::kPrimary ? Kind::kPrimaryButton
+                                                  : Kind::kSecondaryButton);
+}
+
+HWND Skin::CreateCheckBox(HWND parent, int id, const std::wstring& text,
+                          const RECT& rect) const {
+  return MakeControl(parent, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, id, text, rect, font_,
+                     Kind::kCheckBox);
+}
+
+int Skin::TextHeight(const std::wstring& text, int width) const {
+  HDC dc = CreateCompatibleDC(nullptr);
+  if (!dc) return 0;
+  HGDIOBJ oldFont = SelectObject(dc, font_);
+  RECT r{0, 0, width, 0};
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, kWrapFlags | DT_CALCRECT);
+  SelectObject(dc, oldFont);
+  DeleteDC(dc);
+  return r.bottom - r.top;
+}
+
+bool Skin::DrawItem(const DRAWITEMSTRUCT& item) const {
+  const ControlState* state = StateOf(item.hwndItem);
+  if (!state) return false;
+  const int width = item.rcItem.right - item.rcItem.left;
+  const int height = item.rcItem.bottom - item.rcItem.top;
+  if (width <= 0 || height <= 0) return true;
+
+  // Drawn off screen first, so that nothing flickers.
+  HDC dc = CreateCompatibleDC(item.hDC);
+  HBITMAP bitmap = CreateCompatibleBitmap(item.hDC, width, height);
+  if (!dc || !bitmap) {
+    if (bitmap) DeleteObject(bitmap);
+    if (dc) DeleteDC(dc);
+    return true;
+  }
+  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+  const RECT all{0, 0, width, height};
+  const std::wstring text = WindowText(item.hwndItem);
+  const bool enabled = IsWindowEnabled(item.hwndItem) && !(item.itemState & ODS_DISABLED);
+  const bool pressed = item.itemState & ODS_SELECTED;
+  const bool focused = item.itemState & ODS_FOCUS;
+  const bool hot = state->hot && enabled;
+  const Palette& p = kPalette;
+
+  switch (state->kind) {
+    case Kind::kTextLabel:
+      Fill(dc, all, p.window);
+      DrawTextIn(dc, text, all, font_, enabled ? p.text : p.disabledText, kWrapFlags);
+      break;
+
+    case Kind::kBandTitle:
+      Fill(dc, all, p.band);
+      DrawTextIn(dc, text, all, titleFont_, p.bandText, kLineFlags);
+      break;
+
+    case Kind::kPrimaryButton: {
+      Fill(dc, all, p.window);
+      const COLORREF face = !enabled ? p.disabledText
+                            : pressed ? p.accentPressed
+                            : hot     ? p.accentHot
+                                      : p.accent;
+      RoundBox(dc, all, Scale(kButtonRadius), face, enabled ? p.accentPressed : face);
+      if (focused) RoundBox(dc, Inset(all, Scale(2)), Scale(kButtonRadius) - 1, face,
+                            p.bandText, false);
+      RECT label = all;
+      if (pressed) OffsetRect(&label, 0, 1);
+      DrawTextIn(dc, text, label, font_, p.bandText, kLineFlags | DT_CENTER);
+      break;
+    }
+
+    case Kind::kSecondaryButton: {
+      Fill(dc, all, p.window);
+      const COLORREF face = pressed ? p.buttonFacePressed
+                            : hot   ? p.buttonFaceHot
+                                    : p.buttonFace;
+      const COLORREF border = enabled && (hot || focused || pressed) ? p.accent : p.buttonBorder;
+      RoundBox(dc, all, Scale(kButtonRadius), face, border);
+      if (focused) RoundBox(dc, Inset(all, 1), Scale(kButtonRadius) - 1, face, p.accent, false);
+      RECT label = all;
+      if (pressed) OffsetRect(&label, 0, 1);
+      DrawTextIn(dc, text, label, font_, enabled ? p.text : p.disabledText,
+                 kLineFlags | DT_CENTER);
+      break;
+    }
+
+    case Kind::kCheckBox: {
+      Fill(dc, all, p.window);
+      const int size = std::min(Scale(kCheckBoxSize), height);
+      const RECT box{0, (height - size) / 2, size, (height - size) / 2 + size};
+      const bool ticked = state->checked;
+      COLORREF face = ticked    ? (hot ? p.accentHot : p.accent)
+                      : pressed ? p.buttonFacePressed
+                      : hot     ? p.buttonFaceHot
+                                : p.boxFace;
+      COLORREF border = ticked ? p.accentPressed : (hot || focused) ? p.accent : p.boxBorder;
+      if (!enabled) {
+        face = ticked ? p.disabledText : p.boxFace;
+        border = p.disabledText;
+      }
+      RoundBox(dc, box, Scale(3), face, border);
+      if (ticked) {
+        const LOGBRUSH brush{BS_SOLID, p.bandText, 0};
+        HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND,
+                                std::max(2, Scale(2)), &brush, 0, nullptr);
+        HGDIOBJ oldPen = SelectObject(dc, pen);
+        const POINT mark[3] = {{box.left + size * 24 / 100, box.top + size * 52 / 100},
+                               {box.left + size * 43 / 100, box.top + size * 71 / 100},
+                               {box.left + size * 77 / 100, box.top + size * 31 / 100}};
+        Polyline(dc, mark, 3);
+        SelectObject(dc, oldPen);
+        DeleteObject(pen);
+      }
+      RECT label{size + Scale(7), 0, width, height};
+      DrawTextIn(dc, text, label, font_, enabled ? p.text : p.disabledText, kLineFlags);
+      if (focused) {
+        // A thin ring around the text marks the keyboard focus.
+        HGDIOBJ oldFont = SelectObject(dc, font_);
+        RECT measured{0, 0, 0, 0};
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured,
+                  DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+        SelectObject(dc, oldFont);
+        const RECT ring{label.left - Scale(3), 0,
+                        std::min<LONG>(width, label.left + measured.right + Scale(4)), height};
+        RoundBox(dc, ring, Scale(2), p.window, p.accent, false);
+      }
+      break;
+    }
+  }
+
+  BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, width, height, dc, 0, 0, SRCCOPY);
+  SelectObject(dc, oldBitmap);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return true;
+}
+
+HRGN Skin::MakeOutline(int width, int height) const {
+  // The right and bottom coordinates of a round-rectangle region are exclusive.
+  const int diameter = 2 * Scale(kCornerRadius);
+  return CreateRoundRectRgn(0, 0, width + 1, height + 1, diameter, diameter);
+}
+
+void Skin::ShapeWindow(HWND window) const {
+  RECT r;
+  if (!GetWindowRect(window, &r)) return;
+  HRGN outline = MakeOutline(r.right - r.left, r.bottom - r.top);
+  if (outline && !SetWindowRgn(window, outline, TRUE)) DeleteObject(outline);
+}
+
+void Skin::PaintWindow(HWND window, HDC target, int bandHeight, wchar_t badge) const {
+  RECT client;
+  GetClientRect(window, &client);
+  const int width = client.right, height = client.bottom;
+  if (width <= 0 || height <= 0) return;
+  HDC dc = CreateCompatibleDC(target);
+  HBITMAP bitmap = CreateCompatibleBitmap(target, width, height);
+  if (!dc || !bitmap) {
+    if (bitmap) DeleteObject(bitmap);
+    if (dc) DeleteDC(dc);
+    return;
+  }
+  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+  const Palette& p = kPalette;
+
+  Fill(dc, client, p.window);
+  HRGN outline = MakeOutline(width, height);
+  SelectClipRgn(dc, outline);
+  Fill(dc, RECT{0, 0, width, bandHeight}, p.band);
+  SelectClipRgn(dc, nullptr);
+
+  if (badge) {
+    const int d = Scale(20);
+    const RECT circle{Scale(14), (bandHeight - d) / 2, Scale(14) + d, (bandHeight - d) / 2 + d};
+    HGDIOBJ oldPen = SelectObject(dc, GetStockObject(DC_PEN));
+    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(DC_BRUSH));
+    SetDCPenColor(dc, p.bandText);
+    SetDCBrushColor(dc, p.bandText);
+    Ellipse(dc, circle.left, circle.top, circle.right, circle.bottom);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    DrawTextIn(dc, std::wstring(1, badge), circle, titleFont_, p.band,
+               DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOPREFIX);
+  }
+
+  if (outline) {
+    SetDCBrushColor(dc, p.border);
+    FrameRgn(dc, outline, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)), 1, 1);
+    DeleteObject(outline);
+  }
+  BitBlt(target, 0, 0, width, height, dc, 0, 0, SRCCOPY);
+  SelectObject(dc, oldBitmap);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+}
+
+bool IsChecked(HWND checkBox) {
+  return SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void SetChecked(HWND checkBox, bool checked) {
+  SendMessageW(checkBox, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void ToggleCheckBox(HWND checkBox) { SetChecked(checkBox, !IsChecked(checkBox)); }
+
+bool IsHot(HWND control) {
+  const ControlState* state = StateOf(control);
+  return state && state->hot;
+}
+
+}  // namespace orv::skin

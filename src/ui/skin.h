@@ -1,0 +1,125 @@
+// The flat look of Orvalis's own windows: colours, fonts, the rounded window outline with its
+// title band, and owner-drawn labels, push buttons and check boxes. GDI only.
+//
+// Controls made here are real child windows (STATIC with SS_OWNERDRAW, BUTTON with
+// BS_OWNERDRAW), so keyboard navigation, screen readers and the end-to-end driver reach them by
+// handle and ID. The parent window forwards WM_DRAWITEM to Skin::DrawItem and toggles a check
+// box on its BN_CLICKED with ToggleCheckBox. A check box answers BM_GETCHECK and BM_SETCHECK
+// like a standard one.
+//
+// All sizes are given in pixels at 96 dpi; Scale() turns them into device pixels.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace orv::skin {
+
+struct Palette {
+  COLORREF window;          // window background
+  COLORREF band;            // title band
+  COLORREF bandText;        // text on the band
+  COLORREF text;            // ordinary text
+  COLORREF disabledText;
+  COLORREF border;          // the window's outline
+  COLORREF accent;          // primary button, ticked box, focus ring
+  COLORREF accentHot;
+  COLORREF accentPressed;
+  COLORREF buttonFace;      // secondary button
+  COLORREF buttonFaceHot;
+  COLORREF buttonFacePressed;
+  COLORREF buttonBorder;
+  COLORREF boxFace;         // check box square
+  COLORREF boxBorder;
+};
+
+inline constexpr Palette kPalette{
+    .window = RGB(0xF6, 0xF7, 0xF9),
+    .band = RGB(0x1F, 0x5F, 0x9E),
+    .bandText = RGB(0xFF, 0xFF, 0xFF),
+    .text = RGB(0x1F, 0x24, 0x2B),
+    .disabledText = RGB(0xA0, 0xA6, 0xAE),
+    .border = RGB(0x17, 0x48, 0x78),
+    .accent = RGB(0x1F, 0x5F, 0x9E),
+    .accentHot = RGB(0x2B, 0x73, 0xB9),
+    .accentPressed = RGB(0x16, 0x46, 0x75),
+    .buttonFace = RGB(0xFF, 0xFF, 0xFF),
+    .buttonFaceHot = RGB(0xEA, 0xF1, 0xF9),
+    .buttonFacePressed = RGB(0xD5, 0xE3, 0xF2),
+    .buttonBorder = RGB(0xB3, 0xBB, 0xC7),
+    .boxFace = RGB(0xFF, 0xFF, 0xFF),
+    .boxBorder = RGB(0x86, 0x90, 0x9E),
+};
+
+// Measures at 96 dpi.
+inline constexpr int kCornerRadius = 12;  // window outline
+inline constexpr int kButtonRadius = 4;
+inline constexpr int kCheckBoxSize = 14;
+
+enum class LabelKind {
+  kText,       // word-wrapped, ordinary font, on the window background
+  kBandTitle,  // one line, bold, on the title band
+};
+
+enum class ButtonKind {
+  kPrimary,    // filled with the accent colour
+  kSecondary,  // white face with a grey border
+};
+
+class Skin {
+ public:
+  // Fonts follow the system's message font; sizes follow the screen's dpi.
+  Skin();
+  ~Skin();
+  Skin(const Skin&) = delete;
+  Skin& operator=(const Skin&) = delete;
+
+  int Dpi() const { return dpi_; }
+  int Scale(int px96) const { return MulDiv(px96, dpi_, 96); }
+  RECT Scale(const RECT& r96) const;
+  HFONT Font() const { return font_; }
+  HFONT TitleFont() const { return titleFont_; }
+
+  // Child controls. `rect` is in the parent's client coordinates, device pixels. Each carries
+  // its look with it; the parent hands WM_DRAWITEM to DrawItem.
+  HWND CreateLabel(HWND parent, int id, const std::wstring& text, const RECT& rect,
+                   LabelKind kind) const;
+  HWND CreateButton(HWND parent, int id, const std::wstring& text, const RECT& rect,
+                    ButtonKind kind) const;
+  HWND CreateCheckBox(HWND parent, int id, const std::wstring& text, const RECT& rect) const;
+
+  // Height in device pixels of `text` word-wrapped to `width` in the ordinary font, as a text
+  // label draws it.
+  int TextHeight(const std::wstring& text, int width) const;
+
+  // Draws a control made by this skin; false for anything else.
+  bool DrawItem(const DRAWITEMSTRUCT& item) const;
+
+  // Gives a borderless window its rounded outline (window width and height in device pixels).
+  void ShapeWindow(HWND window) const;
+  // Paints the window background: the title band of `bandHeight` device pixels across the
+  // top, with a round badge holding `badge` at its left (none when 0), and the thin outline.
+  void PaintWindow(HWND window, HDC dc, int bandHeight, wchar_t badge) const;
+
+ private:
+  HRGN MakeOutline(int width, int height) const;
+
+  int dpi_ = 96;
+  HFONT font_ = nullptr;
+  HFONT titleFont_ = nullptr;
+};
+
+// Check box state, also reachable through BM_GETCHECK / BM_SETCHECK.
+bool IsChecked(HWND checkBox);
+void SetChecked(HWND checkBox, bool checked);
+void ToggleCheckBox(HWND checkBox);
+
+// Whether the mouse is over a control made by the skin (it is then drawn highlighted).
+bool IsHot(HWND control);
+
+// `text` as it fits into `rect` with the given DrawText flags: when word-wrapped text needs
+// more lines than the rectangle holds, it is cut at the end and "…" appended.
+std::wstring FitText(HDC dc, const std::wstring& text, const RECT& rect, UINT flags);
+
+}  // namespace orv::skin
