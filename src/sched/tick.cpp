@@ -82,8 +82,9 @@ void Engine::ProcessRow(const std::string& name, const std::string& nowText) {
     if ((r->kind == m[kMsgKindIdle] && idleLabelVisible_) || r->kind == m[kMsgKindClock])
       r->next = std::to_string(std::stoll(ConvertToInt(s)) - 1) + m[kMsgMinutes];
   } else if (Contains(s, m[kMsgOnFileChange])) {
-    changed = CheckWatchList(name);
-    if (!(r = row())) return;
+    changed = CheckWatchList(name);  // pumps after each unchanged file
+    if (!stillThere()) return;
+    r = row();
   } else if (!Contains(s, m[kMsgNextSession])) {
     dueCheckMode_ = true;
     std::string next = SetMinutesText(name).next;
