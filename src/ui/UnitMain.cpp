@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "store/task_record.h"
 #include "ui/prompter_win32.h"
 #include "ui/win32_text.h"
 
@@ -9,9 +10,54 @@ namespace orv {
 
 void PumpPendingMessages() { Win32MessagePump().PumpOnce(); }
 
+namespace {
+
+// A date or time pattern of the message table in the platform's picture syntax: "mmmm" the
+// month name, "nn" the minutes, double-quoted literals single-quoted.
+std::wstring Picture(const std::string& pattern, bool time) {
+  std::wstring out;
+  const std::wstring p = W(pattern);
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    const wchar_t c = p[i];
+    if (c == L'"') {
+      const std::size_t end = p.find(L'"', i + 1);
+      const std::wstring literal = p.substr(i + 1, end == std::wstring::npos ? std::wstring::npos
+                                                                              : end - i - 1);
+      out += L"'" + literal + L"'";
+      if (end == std::wstring::npos) break;
+      i = end;
+    } else if (time && c == L'h') {
+      out += L'H';
+    } else if (time && c == L'n') {
+      out += L'm';
+    } else if (!time && c == L'm') {
+      out += L'M';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::wstring ClockDateText(const SYSTEMTIME& st, const std::string& pattern) {
+  const std::wstring picture = Picture(pattern, false);
+  wchar_t buf[128];
+  const int n = GetDateFormatW(LOCALE_USER_DEFAULT, 0, &st, picture.c_str(), buf, 128);
+  return n > 1 ? std::wstring(buf, static_cast<std::size_t>(n - 1)) : std::wstring();
+}
+
+std::wstring ClockTimeText(const SYSTEMTIME& st, const std::string& pattern) {
+  const std::wstring picture = Picture(pattern, true);
+  wchar_t buf[64];
+  const int n = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, picture.c_str(), buf, 64);
+  return n > 1 ? std::wstring(buf, static_cast<std::size_t>(n - 1)) : std::wstring();
+}
+
 TFormMain::TFormMain(RegistryBackend& registry, Clock& clock, Locale& locale,
-                     const Services& services, Prompter* prompter)
-    : engine_(registry, clock, locale, messages_) {
+                     const Services& services, Prompter* prompter, const skin::Skin& skin)
+    : engine_(registry, clock, locale, messages_), skin_(skin) {
   Services all = services;
   all.pump = &pump_;
   all.timer = &timerJobs_;
@@ -34,6 +80,72 @@ void TFormMain::PumpWin32::PumpOnce() {
   PumpPendingMessages();
 }
 
+void TFormMain::TimerTimeTimer() {
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  SetWindowTextW(labelDate_, ClockDateText(st, messages_[kMsgDateFormat]).c_str());
+  SetWindowTextW(labelTime_, ClockTimeText(st, messages_[kMsgTimeFormat]).c_str());
+}
+
+void TFormMain::FlatButtonExecuteClick() {
+  engine_.FlatButtonExecuteClick();
+  RefreshList();
+}
+
+void TFormMain::SetStartOptionChecks(bool showWindow) {
+  showWindowChecked_ = showWindow;
+  HMENU menu = GetSystemMenu(hwnd_, FALSE);
+  CheckMenuItem(menu, kCmdFensterAnzeigen, MF_BYCOMMAND | (showWindow ? MF_CHECKED : MF_UNCHECKED));
+  CheckMenuItem(menu, kCmdMinimiertStarten,
+                MF_BYCOMMAND | (showWindow ? MF_UNCHECKED : MF_CHECKED));
+}
+
+void TFormMain::PopupMenuOptionenFensterAnzeigenClick() {
+  SetStartOptionChecks(true);
+  RegistryAccessor reg(engine_.Registry());
+  if (reg.OpenKey(rec::kSettingsKey, true)) reg.WriteBool(rec::kMinimized, false);
+}
+
+void TFormMain::PopupMenuOptionenMinimiertStartenClick() {
+  SetStartOptionChecks(false);
+  RegistryAccessor reg(engine_.Registry());
+  if (reg.OpenKey(rec::kSettingsKey, true)) reg.WriteBool(rec::kMinimized, true);
+}
+
+void TFormMain::PopupMenuTrayBeendenClick() {
+  // Ends at once, without a question; the windows are destroyed on the way out.
+  allowClose_ = true;
+  DestroyWindow(hwnd_);
+}
+
+void TFormMain::ApplyStartOption() {
+  try {
+    RegistryAccessor reg(engine_.Registry());
+    if (reg.OpenKey(rec::kSettingsKey, true)) {
+      if (const auto minimized = reg.ReadBoolIfPresent(rec::kMinimized)) {
+        reg.CloseKey();
+        if (*minimized)
+          PopupMenuOptionenMinimiertStartenClick();
+        else
+          PopupMenuOptionenFensterAnzeigenClick();
+      }
+    }
+  } catch (const std::exception& e) {
+    ShowWarning(e.what());
+  }
+  // Whatever happened above, the check mark decides.
+  if (showWindowChecked_) {
+    ShowWindow(hwnd_, SW_SHOW);
+    SetForegroundWindow(hwnd_);
+  }
+}
+
+bool TFormMain::FormCloseQuery() {
+  if (allowClose_) return true;
+  SendMessageW(hwnd_, WM_SYSCOMMAND, SC_MINIMIZE, 0);  // to the tray instead of closing
+  return false;
+}
+
 void TFormMain::TimerJobsTimer() {
   engine_.TimerJobsTimer();
   RefreshList();
@@ -45,9 +157,11 @@ void TFormMain::ShowWarning(const std::string& text) {
 
 TFormMain::~TFormMain() {
   if (font_) DeleteObject(font_);
+  if (boldFont_) DeleteObject(boldFont_);
+  if (background_) DeleteObject(background_);
 }
 
-bool TFormMain::Create(HINSTANCE instance, int showCommand) {
+bool TFormMain::Create(HINSTANCE instance) {
   instance_ = instance;
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
@@ -58,7 +172,8 @@ bool TFormMain::Create(HINSTANCE instance, int showCommand) {
                                              GetSystemMetrics(SM_CXSMICON),
                                              GetSystemMetrics(SM_CYSMICON), 0));
   wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  background_ = CreateSolidBrush(skin::kPalette.window);
+  wc.hbrBackground = background_;
   wc.lpszClassName = kMainWindowClass;
   if (!RegisterClassExW(&wc)) return false;
 
@@ -68,8 +183,11 @@ bool TFormMain::Create(HINSTANCE instance, int showCommand) {
                           WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
                           x, y, kWidth, kHeight, nullptr, nullptr, instance, this);
   if (!hwnd_) return false;
-  ShowWindow(hwnd_, showCommand);
-  UpdateWindow(hwnd_);
+  if (secondInstance_) {
+    PostQuitMessage(0);  // nothing is shown; the process ends with the message loop
+    return true;
+  }
+  ApplyStartOption();
   return true;
 }
 
@@ -83,7 +201,16 @@ LRESULT CALLBACK TFormMain::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     self = reinterpret_cast<TFormMain*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   }
   if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-  return self->HandleMessage(msg, wp, lp);
+  // The general error handler: an error that no routine catches is shown, and the program
+  // goes on with its message loop.
+  try {
+    return self->HandleMessage(msg, wp, lp);
+  } catch (const std::exception& e) {
+    self->ShowWarning(e.what());
+  } catch (...) {
+    self->ShowWarning("Unbekannter Fehler.");
+  }
+  return 0;
 }
 
 LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -96,7 +223,46 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         TimerJobsTimer();
         return 0;
       }
+      if (wp == kTimerTime) {
+        TimerTimeTimer();
+        return 0;
+      }
       break;
+    case WM_CLOSE:
+      if (FormCloseQuery()) DestroyWindow(hwnd_);
+      return 0;
+    case WM_QUERYENDSESSION:
+      // Until the session-end handling runs the shutdown tasks, let the session end.
+      allowClose_ = true;
+      return TRUE;
+    case WM_SYSCOMMAND:
+      switch (wp & 0xFFF0) {
+        case kCmdFensterAnzeigen:
+          PopupMenuOptionenFensterAnzeigenClick();
+          return 0;
+        case kCmdMinimiertStarten:
+          PopupMenuOptionenMinimiertStartenClick();
+          return 0;
+        case kCmdBeenden:
+          PopupMenuTrayBeendenClick();
+          return 0;
+      }
+      break;
+    case WM_COMMAND:
+      if (LOWORD(wp) == kIdFlatButtonExecute && HIWORD(wp) == BN_CLICKED) {
+        FlatButtonExecuteClick();
+        return 0;
+      }
+      break;
+    case WM_DRAWITEM:
+      if (skin_.DrawItem(*reinterpret_cast<DRAWITEMSTRUCT*>(lp))) return TRUE;
+      break;
+    case WM_CTLCOLORSTATIC: {
+      HDC dc = reinterpret_cast<HDC>(wp);
+      SetBkColor(dc, skin::kPalette.window);
+      SetTextColor(dc, skin::kPalette.text);
+      return reinterpret_cast<LRESULT>(background_);
+    }
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<NMHDR*>(lp);
       if (header->idFrom == kIdListViewTasks) return ListViewTasksNotify(header);
@@ -111,32 +277,104 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 
 void TFormMain::FormCreate() {
   messages_.Fill();
+  // One instance only: the semaphore's name stays taken for as long as this process lives.
+  HANDLE instance = CreateSemaphoreW(nullptr, 0, 1, kInstanceSemaphore);
+  if (instance && GetLastError() == ERROR_ALREADY_EXISTS) {
+    CloseHandle(instance);
+    secondInstance_ = true;
+    return;
+  }
   NONCLIENTMETRICSW ncm{};
   ncm.cbSize = sizeof ncm;
-  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0))
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) {
     font_ = CreateFontIndirectW(&ncm.lfMessageFont);
+    ncm.lfMessageFont.lfWeight = FW_BOLD;
+    boldFont_ = CreateFontIndirectW(&ncm.lfMessageFont);
+  }
   CreateListViewTasks();
+  CreateControls();
+  editorStep_ = 1;
+  allowClose_ = false;
+  TimerTimeTimer();
+  SetTimer(hwnd_, kTimerTime, kTimerTimeInterval, nullptr);
   engine_.GetTasks();
   RefreshList();
   timerJobs_.SetEnabled(true);
 }
 
+void TFormMain::CreateControls() {
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  const int s12 = skin_.Scale(12);
+  const int buttonY = skin_.Scale(302), buttonW = skin_.Scale(100), buttonH = skin_.Scale(26);
+  struct ButtonSpec {
+    int id;
+    const char* text;
+    skin::ButtonKind kind;
+  };
+  const ButtonSpec buttons[] = {
+      {kIdFlatButtonAdd, "Hinzuf\xC3\xBCgen", skin::ButtonKind::kPrimary},
+      {kIdFlatButtonEdit, "Bearbeiten", skin::ButtonKind::kSecondary},
+      {kIdFlatButtonDelete, "Entfernen", skin::ButtonKind::kSecondary},
+      {kIdFlatButtonExecute, "Starten", skin::ButtonKind::kSecondary},
+  };
+  int x = s12;
+  for (const ButtonSpec& b : buttons) {
+    const RECT r{x, buttonY, x + buttonW, buttonY + buttonH};
+    HWND button = skin_.CreateButton(hwnd_, b.id, W(b.text), r, b.kind);
+    // The task editor arrives with the next step; until then only "Starten" acts.
+    if (b.id != kIdFlatButtonExecute) EnableWindow(button, FALSE);
+    x += buttonW + skin_.Scale(8);
+  }
+  const int clockY = buttonY + buttonH + skin_.Scale(14);
+  labelDate_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT, s12, clockY,
+                               skin_.Scale(300), skin_.Scale(16), hwnd_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLabelDate)),
+                               instance_, nullptr);
+  labelTime_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT, s12,
+                               clockY + skin_.Scale(17), skin_.Scale(300), skin_.Scale(16), hwnd_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLabelTime)),
+                               instance_, nullptr);
+  labelIdle_ = CreateWindowExW(0, L"STATIC", W(messages_[kMsgKindIdle]).c_str(),
+                               WS_CHILD | SS_LEFT, skin_.Scale(464), skin_.Scale(56),
+                               skin_.Scale(70), skin_.Scale(16), hwnd_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLabelIdle)),
+                               instance_, nullptr);  // hidden until an idle period begins
+  if (font_) {
+    SendMessageW(labelDate_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    SendMessageW(labelIdle_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  }
+  if (boldFont_) SendMessageW(labelTime_, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
+
+  // The options and "Beenden", in the window menu until the menu bar takes them over.
+  HMENU menu = GetSystemMenu(hwnd_, FALSE);
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, kCmdFensterAnzeigen, L"&Fenster anzeigen");
+  AppendMenuW(menu, MF_STRING, kCmdMinimiertStarten, L"&Minimiert starten");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, kCmdBeenden, L"B&eenden");
+  SetStartOptionChecks(true);
+}
+
 void TFormMain::CreateListViewTasks() {
   RECT client;
   GetClientRect(hwnd_, &client);
-  const int margin = 12;
+  const int margin = skin_.Scale(12);
   listViewTasks_ = CreateWindowExW(
       0, WC_LISTVIEWW, L"",
       WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS,
-      margin, margin, client.right - 2 * margin, client.bottom - 2 * margin, hwnd_,
+      margin, margin, client.right - 2 * margin, skin_.Scale(278), hwnd_,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdListViewTasks)), instance_, nullptr);
   if (font_) SendMessageW(listViewTasks_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   ListView_SetExtendedListViewStyle(listViewTasks_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+  ListView_SetBkColor(listViewTasks_, kListBackground);
+  ListView_SetTextBkColor(listViewTasks_, kListBackground);
   int index = 0;
   for (const ColumnSpec& spec : kTaskColumns) {
     std::wstring heading = W(spec.heading);
     LVCOLUMNW col{};
-    col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM | LVCF_FMT;
+    col.fmt = index == 0 ? LVCFMT_LEFT : LVCFMT_CENTER;
     col.pszText = heading.data();
     col.cx = spec.width;
     col.iSubItem = index;

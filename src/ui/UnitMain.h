@@ -7,6 +7,7 @@
 #include <string>
 
 #include "exec/prompter.h"
+#include "ui/skin.h"
 #include "sched/engine.h"
 #include "sched/task_list.h"
 #include "ui/messages.h"
@@ -23,12 +24,39 @@ inline constexpr wchar_t kMainWindowTitle[] = L"Orvalis v1.1";
 
 enum MainControlId : int {
   kIdListViewTasks = 1001,
+  kIdFlatButtonAdd = 1002,
+  kIdFlatButtonEdit = 1003,
+  kIdFlatButtonDelete = 1004,
+  kIdFlatButtonExecute = 1005,
+  kIdLabelDate = 1006,
+  kIdLabelTime = 1007,
+  kIdLabelIdle = 1008,
+};
+
+// Items of the window menu: the options and "Beenden" until the menu bar exists. Window-menu
+// commands keep their low four bits free for the system.
+enum MainCommandId : UINT {
+  kCmdFensterAnzeigen = 0x0100,
+  kCmdMinimiertStarten = 0x0110,
+  kCmdBeenden = 0x0120,
 };
 
 enum MainTimerId : UINT_PTR {
   kTimerJobs = 1,  // the minute tick
+  kTimerTime = 2,  // the clock
 };
 inline constexpr UINT kTimerJobsInterval = 60000;
+inline constexpr UINT kTimerTimeInterval = 1000;
+// The list's background, 0x00BBGGRR.
+inline constexpr COLORREF kListBackground = 16381420;
+
+// The single-instance semaphore's name.
+inline constexpr wchar_t kInstanceSemaphore[] = L"Orvalis";
+
+// The clock texts of a moment in the user's locale, from the message table's patterns
+// ("dddd, dd. mmmm yyyy" and hh:nn "Uhr").
+std::wstring ClockDateText(const SYSTEMTIME& st, const std::string& pattern);
+std::wstring ClockTimeText(const SYSTEMTIME& st, const std::string& pattern);
 
 // The task list's columns: heading and width.
 struct ColumnSpec {
@@ -46,11 +74,17 @@ class TFormMain {
   // `services` supplies the shell, files, power and HTTP client; the form adds its own message
   // pump and job timer, and `prompter` asks the tick's questions.
   TFormMain(RegistryBackend& registry, Clock& clock, Locale& locale, const Services& services,
-            Prompter* prompter);
+            Prompter* prompter, const skin::Skin& skin);
   ~TFormMain();
 
-  bool Create(HINSTANCE instance, int showCommand);
+  // Creates the window and runs the start-up; shows it or not by the start option. False when
+  // the window could not be created.
+  bool Create(HINSTANCE instance);
   HWND Handle() const { return hwnd_; }
+  // Another instance was running: this one shows nothing and ends.
+  bool SecondInstance() const { return secondInstance_; }
+  // Set by the session-end handling: the window may close.
+  void SetAllowClose(bool allow) { allowClose_ = allow; }
 
   // Tells the list view that the model changed.
   void RefreshList();
@@ -59,7 +93,16 @@ class TFormMain {
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void FormCreate();
+  bool FormCloseQuery();
   void CreateListViewTasks();
+  void CreateControls();
+  void TimerTimeTimer();
+  void FlatButtonExecuteClick();
+  void ApplyStartOption();
+  void PopupMenuOptionenFensterAnzeigenClick();
+  void PopupMenuOptionenMinimiertStartenClick();
+  void PopupMenuTrayBeendenClick();
+  void SetStartOptionChecks(bool showWindow);
   LRESULT ListViewTasksNotify(NMHDR* header);
 
   // Shows a message box captioned "Orvalis" with the exclamation icon.
@@ -96,6 +139,14 @@ class TFormMain {
   HWND hwnd_ = nullptr;
   HWND listViewTasks_ = nullptr;
   HFONT font_ = nullptr;
+  HFONT boldFont_ = nullptr;
+  const skin::Skin& skin_;
+  HBRUSH background_ = nullptr;
+  HWND labelDate_ = nullptr, labelTime_ = nullptr, labelIdle_ = nullptr;
+  bool secondInstance_ = false;
+  bool allowClose_ = false;
+  bool showWindowChecked_ = true;  // "&Fenster anzeigen" checked, "&Minimiert starten" not
+  int editorStep_ = 1;
   std::wstring dispText_;  // backs the text handed out through LVN_GETDISPINFO
 };
 

@@ -16,7 +16,7 @@
 #include "ui/prompter_win32.h"
 #include "ui/skin.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
 
@@ -33,8 +33,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   // hooks keep being served while it waits.
   http.SetWaitHook(orv::PumpPendingMessages);
   orv::TFormMain formMain(registry, orv::SystemClock(), orv::UserLocale(),
-                          orv::Services{&shell, &files, &power, &http}, &prompter);
-  if (!formMain.Create(instance, showCommand)) return 1;
+                          orv::Services{&shell, &files, &power, &http}, &prompter, skin);
+  // The start option alone decides whether the window shows.
+  if (!formMain.Create(instance)) return 1;
   formConfirm.Create(instance, formMain.Handle());
   formRecover.Create(instance, formMain.Handle());
 

@@ -9,7 +9,11 @@
 //   orvalis_driver rows                             prints every row: name | next start | kind
 //   orvalis_driver dialog-text TIMEOUT_MS           waits for a message box of the program,
 //                                                   prints its text and presses its OK button
-//   orvalis_driver close
+//   orvalis_driver close                            asks the window to close (WM_CLOSE)
+//   orvalis_driver quit                             "Beenden"
+//   orvalis_driver option show|minimized            the start option
+//   orvalis_driver is-iconic                        exit 0 when minimised, 3 otherwise
+//   orvalis_driver main-text ID                     prints the text of a main-window control
 //   orvalis_driver responsive TIMEOUT_MS            finds the main window (shown or not) and
 //                                                   checks that it answers a message within 1 s
 //   orvalis_driver is-visible                       exit 0 when shown, 3 when hidden
@@ -294,6 +298,24 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"close") {
     PostMessageW(main, WM_CLOSE, 0, 0);
+    return 0;
+  }
+  // Window-menu commands of the main window (see MainCommandId).
+  if (command == L"quit") {
+    PostMessageW(main, WM_SYSCOMMAND, 0x0120, 0);
+    return 0;
+  }
+  if (command == L"option" && argc > 2) {
+    PostMessageW(main, WM_SYSCOMMAND, std::wstring(argv[2]) == L"show" ? 0x0100 : 0x0110, 0);
+    return 0;
+  }
+  if (command == L"is-iconic") return IsIconic(main) ? 0 : 3;
+  if (command == L"main-text" && argc > 2) {
+    HWND control = GetDlgItem(main, _wtoi(argv[2]));
+    if (!control) return Fail("no such control");
+    wchar_t text[1024] = {};
+    SendMessageW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    std::printf("%s\n", Printable(text).c_str());
     return 0;
   }
 

@@ -14,7 +14,7 @@ start_orvalis() {
 }
 stop_orvalis() {
   [ -n "$orvalis_pid" ] || return 0
-  run "$driver" close >/dev/null 2>&1
+  run "$driver" quit >/dev/null 2>&1
   for _ in $(seq 1 50); do kill -0 "$orvalis_pid" 2>/dev/null || break; sleep 0.1; done
   kill "$orvalis_pid" 2>/dev/null
   orvalis_pid=""
