@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "store/task_record.h"
+#include "store/task_store.h"
 #include "ui/prompter_win32.h"
 #include "ui/win32_text.h"
 
@@ -85,6 +86,18 @@ void TFormMain::TimerTimeTimer() {
   GetLocalTime(&st);
   SetWindowTextW(labelDate_, ClockDateText(st, messages_[kMsgDateFormat]).c_str());
   SetWindowTextW(labelTime_, ClockTimeText(st, messages_[kMsgTimeFormat]).c_str());
+}
+
+void TFormMain::FlatButtonDeleteClick() {
+  const int removed = DeleteSelectedTasks(engine_, [this] {
+    return MessageBoxW(hwnd_, W(messages_[kMsgDeleteQuestion]).c_str(), L"Orvalis",
+                       MB_YESNO | MB_ICONQUESTION | MB_SYSTEMMODAL) == IDYES;
+  });
+  if (removed > 0) {
+    // The list view keeps a virtual list's selection by position: start afresh.
+    ListView_SetItemState(listViewTasks_, -1, 0, LVIS_SELECTED);
+    RefreshList();
+  }
 }
 
 void TFormMain::FlatButtonExecuteClick() {
@@ -253,6 +266,10 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         FlatButtonExecuteClick();
         return 0;
       }
+      if (LOWORD(wp) == kIdFlatButtonDelete && HIWORD(wp) == BN_CLICKED) {
+        FlatButtonDeleteClick();
+        return 0;
+      }
       break;
     case WM_DRAWITEM:
       if (skin_.DrawItem(*reinterpret_cast<DRAWITEMSTRUCT*>(lp))) return TRUE;
@@ -322,8 +339,8 @@ void TFormMain::CreateControls() {
   for (const ButtonSpec& b : buttons) {
     const RECT r{x, buttonY, x + buttonW, buttonY + buttonH};
     HWND button = skin_.CreateButton(hwnd_, b.id, W(b.text), r, b.kind);
-    // The task editor arrives with the next step; until then only "Starten" acts.
-    if (b.id != kIdFlatButtonExecute) EnableWindow(button, FALSE);
+    // The task editor arrives with the next step; until then its two buttons rest.
+    if (b.id == kIdFlatButtonAdd || b.id == kIdFlatButtonEdit) EnableWindow(button, FALSE);
     x += buttonW + skin_.Scale(8);
   }
   const int clockY = buttonY + buttonH + skin_.Scale(14);
@@ -414,6 +431,10 @@ LRESULT TFormMain::ListViewTasksNotify(NMHDR* header) {
     for (int i = change->iFrom; i <= change->iTo; ++i)
       if (i >= 0 && static_cast<std::size_t>(i) < tasks.Size())
         tasks.Row(static_cast<std::size_t>(i)).selected = selected;
+    return 0;
+  }
+  if (header->code == LVN_KEYDOWN) {
+    if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_DELETE) FlatButtonDeleteClick();
     return 0;
   }
   if (header->code == LVN_GETDISPINFOW) {

@@ -98,6 +98,7 @@ class TFormMain {
   void CreateControls();
   void TimerTimeTimer();
   void FlatButtonExecuteClick();
+  void FlatButtonDeleteClick();
   void ApplyStartOption();
   void PopupMenuOptionenFensterAnzeigenClick();
   void PopupMenuOptionenMinimiertStartenClick();

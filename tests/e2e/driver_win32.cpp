@@ -7,8 +7,10 @@
 //   orvalis_driver row-count                        prints the number of task list rows
 //   orvalis_driver wait-rows N TIMEOUT_MS           waits until the list has N rows
 //   orvalis_driver rows                             prints every row: name | next start | kind
-//   orvalis_driver dialog-text TIMEOUT_MS           waits for a message box of the program,
-//                                                   prints its text and presses its OK button
+//   orvalis_driver dialog-text TIMEOUT_MS [BUTTON]  waits for a message box of the program,
+//                                                   prints its text and presses BUTTON (IDOK)
+//   orvalis_driver select ROW...                    selects these rows of the task list
+//   orvalis_driver click-main ID                    clicks a button of the main window
 //   orvalis_driver close                            asks the window to close (WM_CLOSE)
 //   orvalis_driver quit                             "Beenden"
 //   orvalis_driver option show|minimized            the start option
@@ -277,7 +279,8 @@ int wmain(int argc, wchar_t** argv) {
           EnumChildWindows(search.found, CollectStatic, reinterpret_cast<LPARAM>(&text));
           std::printf("%s\n", Printable(text).c_str());
           std::fflush(stdout);
-          PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+          const int button = argc > 3 ? _wtoi(argv[3]) : IDOK;
+          PostMessageW(search.found, WM_COMMAND, button, 0);
           return 0;
         }
       }
@@ -335,6 +338,24 @@ int wmain(int argc, wchar_t** argv) {
       Sleep(50);
     }
     return Fail("the list did not reach the expected number of rows");
+  }
+  if (command == L"click-main" && argc > 2) {
+    HWND control = GetDlgItem(main, _wtoi(argv[2]));
+    if (!control) return Fail("no such control");
+    PostMessageW(control, BM_CLICK, 0, 0);
+    return 0;
+  }
+  if (command == L"select") {
+    RemoteBuffer remote(list, sizeof(LVITEMW));
+    if (!remote.Ok()) return Fail("no remote memory");
+    for (int i = 2; i < argc; ++i) {
+      LVITEMW item{};
+      item.stateMask = LVIS_SELECTED;
+      item.state = LVIS_SELECTED;
+      if (!remote.Write(&item, sizeof item)) return Fail("cannot write");
+      SendMessageW(list, LVM_SETITEMSTATE, _wtoi(argv[i]), reinterpret_cast<LPARAM>(remote.Address()));
+    }
+    return 0;
   }
   if (command == L"rows") {
     const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));

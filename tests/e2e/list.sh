@@ -63,4 +63,18 @@ echo "$rows"
 for _ in $(seq 1 50); do [ -s "$record" ] && break; sleep 0.2; done
 grep -q "gestartet beim Laden" "$record" || { echo "list: the Windows-start task did not run"; exit 1; }
 [ "$(grep -c . "$record")" = 1 ] || { echo "list: the Windows-start task ran more than once"; exit 1; }
+# "Entfernen" with two rows selected: one question, both keys and rows gone.
+run "$driver" select 0 3 || exit 1
+run "$driver" click-main 1004
+question=$(run "$driver" dialog-text 10000 6 | tr -d '\r') || { echo "list: no delete question"; exit 1; }
+echo "list: asked: $question"
+[ "$question" = "Sollen selektierte Tasks gel\u00F6scht werden?" ] || { echo "list: wrong question"; exit 1; }
+sleep 1
+rows=$(run "$driver" rows | tr -d '\r')
+expected="beta | Bei Datei\u00E4nderung | \u00DCberwachung
+delta | Bei Systemstart | Uhrzeit"
+[ "$rows" = "$expected" ] || { echo "list: rows after the delete differ:"; echo "$rows"; exit 1; }
+run reg query 'HKCU\Software\Velmora\Orvalis\Jobs\Alpha' >/dev/null 2>&1 && { echo "list: Alpha's key is still there"; exit 1; }
+run reg query 'HKCU\Software\Velmora\Orvalis\Jobs\gamma' >/dev/null 2>&1 && { echo "list: gamma's key is still there"; exit 1; }
+run reg query 'HKCU\Software\Velmora\Orvalis\Jobs\beta' >/dev/null 2>&1 || { echo "list: beta's key is gone"; exit 1; }
 echo "list: ok"
