@@ -58,7 +58,7 @@ std::wstring ClockTimeText(const SYSTEMTIME& st, const std::string& pattern) {
 
 TFormMain::TFormMain(RegistryBackend& registry, Clock& clock, Locale& locale,
                      const Services& services, Prompter* prompter, const skin::Skin& skin)
-    : engine_(registry, clock, locale, messages_), skin_(skin) {
+    : engine_(registry, clock, locale, messages_), skin_(skin), files_(services.files) {
   Services all = services;
   all.pump = &pump_;
   all.timer = &timerJobs_;
@@ -98,6 +98,59 @@ void TFormMain::FlatButtonDeleteClick() {
     ListView_SetItemState(listViewTasks_, -1, 0, LVIS_SELECTED);
     RefreshList();
   }
+}
+
+void TFormMain::ShowListPage(bool show) {
+  const int ids[] = {kIdListViewTasks, kIdFlatButtonAdd, kIdFlatButtonEdit, kIdFlatButtonDelete,
+                     kIdFlatButtonExecute, kIdLabelDate, kIdLabelTime};
+  for (int id : ids) ShowWindow(GetDlgItem(hwnd_, id), show ? SW_SHOW : SW_HIDE);
+  if (!show) ShowWindow(labelIdle_, SW_HIDE);
+}
+
+void TFormMain::FlatButtonAddClick() {
+  if (!editor_ || editor_->IsOpen()) return;
+  ShowListPage(false);
+  editor_->Open(std::string());
+  timerJobs_.SetEnabled(false);
+}
+
+void TFormMain::FlatButtonEditClick() {
+  if (!editor_ || editor_->IsOpen()) return;
+  const TaskList& tasks = engine_.Tasks();
+  std::string name;
+  bool any = false;
+  for (const TaskRow& row : tasks.Rows()) {
+    if (row.selected) {
+      name = row.name;
+      any = true;
+      break;
+    }
+  }
+  if (!any) return;
+  if (!editor_->Load(name)) {
+    ShowWarning(messages_[kMsgLoadFailed]);
+    return;
+  }
+  timerJobs_.SetEnabled(false);
+  ShowListPage(false);
+  editor_->Open(name);
+}
+
+void TFormMain::TaskEditorClosed(bool saved, const std::string& name) {
+  timerJobs_.SetEnabled(true);
+  ShowListPage(true);
+  if (!saved) return;
+  RefreshList();
+  // The list view keeps a virtual list's selection by position: start afresh, then select the
+  // saved task's row.
+  ListView_SetItemState(listViewTasks_, -1, 0, LVIS_SELECTED);
+  if (const auto index = engine_.Tasks().Find(name)) {
+    const int row = static_cast<int>(*index);
+    ListView_SetItemState(listViewTasks_, row, LVIS_SELECTED | LVIS_FOCUSED,
+                          LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(listViewTasks_, row, FALSE);
+  }
+  SetFocus(listViewTasks_);
 }
 
 void TFormMain::FlatButtonExecuteClick() {
@@ -266,6 +319,14 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         FlatButtonExecuteClick();
         return 0;
       }
+      if (LOWORD(wp) == kIdFlatButtonAdd && HIWORD(wp) == BN_CLICKED) {
+        FlatButtonAddClick();
+        return 0;
+      }
+      if (LOWORD(wp) == kIdFlatButtonEdit && HIWORD(wp) == BN_CLICKED) {
+        FlatButtonEditClick();
+        return 0;
+      }
       if (LOWORD(wp) == kIdFlatButtonDelete && HIWORD(wp) == BN_CLICKED) {
         FlatButtonDeleteClick();
         return 0;
@@ -310,7 +371,12 @@ void TFormMain::FormCreate() {
   }
   CreateListViewTasks();
   CreateControls();
-  editorStep_ = 1;
+  editor_ = std::make_unique<TaskEditor>(engine_, files_, messages_, skin_);
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  editor_->Create(instance_, hwnd_, client, [this](bool saved, const std::string& name) {
+    TaskEditorClosed(saved, name);
+  });
   allowClose_ = false;
   TimerTimeTimer();
   SetTimer(hwnd_, kTimerTime, kTimerTimeInterval, nullptr);
@@ -338,9 +404,7 @@ void TFormMain::CreateControls() {
   int x = s12;
   for (const ButtonSpec& b : buttons) {
     const RECT r{x, buttonY, x + buttonW, buttonY + buttonH};
-    HWND button = skin_.CreateButton(hwnd_, b.id, W(b.text), r, b.kind);
-    // The task editor arrives with the next step; until then its two buttons rest.
-    if (b.id == kIdFlatButtonAdd || b.id == kIdFlatButtonEdit) EnableWindow(button, FALSE);
+    skin_.CreateButton(hwnd_, b.id, W(b.text), r, b.kind);
     x += buttonW + skin_.Scale(8);
   }
   const int clockY = buttonY + buttonH + skin_.Scale(14);
@@ -431,6 +495,10 @@ LRESULT TFormMain::ListViewTasksNotify(NMHDR* header) {
     for (int i = change->iFrom; i <= change->iTo; ++i)
       if (i >= 0 && static_cast<std::size_t>(i) < tasks.Size())
         tasks.Row(static_cast<std::size_t>(i)).selected = selected;
+    return 0;
+  }
+  if (header->code == NM_DBLCLK) {
+    if (reinterpret_cast<NMITEMACTIVATE*>(header)->iItem >= 0) FlatButtonEditClick();
     return 0;
   }
   if (header->code == LVN_KEYDOWN) {

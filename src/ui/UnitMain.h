@@ -11,6 +11,7 @@
 #include "sched/engine.h"
 #include "sched/task_list.h"
 #include "ui/messages.h"
+#include "ui/TaskEditor.h"
 
 namespace orv {
 
@@ -99,6 +100,12 @@ class TFormMain {
   void TimerTimeTimer();
   void FlatButtonExecuteClick();
   void FlatButtonDeleteClick();
+  void FlatButtonAddClick();
+  void FlatButtonEditClick();
+  // The task editor has closed; `saved` with the name of the task it saved.
+  void TaskEditorClosed(bool saved, const std::string& name);
+  // Shows the task list page, or hides it for the task editor.
+  void ShowListPage(bool show);
   void ApplyStartOption();
   void PopupMenuOptionenFensterAnzeigenClick();
   void PopupMenuOptionenMinimiertStartenClick();
@@ -147,7 +154,8 @@ class TFormMain {
   bool secondInstance_ = false;
   bool allowClose_ = false;
   bool showWindowChecked_ = true;  // "&Fenster anzeigen" checked, "&Minimiert starten" not
-  int editorStep_ = 1;
+  Files* files_ = nullptr;  // modification dates of watched files, for the editor's save
+  std::unique_ptr<TaskEditor> editor_;
   std::wstring dispText_;  // backs the text handed out through LVN_GETDISPINFO
 };
 

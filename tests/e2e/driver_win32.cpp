@@ -26,6 +26,15 @@
 //                                                   lies in the future
 //   orvalis_driver silent-server PORT SECONDS       accepts connections on 127.0.0.1:PORT and
 //                                                   never answers, for SECONDS
+//   The task editor's controls lie deeper than the main window's own; these reach any control
+//   below the main window by ID:
+//   orvalis_driver set-text ID TEXT                 sets the text (WM_SETTEXT)
+//   orvalis_driver text ID                          prints the text
+//   orvalis_driver press ID                         clicks a button (BM_CLICK)
+//   orvalis_driver shown ID                         exit 0 when shown, 3 when hidden
+//   orvalis_driver paste ID TEXT                    puts TEXT on the clipboard and pastes it
+//   orvalis_driver type ID TEXT                     sends TEXT as typed characters (WM_CHAR)
+//   orvalis_driver selected-rows                    prints the selected rows' indexes
 //
 // Exit code 0 on success, 1 when an expectation fails, 2 on a usage error.
 #include <winsock2.h>
@@ -36,6 +45,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -158,6 +168,43 @@ std::string Printable(const std::wstring& s) {
     }
   }
   return out;
+}
+
+struct IdSearch {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK FindById(HWND hwnd, LPARAM lp) {
+  auto* search = reinterpret_cast<IdSearch*>(lp);
+  if (GetDlgCtrlID(hwnd) == search->id) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// A control anywhere below `root` (EnumChildWindows walks all descendants).
+HWND FindDescendant(HWND root, int id) {
+  IdSearch search{id, nullptr};
+  EnumChildWindows(root, FindById, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+bool SetClipboardText(const std::wstring& text) {
+  if (!OpenClipboard(nullptr)) return false;
+  EmptyClipboard();
+  const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  bool ok = false;
+  if (memory) {
+    std::memcpy(GlobalLock(memory), text.c_str(), bytes);
+    GlobalUnlock(memory);
+    ok = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    if (!ok) GlobalFree(memory);
+  }
+  CloseClipboard();
+  return ok;
 }
 
 int Fail(const char* what) {
@@ -293,6 +340,34 @@ int wmain(int argc, wchar_t** argv) {
   if (!main) return Fail("no main window");
 
   if (command == L"is-visible") return IsWindowVisible(main) ? 0 : 3;
+  if ((command == L"set-text" || command == L"paste" || command == L"type") && argc > 3) {
+    HWND control = FindDescendant(main, _wtoi(argv[2]));
+    if (!control) return Fail("no such control");
+    if (command == L"type") {
+      for (const wchar_t* c = argv[3]; *c; ++c) SendMessageW(control, WM_CHAR, *c, 1);
+      return 0;
+    }
+    if (command == L"set-text") {
+      SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]));
+      return 0;
+    }
+    if (!SetClipboardText(argv[3])) return Fail("cannot set the clipboard");
+    SendMessageW(control, WM_PASTE, 0, 0);
+    return 0;
+  }
+  if ((command == L"text" || command == L"press" || command == L"shown") && argc > 2) {
+    HWND control = FindDescendant(main, _wtoi(argv[2]));
+    if (!control) return Fail("no such control");
+    if (command == L"press") {
+      PostMessageW(control, BM_CLICK, 0, 0);
+      return 0;
+    }
+    if (command == L"shown") return IsWindowVisible(control) ? 0 : 3;
+    wchar_t text[1024] = {};
+    SendMessageW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    std::printf("%s\n", Printable(text).c_str());
+    return 0;
+  }
   if (command == L"window-size") {
     RECT r;
     GetWindowRect(main, &r);
@@ -355,6 +430,13 @@ int wmain(int argc, wchar_t** argv) {
       if (!remote.Write(&item, sizeof item)) return Fail("cannot write");
       SendMessageW(list, LVM_SETITEMSTATE, _wtoi(argv[i]), reinterpret_cast<LPARAM>(remote.Address()));
     }
+    return 0;
+  }
+  if (command == L"selected-rows") {
+    int i = -1;
+    while ((i = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(i),
+                                              LVNI_SELECTED))) >= 0)
+      std::printf("%d\n", i);
     return 0;
   }
   if (command == L"rows") {
