@@ -54,10 +54,7 @@ inline constexpr COLORREF kListBackground = 16381420;
 // The single-instance semaphore's name.
 inline constexpr wchar_t kInstanceSemaphore[] = L"Orvalis";
 
-// The clock texts of a moment in the user's locale, from the message table's patterns
-// ("dddd, dd. mmmm yyyy" and hh:nn "Uhr").
-std::wstring ClockDateText(const SYSTEMTIME& st, const std::string& pattern);
-std::wstring ClockTimeText(const SYSTEMTIME& st, const std::string& pattern);
+
 
 // The task list's columns: heading and width.
 struct ColumnSpec {

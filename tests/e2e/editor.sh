@@ -146,6 +146,27 @@ press 2003
 expect_shown 1001 0
 run "$driver" wait-rows 1 3000 || fail "the edit changed the number of rows"
 
+# Renaming while editing: another letter case alone is a taken name; a new name replaces the
+# old key and row, and the task keeps its Recover setting.
+run reg add "$key" /v Recover /t REG_DWORD /d 1 /f >/dev/null 2>&1 || fail "cannot set Recover"
+run "$driver" select 0
+run "$driver" click-main 1003
+expect_shown 2003 0
+press 2003; press 2003; press 2003
+run "$driver" set-text 2400 'NOTIZEN 1'
+press 2003
+expect_dialog "Es existiert bereits ein Task mit dieser Bezeichnung!"
+run "$driver" set-text 2400 'Notizen 2'
+press 2003
+expect_shown 1001 0
+rows=$(run "$driver" rows | tr -d '\r')
+case "$rows" in "Notizen 2 | "*) ;; *) fail "the renamed task is not listed in place of the old: $rows" ;; esac
+run "$driver" wait-rows 1 3000 || fail "the rename changed the number of rows"
+run reg query "$key" >/dev/null 2>&1 && fail "the old key is still there"
+key='HKCU\Software\Velmora\Orvalis\Jobs\Notizen 2'
+run reg query "$key" /v Recover | tr -d '\r' | grep -q '0x1' || fail "Recover was not carried over"
+screenshot editor-renamed
+
 # A task whose values can no longer be read is not opened: message 17, the list stays.
 run reg add "$key" /v Intervall /t REG_SZ /d zehn /f >/dev/null 2>&1 || fail "cannot damage the task"
 run "$driver" select 0
