@@ -1,12 +1,34 @@
 #!/usr/bin/env bash
-# The main window's rules: one instance only, a close request minimises instead of ending,
-# the start option is stored and obeyed at the next start, the clock shows the date and time.
-# Usage: mainwindow.sh PREFIX ORVALIS_EXE DRIVER_EXE SCREENSHOT_DIR
+# The main window's rules: one instance only, a close request minimises instead of ending and
+# tasks still run, the start option is stored and obeyed at the next start, the clock shows the
+# date and time; a task name far longer than the editor allows, stored by another program, is
+# listed and run like any other.
+# Usage: mainwindow.sh PREFIX ORVALIS_EXE DRIVER_EXE SCREENSHOT_DIR RECORD_ARGS_EXE
 set -u
-prefix="$1"; exe="$2"; driver="$3"; shots="$4"
+prefix="$1"; exe="$2"; driver="$3"; shots="$4"; recorder="$5"
 . "$(dirname "$0")/lib.sh"
 
+record="$(mktemp -d)/record.txt"
+export ORV_RECORD_FILE="$(winpath "$record")"
+program="$(winpath "$recorder")"
+long="Ein sehr langer Name$(printf ' und noch mehr%.0s' $(seq 1 14))"  # about 200 characters
 reset_registry
+import_registry <<REG
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Velmora\Orvalis\Jobs\\$long]
+"TaskAuto"=dword:00000000
+"IntEnabled"=dword:00000001
+"Intervall"=dword:00000001
+"TimeEnabled"=dword:00000000
+"Confirm"=dword:00000000
+"TaskType"=dword:00000000
+"Program"="${program//\\/\\\\}"
+"ProgramShow"="SW_HIDE"
+"Param"=dword:00000001
+"ParamString"="lang"
+REG
+t0=$(date +%s)
 start_orvalis
 run "$driver" wait-window 30000 || exit 1
 sleep 1.5  # the clock has ticked
@@ -28,6 +50,11 @@ run "$driver" close
 sleep 1
 kill -0 "$orvalis_pid" 2>/dev/null || { echo "mainwindow: a close request ended the program"; exit 1; }
 run "$driver" is-iconic || { echo "mainwindow: a close request did not minimise"; exit 1; }
+rows=$(run "$driver" row-count | tr -d '\r')
+[ "$rows" = 1 ] || { echo "mainwindow: the long-named task is not listed ($rows rows)"; exit 1; }
+# The first tick comes a minute after the start, with the window minimised.
+until [ $(( $(date +%s) - t0 )) -gt 75 ]; do grep -q lang "$record" 2>/dev/null && break; sleep 2; done
+grep -q lang "$record" 2>/dev/null || { echo "mainwindow: the task did not run while minimised"; exit 1; }
 
 # "Minimiert starten" is stored; the window stays as it is; the next start is hidden.
 run "$driver" option minimized
