@@ -85,6 +85,13 @@ class Engine {
   // The idle label: shown while an idle period lasts; idle countdowns count only then.
   bool IdleLabelVisible() const { return idleLabelVisible_; }
   void SetIdleLabelVisible(bool visible) { idleLabelVisible_ = visible; }
+  // Input ended an idle period: every idle row that is not being run gets its full idle
+  // minutes back. A task that cannot be read keeps its text and is reported once.
+  void ResetIdleRows();
+
+  // The session is ending: runs the tasks bound to Windows shutdown in list order, except
+  // once-per-session ones that already ran. A task that cannot be read is passed over.
+  void QueryEndSession();
 
   // Calendar. Each call reads the clock afresh.
   double Now();

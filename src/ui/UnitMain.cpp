@@ -168,6 +168,14 @@ bool TFormMain::FormCloseQuery() {
   return false;
 }
 
+void TFormMain::FormQueryEndSession() {
+  // The shutdown tasks run first; the answer is always yes, whatever they did, and from now on
+  // the window closes when asked.
+  engine_.QueryEndSession();
+  RefreshList();
+  allowClose_ = true;
+}
+
 void TFormMain::TimerJobsTimer() {
   engine_.TimerJobsTimer();
   RefreshList();
@@ -254,9 +262,15 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (FormCloseQuery()) DestroyWindow(hwnd_);
       return 0;
     case WM_QUERYENDSESSION:
-      // Until the session-end handling runs the shutdown tasks, let the session end.
-      allowClose_ = true;
+      FormQueryEndSession();
       return TRUE;
+    case WM_ENDSESSION:
+      // The session ends now: leave cleanly while there is time.
+      if (wp) {
+        allowClose_ = true;
+        DestroyWindow(hwnd_);
+      }
+      return 0;
     case WM_SYSCOMMAND:
       switch (wp & 0xFFF0) {
         case kCmdFensterAnzeigen:

@@ -92,6 +92,8 @@ class TFormMain {
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void FormCreate();
   bool FormCloseQuery();
+  // WM_QUERYENDSESSION: runs the tasks bound to Windows shutdown and lets the window close.
+  void FormQueryEndSession();
   void CreateListViewTasks();
   void CreateControls();
   void TimerTimeTimer();

@@ -35,6 +35,9 @@
 //   orvalis_driver paste ID TEXT                    puts TEXT on the clipboard and pastes it
 //   orvalis_driver type ID TEXT                     sends TEXT as typed characters (WM_CHAR)
 //   orvalis_driver selected-rows                    prints the selected rows' indexes
+//   orvalis_driver query-end-session                asks whether the session may end
+//                                                   (WM_QUERYENDSESSION), prints the answer
+//   orvalis_driver end-session                      tells the window the session ends
 //
 // Exit code 0 on success, 1 when an expectation fails, 2 on a usage error.
 #include <winsock2.h>
@@ -376,6 +379,19 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"close") {
     PostMessageW(main, WM_CLOSE, 0, 0);
+    return 0;
+  }
+  if (command == L"query-end-session") {
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 60000,
+                             &answer))
+      return Fail("no answer to WM_QUERYENDSESSION");
+    std::printf("%u\n", static_cast<unsigned>(answer));
+    return 0;
+  }
+  if (command == L"end-session") {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &ignored);
     return 0;
   }
   // Window-menu commands of the main window (see MainCommandId).

@@ -227,5 +227,57 @@ TEST_F(Execute, GetTasksLeavesOutBrokenTasksAndReportsThemOnce) {
   EXPECT_EQ(shell.calls.size(), 1u);
 }
 
+TEST_F(Execute, SessionEndRunsTheShutdownTasksInListOrder) {
+  files.existing = {"C:\\a.exe", "C:\\b.exe", "C:\\c.exe", "C:\\d.exe", "C:\\e.exe"};
+  // Not due by the clock: shutdown tasks run whatever their trigger says.
+  Task("b-zwei", {{rec::kOnWindowsEnabled, 1}, {rec::kOnWindows, 1}, {rec::kConfirm, 1}},
+       {{rec::kProgram, "C:\\b.exe"}});
+  Task("A-eins", {{rec::kOnWindowsEnabled, 1}, {rec::kOnWindows, 1}},
+       {{rec::kProgram, "C:\\a.exe"}});
+  Task("c-aus", {{rec::kOnWindowsEnabled, 0}, {rec::kOnWindows, 1}},
+       {{rec::kProgram, "C:\\c.exe"}});
+  Task("d-start", {{rec::kOnWindowsEnabled, 1}, {rec::kOnWindows, 0}},
+       {{rec::kProgram, "C:\\d.exe"}});
+  Task("e-einmal", {{rec::kOnWindowsEnabled, 1}, {rec::kOnWindows, 1}, {rec::kOncePerSession, 1}},
+       {{rec::kProgram, "C:\\e.exe"}});
+  engine.GetTasks();
+  shell.calls.clear();  // d-start ran at start
+
+  engine.QueryEndSession();
+  ASSERT_EQ(shell.calls.size(), 3u);
+  EXPECT_EQ(shell.calls[0].file, "C:\\a.exe");
+  EXPECT_EQ(shell.calls[1].file, "C:\\b.exe");
+  EXPECT_EQ(shell.calls[2].file, "C:\\e.exe");
+  EXPECT_EQ(engine.Tasks().Row(4).next, "N\xC3\xA4" "chste Session");
+
+  // A cancelled shutdown and a second query: all again but the once-per-session task.
+  engine.QueryEndSession();
+  ASSERT_EQ(shell.calls.size(), 5u);
+  EXPECT_EQ(shell.calls[3].file, "C:\\a.exe");
+  EXPECT_EQ(shell.calls[4].file, "C:\\b.exe");
+}
+
+TEST_F(Execute, SessionEndPassesOverBrokenTasksAndGoesOn) {
+  files.existing = {"C:\\a.exe", "C:\\z.exe"};
+  Task("A", {{rec::kOnWindowsEnabled, 1}, {rec::kOnWindows, 1}}, {{rec::kProgram, "C:\\a.exe"}});
+  Task("M", {{rec::kOnWindowsEnabled, 1}}, {{rec::kProgram, "C:\\a.exe"}});
+  Task("N", {{rec::kOnWindowsEnabled, 1}}, {{rec::kProgram, "C:\\a.exe"}});
+  Task("Z", {{rec::kOnWindowsEnabled, 1}, {rec::kOnWindows, 1}}, {{rec::kProgram, "C:\\z.exe"}});
+  engine.GetTasks();
+  shell.calls.clear();  // M and N were bound to Windows start until now
+  Remove("M", rec::kOnWindows);                       // enabled, but no binding stored
+  Task("N", {}, {{rec::kOnWindows, "1"}}, false);     // a text where a number belongs
+  engine.QueryEndSession();
+  ASSERT_EQ(shell.calls.size(), 2u);
+  EXPECT_EQ(shell.calls[0].file, "C:\\a.exe");
+  EXPECT_EQ(shell.calls[1].file, "C:\\z.exe");
+
+  // A task deleted by another program meanwhile, and an empty list: nothing runs, no error.
+  registry.EraseValue(rec::TaskKey("A"), rec::kName);
+  engine.Tasks().Clear();
+  engine.QueryEndSession();
+  EXPECT_EQ(shell.calls.size(), 2u);
+}
+
 }  // namespace
 }  // namespace orv::testing

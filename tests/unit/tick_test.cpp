@@ -133,6 +133,45 @@ TEST_F(Tick, IdleCountdownCountsOnlyWhileTheIdleLabelShows) {
   EXPECT_EQ(Runs("Ruhe"), 2);
 }
 
+TEST_F(Tick, InputDuringAnIdlePeriodPutsTheCountBackToTheFullMinutes) {
+  Job("Drei", {{rec::kTaskAuto, 1}, {rec::kIdleTime, 3}});
+  Job("Uhr", {{rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}}, {{rec::kTime, "18:00"}});
+  engine.GetTasks();
+  engine.SetIdleLabelVisible(true);
+  TickAt(10, 1);
+  TickAt(10, 2);
+  EXPECT_EQ(Row("Drei"), "1 Minute(n)");
+  const std::string clockRow = Row("Uhr");
+
+  // The awake handler: the label goes, the countdown is full again; twice gives the same.
+  engine.SetIdleLabelVisible(false);
+  engine.ResetIdleRows();
+  EXPECT_EQ(Row("Drei"), "3 Minute(n)");
+  engine.ResetIdleRows();
+  EXPECT_EQ(Row("Drei"), "3 Minute(n)");
+  EXPECT_EQ(Row("Uhr"), clockRow);
+  TickAt(10, 3);
+  EXPECT_EQ(Row("Drei"), "3 Minute(n)");  // not counted while the user is present
+  EXPECT_EQ(Runs("Drei"), 0);
+
+  // A row being run keeps its text; a once-per-session mark lasts only until the next awake.
+  const auto row = engine.Tasks().Find("Drei");
+  engine.Tasks().Row(*row).next = "Wird durchgef\xC3\xBChrt...";
+  engine.ResetIdleRows();
+  EXPECT_EQ(Row("Drei"), "Wird durchgef\xC3\xBChrt...");
+  engine.Tasks().Row(*row).next = "N\xC3\xA4" "chste Session";
+  engine.ResetIdleRows();
+  EXPECT_EQ(Row("Drei"), "3 Minute(n)");
+
+  // A task key broken by another program keeps its row's text and is reported once.
+  Task("Drei", {}, {{rec::kIdleTime, "3"}}, false);  // a text where a number belongs
+  engine.Tasks().Row(*row).next = "2 Minute(n)";
+  engine.ResetIdleRows();
+  engine.ResetIdleRows();
+  EXPECT_EQ(Row("Drei"), "2 Minute(n)");
+  EXPECT_EQ(reports.size(), 1u);
+}
+
 TEST_F(Tick, FixedTimeIsFoundDueInItsMinuteOnce) {
   Job("Abend", {{rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}}, {{rec::kTime, "18:00"}});
   clock.Set(2003, 7, 9, 10, 0);
