@@ -60,7 +60,36 @@ void TFormMain::ShowListPage(bool show) {
   const int ids[] = {kIdListViewTasks, kIdFlatButtonAdd, kIdFlatButtonEdit, kIdFlatButtonDelete,
                      kIdFlatButtonExecute, kIdLabelDate, kIdLabelTime};
   for (int id : ids) ShowWindow(GetDlgItem(hwnd_, id), show ? SW_SHOW : SW_HIDE);
-  if (!show) ShowWindow(labelIdle_, SW_HIDE);
+  // The label shows whether an idle period lasts; the engine keeps that state meanwhile.
+  ShowWindow(labelIdle_, show && engine_.IdleLabelVisible() ? SW_SHOW : SW_HIDE);
+}
+
+void TFormMain::CreateIdleDetector() {
+  dsrSleeperIdle_ = std::make_unique<dsrSleeper>(
+      instance_, [this](const std::string& text) { ShowWarning(text); });
+  TdsrSleeper& idle = **dsrSleeperIdle_;
+  try {
+    idle.SetActive(true);
+  } catch (const std::exception& e) {
+    // Without the hooks the scheduler still does everything else; idle tasks wait.
+    ShowWarning(std::string("Die Leerlauf-Erkennung ist nicht verf\xC3\xBC" "gbar (") + e.what() +
+                "). Tasks, die bei Leerlauf starten, werden nicht ausgef\xC3\xBC" "hrt.");
+  }
+  idle.SetInterval(kIdleInterval);
+  idle.SetOnAwake([this](TdsrSleeper&) { dsrSleeperIdleAwake(); });
+  idle.SetOnSleep([this](TdsrSleeper&) { dsrSleeperIdleSleep(); });
+}
+
+void TFormMain::dsrSleeperIdleSleep() {
+  engine_.SetIdleLabelVisible(true);
+  if (IsWindowVisible(listViewTasks_)) ShowWindow(labelIdle_, SW_SHOW);
+}
+
+void TFormMain::dsrSleeperIdleAwake() {
+  engine_.SetIdleLabelVisible(false);
+  ShowWindow(labelIdle_, SW_HIDE);
+  engine_.ResetIdleRows();
+  RefreshList();
 }
 
 void TFormMain::FlatButtonAddClick() {
@@ -317,6 +346,7 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     }
     case WM_DESTROY:
+      dsrSleeperIdle_.reset();  // the hooks go with the window
       PostQuitMessage(0);
       return 0;
   }
@@ -341,6 +371,7 @@ void TFormMain::FormCreate() {
   }
   CreateListViewTasks();
   CreateControls();
+  CreateIdleDetector();
   editor_ = std::make_unique<TaskEditor>(engine_, files_, messages_, skin_);
   RECT client;
   GetClientRect(hwnd_, &client);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "exec/prompter.h"
+#include "idle/dsrSleeper_win32.h"
 #include "ui/skin.h"
 #include "sched/engine.h"
 #include "sched/task_list.h"
@@ -48,6 +49,8 @@ enum MainTimerId : UINT_PTR {
 };
 inline constexpr UINT kTimerJobsInterval = 60000;
 inline constexpr UINT kTimerTimeInterval = 1000;
+// Seconds without input after which an idle period begins.
+inline constexpr int kIdleInterval = 10;
 // The list's background, 0x00BBGGRR.
 inline constexpr COLORREF kListBackground = 16381420;
 
@@ -91,6 +94,10 @@ class TFormMain {
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void FormCreate();
+  void CreateIdleDetector();
+  // The idle detector's events: an idle period began, input ended it.
+  void dsrSleeperIdleSleep();
+  void dsrSleeperIdleAwake();
   bool FormCloseQuery();
   // WM_QUERYENDSESSION: runs the tasks bound to Windows shutdown and lets the window close.
   void FormQueryEndSession();
@@ -155,6 +162,7 @@ class TFormMain {
   bool showWindowChecked_ = true;  // "&Fenster anzeigen" checked, "&Minimiert starten" not
   Files* files_ = nullptr;  // modification dates of watched files, for the editor's save
   std::unique_ptr<TaskEditor> editor_;
+  std::unique_ptr<dsrSleeper> dsrSleeperIdle_;
   std::wstring dispText_;  // backs the text handed out through LVN_GETDISPINFO
 };
 
