@@ -1,0 +1,359 @@
+// The idle detector with the real DsrSleep.dll on the real desktop: input sent with SendInput
+// reaches the global hooks, the shared block is the real named mapping, and a second process
+// registers beside this one.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "idle/dsrSleeper_win32.h"
+
+namespace orv {
+namespace {
+
+using HookStateProc = BOOL(WINAPI*)(BOOL);
+using HookProc = LRESULT(CALLBACK*)(int, WPARAM, LPARAM);
+
+// This process's own view of the block, to look at it from outside the detector.
+class BlockView {
+ public:
+  BlockView() {
+    mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                  sizeof(TSleeperShared), kSleeperMappingName);
+    if (mapping_)
+      view_ = static_cast<volatile TSleeperShared*>(
+          MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(TSleeperShared)));
+  }
+  ~BlockView() {
+    if (view_) UnmapViewOfFile(const_cast<TSleeperShared*>(view_));
+    if (mapping_) CloseHandle(mapping_);
+  }
+  volatile TSleeperShared* operator->() { return view_; }
+  volatile TSleeperShared& operator*() { return *view_; }
+  explicit operator bool() const { return view_ != nullptr; }
+  void Clear() {
+    for (auto& w : view_->Wnds) w = 0;
+    view_->WndCount = 0;
+    view_->Sleeping = 0;
+    view_->AnchorPosX = 0;
+    view_->AnchorPosY = 0;
+  }
+
+ private:
+  HANDLE mapping_ = nullptr;
+  volatile TSleeperShared* view_ = nullptr;
+};
+
+void Pump(DWORD ms) {
+  const DWORD end = GetTickCount() + ms;
+  do {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    Sleep(10);
+  } while (static_cast<int>(end - GetTickCount()) > 0);
+}
+
+template <typename Pred>
+bool PumpUntil(Pred pred, DWORD ms) {
+  const DWORD end = GetTickCount() + ms;
+  while (!pred()) {
+    if (static_cast<int>(end - GetTickCount()) <= 0) return false;
+    Pump(20);
+  }
+  return true;
+}
+
+// A shown window in the foreground that receives the test's input.
+class InputWindow {
+ public:
+  InputWindow() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"OrvalisIdleTestWindow";
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    RegisterClassW(&wc);
+    hwnd_ = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"Leerlauf-Test", WS_POPUP | WS_VISIBLE,
+                            100, 100, 400, 300, nullptr, nullptr, wc.hInstance, nullptr);
+    SetForegroundWindow(hwnd_);
+    SetFocus(hwnd_);
+    Pump(300);
+  }
+  ~InputWindow() { DestroyWindow(hwnd_); }
+  HWND Handle() const { return hwnd_; }
+
+ private:
+  HWND hwnd_ = nullptr;
+};
+
+void SendKey(WORD vk) {
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_KEYBOARD;
+  in[0].ki.wVk = in[1].ki.wVk = vk;
+  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
+void MoveMouseTo(int x, int y) {
+  INPUT in = {};
+  in.type = INPUT_MOUSE;
+  in.mi.dx = static_cast<LONG>(x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1));
+  in.mi.dy = static_cast<LONG>(y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1));
+  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &in, sizeof(INPUT));
+}
+
+struct Counts {
+  int sleeps = 0, awakes = 0;
+};
+
+// A detector as the main window holds it, with a short threshold.
+void Watch(dsrSleeper& sleeper, Counts& counts, int interval = 1) {
+  sleeper->SetActive(true);
+  sleeper->SetInterval(interval);
+  sleeper->SetOnAwake([&counts](TdsrSleeper&) { ++counts.awakes; });
+  sleeper->SetOnSleep([&counts](TdsrSleeper&) { ++counts.sleeps; });
+}
+
+class IdleHooks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(block);
+    block.Clear();
+  }
+  BlockView block;
+  InputWindow window;
+};
+
+TEST_F(IdleHooks, AKeyPressDuringAnIdlePeriodWakesAtOnce) {
+  Counts counts;
+  std::vector<std::string> errors;
+  dsrSleeper sleeper(GetModuleHandleW(nullptr),
+                     [&errors](const std::string& e) { errors.push_back(e); });
+  Watch(sleeper, counts);
+  ASSERT_TRUE(sleeper->Hooked());
+  EXPECT_EQ(block->WndCount, 1);
+  EXPECT_EQ(block->Wnds[0], static_cast<std::uint32_t>(
+                                reinterpret_cast<UINT_PTR>(sleeper.Platform().Window())));
+  ASSERT_TRUE(PumpUntil([&] { return counts.sleeps == 1; }, 4000)) << "no idle period began";
+  EXPECT_EQ(block->Sleeping, 1);
+  Pump(1500);
+  EXPECT_EQ(counts.sleeps, 1);  // not again until input came
+
+  const DWORD before = GetTickCount();
+  SendKey(VK_SHIFT);
+  ASSERT_TRUE(PumpUntil([&] { return counts.awakes == 1; }, 2000)) << "the key did not wake it";
+  EXPECT_LT(GetTickCount() - before, 1000u);
+  EXPECT_EQ(block->Sleeping, 0);
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(IdleHooks, TheFirstMouseEventOnlyRecordsTheAnchorAndAMoveElsewhereWakes) {
+  Counts counts;
+  dsrSleeper sleeper(GetModuleHandleW(nullptr), nullptr);
+  MoveMouseTo(200, 200);
+  Pump(200);
+  Watch(sleeper, counts);
+  ASSERT_TRUE(PumpUntil([&] { return counts.sleeps == 1; }, 4000));
+  MoveMouseTo(220, 210);
+  Pump(500);
+  EXPECT_EQ(counts.awakes, 0) << "the first mouse event of an idle period woke it";
+  EXPECT_EQ(block->AnchorPosX, 220);
+  EXPECT_EQ(block->AnchorPosY, 210);
+  MoveMouseTo(260, 230);
+  ASSERT_TRUE(PumpUntil([&] { return counts.awakes == 1; }, 2000)) << "the move did not wake it";
+  EXPECT_EQ(block->AnchorPosX, 0);
+}
+
+// The exported hook procedures called directly with made-up events, on the real block.
+class HookExports : public IdleHooks {
+ protected:
+  void SetUp() override {
+    IdleHooks::SetUp();
+    const std::wstring path = ExtractLibrary(GetModuleHandleW(nullptr), LibraryFolders());
+    ASSERT_FALSE(path.empty());
+    library = LoadLibraryW(path.c_str());
+    ASSERT_TRUE(library);
+    hookState = reinterpret_cast<HookStateProc>(
+        reinterpret_cast<void*>(GetProcAddress(library, "HookState")));
+    keyboard = reinterpret_cast<HookProc>(
+        reinterpret_cast<void*>(GetProcAddress(library, "KeyboardProc")));
+    mouse = reinterpret_cast<HookProc>(reinterpret_cast<void*>(GetProcAddress(library, "MouseProc")));
+    ASSERT_TRUE(hookState && keyboard && mouse);
+  }
+  void TearDown() override {
+    if (library) FreeLibrary(library);
+  }
+  LRESULT Mouse(UINT msg, int x, int y) {
+    MOUSEHOOKSTRUCT record{};
+    record.pt = {x, y};
+    return mouse(HC_ACTION, msg, reinterpret_cast<LPARAM>(&record));
+  }
+  HMODULE library = nullptr;
+  HookStateProc hookState = nullptr;
+  HookProc keyboard = nullptr, mouse = nullptr;
+};
+
+TEST_F(HookExports, MovesAtTheSamePlaceAreNoInputAndTheAnchorHolds) {
+  block->LastPosX = 10;
+  block->LastPosY = 20;
+  block->LastTick = 5;
+  EXPECT_EQ(Mouse(WM_MOUSEMOVE, 10, 20), 0);
+  EXPECT_EQ(block->LastTick, 5u);
+  Mouse(WM_MOUSEMOVE, 11, 20);
+  EXPECT_NE(block->LastTick, 5u);
+
+  block->Sleeping = 1;
+  Mouse(WM_MOUSEMOVE, 30, 40);  // the anchor
+  Mouse(WM_MOUSEMOVE, 30, 40);  // back at the anchor: no wake
+  EXPECT_EQ(block->Sleeping, 1);
+  Mouse(WM_LBUTTONDOWN, 30, 40);  // a click wakes, even at the anchor
+  EXPECT_EQ(block->Sleeping, 0);
+  EXPECT_EQ(block->AnchorPosX, 0);
+  // A null record and negative codes pass on without touching the block.
+  block->Sleeping = 1;
+  mouse(HC_ACTION, WM_MOUSEMOVE, 0);
+  keyboard(-1, 'A', 0);
+  EXPECT_EQ(block->Sleeping, 1);
+  EXPECT_EQ(keyboard(HC_ACTION, 'A', 0), 0);
+  EXPECT_EQ(block->Sleeping, 0);
+}
+
+TEST_F(HookExports, HookStateInstallsOnceAndRemovingTwiceIsHarmless) {
+  EXPECT_TRUE(hookState(FALSE));  // nothing installed: true, nothing changes
+  block->LastTick = 0;
+  EXPECT_TRUE(hookState(0x100 | TRUE));  // only the low byte counts: 0x101 is true
+  EXPECT_NE(block->LastTick, 0u);
+  EXPECT_TRUE(hookState(TRUE));
+  EXPECT_TRUE(hookState(0x100));  // low byte 0: remove
+  EXPECT_TRUE(hookState(FALSE));
+}
+
+TEST_F(HookExports, AGarbageBlockCrashesNothingWhenInputArrives) {
+  ASSERT_TRUE(hookState(TRUE));
+  for (std::int32_t count : {1000000, -5}) {
+    for (auto& w : block->Wnds) w = 0x7FFF0000u + 1;  // no window has this handle
+    block->WndCount = count;
+    block->Sleeping = 1;
+    block->AnchorPosX = 1;
+    SendKey(VK_SHIFT);
+    MoveMouseTo(300 + count % 7, 150);
+    Pump(400);
+    EXPECT_EQ(block->Sleeping, 0) << count;  // the input arrived, and this process lives
+    // The same through the exports directly.
+    block->Sleeping = 1;
+    keyboard(HC_ACTION, 'B', 0);
+    EXPECT_EQ(block->Sleeping, 0);
+  }
+  hookState(FALSE);
+}
+
+TEST_F(IdleHooks, TwoProcessesShareTheBlockAndSwitchingOnTwiceInstallsOnce) {
+  Counts counts;
+  dsrSleeper sleeper(GetModuleHandleW(nullptr), nullptr);
+  Watch(sleeper, counts, 60);
+  sleeper->SetActive(true);
+  EXPECT_EQ(block->WndCount, 1);
+  const std::uint32_t own =
+      static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(sleeper.Platform().Window()));
+
+  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, L"OrvalisSleeperPeerReady");
+  HANDLE quit = CreateEventW(nullptr, TRUE, FALSE, L"OrvalisSleeperPeerQuit");
+  ResetEvent(ready);
+  ResetEvent(quit);
+  std::wstring command = L"\"" ORV_SLEEPER_PEER_EXE "\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &si, &pi));
+  ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(ready, 0) == WAIT_OBJECT_0; }, 15000))
+      << "the second process did not switch its detector on";
+  EXPECT_EQ(block->WndCount, 2);
+  EXPECT_EQ(block->Wnds[0], own);
+  const std::uint32_t peer = block->Wnds[1];
+  EXPECT_NE(peer, 0u);
+  EXPECT_NE(peer, own);
+
+  sleeper->SetActive(false);  // this one leaves: the other moves to the front
+  EXPECT_EQ(block->WndCount, 1);
+  EXPECT_EQ(block->Wnds[0], peer);
+  sleeper->SetActive(true);  // and comes back behind it
+  EXPECT_EQ(block->WndCount, 2);
+  EXPECT_EQ(block->Wnds[1], own);
+
+  SetEvent(quit);
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 15000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(block->WndCount, 1);
+  EXPECT_EQ(block->Wnds[0], own);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  CloseHandle(ready);
+  CloseHandle(quit);
+}
+
+std::string ReadAll(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(IdleLibraryFile, WrittenWhereItCanBeAndNeverRewrittenAtTheSameSize) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring base = std::wstring(temp) + L"orvalis-idle-" + std::to_wstring(GetTickCount());
+  const std::wstring blocked = base + L"-file";  // a file where a folder should be
+  const std::wstring folder = base + L"-dir";
+  { std::ofstream(blocked.c_str()) << "x"; }
+  HMODULE self = GetModuleHandleW(nullptr);
+
+  const std::wstring path = ExtractLibrary(self, {blocked, folder});
+  ASSERT_EQ(path, folder + L"\\DsrSleep.dll");
+  const std::string carried = ReadAll(path);
+  ASSERT_GT(carried.size(), 1000u);
+  EXPECT_EQ(carried.substr(0, 2), "MZ");
+
+  // Same size, other bytes: taken as it is.
+  const std::string same(carried.size(), 'Z');
+  { std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc) << same; }
+  EXPECT_EQ(ExtractLibrary(self, {folder}), path);
+  EXPECT_EQ(ReadAll(path), same);
+  // Another size: written anew.
+  { std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc) << "kurz"; }
+  EXPECT_EQ(ExtractLibrary(self, {folder}), path);
+  EXPECT_EQ(ReadAll(path), carried);
+
+  // No folder takes it: no path, and installing then fails with the detector's error.
+  EXPECT_EQ(ExtractLibrary(self, {blocked}), L"");
+  EXPECT_EQ(ExtractLibrary(nullptr, {}), L"");
+  dsrSleeper sleeper(self, nullptr);
+  sleeper.Platform().SetLibraryPath(L"");
+  try {
+    sleeper->SetActive(true);
+    ADD_FAILURE() << "no error";
+  } catch (const EdsrSleeperError& e) {
+    EXPECT_STREQ(e.what(), "Unable to load DsrSleep.dll");
+  }
+  EXPECT_FALSE(sleeper->Hooked());
+  // A file that is no library is refused the same way, and leaves nothing loaded.
+  sleeper.Platform().SetLibraryPath(path);
+  { std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc) << same; }
+  sleeper->SetActive(false);
+  EXPECT_THROW(sleeper->SetActive(true), EdsrSleeperError);
+  EXPECT_FALSE(sleeper->Hooked());
+
+  DeleteFileW(path.c_str());
+  RemoveDirectoryW(folder.c_str());
+  DeleteFileW(blocked.c_str());
+}
+
+}  // namespace
+}  // namespace orv
