@@ -4,6 +4,7 @@
 #include <string>
 
 #include "exec/platform.h"
+#include "idle/dsrSleeper.h"
 #include "exec/prompter.h"
 #include "sched/engine.h"
 #include "store/registry_memory.h"
@@ -94,5 +95,33 @@ BENCHMARK(BM_GetTasks)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMilliseco
 
 }  // namespace
 }  // namespace orv
+
+// One input event as the hook procedures handle it: a mouse move to a new place while the
+// user is present, and a key press that ends an idle period (a broadcast to two windows).
+void BM_HookMouseMove(benchmark::State& state) {
+  orv::TSleeperShared block{};
+  std::uint32_t posts = 0;
+  std::int32_t x = 0;
+  for (auto _ : state) {
+    orv::OnMouseEvent(block, orv::kWmMouseMove, ++x & 1023, 10, 1234, [&](std::uint32_t) { ++posts; });
+    benchmark::DoNotOptimize(block.LastTick);
+  }
+  benchmark::DoNotOptimize(posts);
+}
+BENCHMARK(BM_HookMouseMove);
+
+void BM_HookKeyWake(benchmark::State& state) {
+  orv::TSleeperShared block{};
+  orv::RegisterSleeperWindow(block, 1);
+  orv::RegisterSleeperWindow(block, 2);
+  std::uint32_t posts = 0;
+  for (auto _ : state) {
+    block.Sleeping = 1;
+    orv::OnKeyboardEvent(block, 1234, [&](std::uint32_t w) { posts += w; });
+    benchmark::DoNotOptimize(block.Sleeping);
+  }
+  benchmark::DoNotOptimize(posts);
+}
+BENCHMARK(BM_HookKeyWake);
 
 BENCHMARK_MAIN();
