@@ -3,9 +3,12 @@
 // Input: the first byte chooses the mode and how the bytes are cut into reads; the rest is the
 // data.
 //   byte 0 & 0xC0 == 0xC0   the rest is a task's URL: ParseUrl, and the cookie path rules on it
-//   otherwise               the rest is everything the server sends on the connection:
+//   otherwise               the rest is everything the server sends on the connection (with
+//                           0x80: sent over and over, 128 KiB in all; with 0x40: the server
+//                           resets the connection at the end instead of closing it):
 //     - the client fetches it twice through a fake socket layer (reads cut into pieces of
-//       1 + (byte 0 & 0x3F) bytes, the second fetch in one-byte reads), so that the head loop,
+//       1 + (byte 0 & 0x3F) bytes, the second fetch in one-byte reads, or 997-byte reads for the
+//       repeated data), so that the head loop,
 //       interim answers, Content-Length, chunked bodies and cookies run as in the program;
 //       both fetches must end alike, and every request line, the second one's Cookie header
 //       with the first answer's cookies included, must be clean;
@@ -62,6 +65,8 @@ bool IsToken(std::string_view s) {
 
 struct Script {
   std::string_view answer;   // what the server sends
+  std::size_t length = 0;    // how much of it, repeated: answer.size() or more
+  bool reset = false;        // the server resets the connection at the end
   std::size_t piece = 1;     // bytes per read
   std::string request;       // what the client sent
   int connections = 0;
@@ -79,9 +84,9 @@ class FakeConnection : public Connection {
   }
   NetStatus Receive(char* buffer, std::size_t size, std::size_t* received, int) override {
     CHECK(size > 0, "a read of nothing");
-    if (pos_ >= s_.answer.size()) return NetStatus::kClosed;
-    const std::size_t n = std::min({size, s_.piece, s_.answer.size() - pos_});
-    std::copy_n(s_.answer.data() + pos_, n, buffer);
+    if (pos_ >= s_.length) return s_.reset ? NetStatus::kReset : NetStatus::kClosed;
+    const std::size_t n = std::min({size, s_.piece, s_.length - pos_});
+    for (std::size_t i = 0; i < n; ++i) buffer[i] = s_.answer[(pos_ + i) % s_.answer.size()];
     pos_ += n;
     *received = n;
     return NetStatus::kOk;
@@ -126,9 +131,11 @@ void CheckRequest(const std::string& request) {
   }
 }
 
-void Fetches(std::string_view answer, std::size_t piece) {
+void Fetches(std::string_view answer, std::size_t piece, bool repeat, bool reset) {
   Script script;
   script.answer = answer;
+  script.length = repeat && !answer.empty() ? 128 * 1024 : answer.size();
+  script.reset = reset;
   auto sockets = std::make_shared<FakeSockets>(script);
   HttpClient client(sockets);
   const std::string url = "http://127.0.0.1:8080/dir/page?q=1";
@@ -146,7 +153,7 @@ void Fetches(std::string_view answer, std::size_t piece) {
 
   // The same answer again in one-byte reads, with the cookies of the first answer.
   script.request.clear();
-  script.piece = 1;
+  script.piece = repeat ? 997 : 1;
   bool secondOk = false;
   try {
     client.Get(url);
@@ -306,7 +313,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const std::size_t piece = 1 + (mode & 0x3F);
-  orv::Fetches(rest, piece);
+  orv::Fetches(rest, piece, (mode & 0x80) != 0, (mode & 0x40) != 0);
   orv::Parse(rest, piece);
   return 0;
 }

@@ -481,14 +481,15 @@ void Run(const std::uint8_t* data, std::size_t size) {
   for (std::size_t i = 1; i < list.Size(); ++i)
     CHECK(w.locale.Compare(list.Row(i - 1).name, list.Row(i).name) <= 0, "list out of order");
 
-  for (const std::string& name : names) w.engine.ExecuteTask(name);
-
   w.registry.FailWrites(s.failWrites);
   for (int t = 0; t < s.ticks; ++t) {
     w.engine.TimerJobsTimer();
     CHECK(!w.engine.TickRunning() && !w.engine.DueCheckMode() && w.timer.on, "tick state");
     w.clock.AdvanceMinutes(1);
   }
+
+  // "Starten" on every task, listed or not; a run rewrites NextExecution, so it comes last.
+  for (const std::string& name : names) w.engine.ExecuteTask(name);
 }
 
 }  // namespace
