@@ -9,8 +9,10 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
+# clang with libclang-rt-14-dev for the fuzz targets: libFuzzer and the sanitizer runtimes live in
+# that package, which clang only recommends.
 for p in mingw-w64 wine wine64 wine32:i386 xvfb xdotool imagemagick googletest libbenchmark-dev cmake ninja-build \
-         g++ locales x11-utils; do
+         g++ clang libclang-rt-14-dev locales x11-utils; do
   have "$p" || need+=("$p")
 done
 
@@ -29,9 +31,11 @@ if [ "${#need[@]}" -gt 0 ]; then
 fi
 
 for cmd in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine Xvfb xdotool import \
-           cmake ninja g++; do
+           cmake ninja g++ clang++; do
   command -v "$cmd" >/dev/null || { echo "setup: $cmd is missing after the install" >&2; exit 1; }
 done
+test -f "$(clang++ -print-file-name="libclang_rt.fuzzer-$(uname -m).a")" ||
+  { echo "setup: libFuzzer (libclang-rt-14-dev) is missing after the install" >&2; exit 1; }
 test -f /usr/src/googletest/CMakeLists.txt || { echo "setup: googletest sources missing" >&2; exit 1; }
 
 # The German locale: Wine takes its user locale from LANG/LC_ALL.

@@ -10,6 +10,11 @@ cmake --preset native
 cmake --build --preset native
 ctest --preset native
 
+# The fuzz targets (clang, libFuzzer), each for a few seconds on a copy of its seed corpus.
+cmake --preset fuzz
+cmake --build --preset fuzz
+ctest --preset fuzz
+
 cmake --preset win32
 cmake --build --preset win32
 if orv_wine_i386_ok; then
