@@ -142,6 +142,7 @@ class Engine {
   bool tickRunning_ = false;
 
   void Pump();
+  static std::string StoredTime(RegistryAccessor& reg);
   void ProcessRow(const std::string& name, const std::string& nowText);
   // The confirmation step of a due row: true when it may run.
   bool ConfirmStep(const std::string& name, RegistryAccessor& key);

@@ -85,7 +85,7 @@ ScheduleTexts Engine::SetMinutesText(const std::string& taskName) {
 
   // The next time of day: the fixed time or the end of one interval from now, the earlier one.
   const std::string now = NowTimeText();
-  const std::string fixed = timeOn ? reg.ReadString(rec::kTime) : std::string();
+  const std::string fixed = timeOn ? StoredTime(reg) : std::string();
   const std::int32_t interval = intOn ? reg.ReadInteger(rec::kIntervall) : 0;
   const auto oneIntervalFromNow = [&] { return TimeText(CurrentTimeOfDay() + interval / 1440.0); };
   std::string next;
@@ -140,13 +140,20 @@ ScheduleTexts Engine::SetMinutesText(const std::string& taskName) {
   return out;
 }
 
+// The stored time of day as "hh:mm". Another program may have stored "8:00": taken as it was
+// meant, since every comparison with the clock's "hh:mm" would otherwise fail and the task would
+// be found due at every tick. ConvertError for a text that is no time of day.
+std::string Engine::StoredTime(RegistryAccessor& reg) {
+  return TimeText(TimeOfText(reg.ReadString(rec::kTime)));
+}
+
 double Engine::GetTaskDate(const std::string& taskName) {
   RegistryAccessor reg(registry_);
   reg.OpenKeyReadOnly(rec::TaskKey(taskName));
   FillDaysArray(reg);
   if (!reg.ReadBoolIfPresent(rec::kTimeEnabled).value_or(false)) return 0.0;
 
-  const std::string fixed = reg.ReadString(rec::kTime);
+  const std::string fixed = StoredTime(reg);
   const std::string now = NowTimeText();
   const LocalTime clock = clock_.Now();
   const double today = EncodeDate(clock.year, clock.month, clock.day);
