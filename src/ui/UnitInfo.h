@@ -1,4 +1,4 @@
-// The about box TFormInfo (Part 5.3) and GetFileVersion, which reads a file's version record.
+// The about box TFormInfo and GetFileVersion, which reads a file's version record.
 //
 // The box is a small skinned, shaped, always-on-top window, created hidden at start-up and
 // shown modeless by "&Info". It shows the product name, the version of the running executable
@@ -35,7 +35,7 @@ inline constexpr RECT kInfoWindowShape[9] = {
     {2, 245, 349, 247}, {3, 247, 348, 248}, {4, 248, 347, 249}, {6, 249, 345, 250}};
 
 // The product's web site and support address: our own, under a reserved example domain.
-inline constexpr wchar_t kProductSite[] = L"https://www.orvalis-planer.example/";
+inline constexpr wchar_t kProductSite[] = L"https://www.orvalis-planer.example";
 inline constexpr wchar_t kSupportEmail[] = L"support@orvalis-planer.example";
 
 // The version record of the file at `path`: major, minor, release and build of its file
@@ -69,7 +69,7 @@ class TFormInfo {
   // brings it to the front.
   void Show();
 
-  // Event handlers (Part 5.3).
+  // Event handlers.
   void CoolFormInfoClick();  // hides the box
   void LabelProductSiteClick();
   void LabelEmailClick();

@@ -198,7 +198,7 @@ bool TFormMain::Create(HINSTANCE instance) {
 
   const int x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
   const int y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
-  // No border and no caption: the chrome draws the window's own (Part 5.5).
+  // No border and no caption: the chrome draws the window's own.
   hwnd_ = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle,
                           WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, x, y, kWidth,
                           kHeight, nullptr, nullptr, instance, this);
@@ -339,7 +339,7 @@ void TFormMain::FormCreate() {
 }
 
 void TFormMain::CreateControls() {
-  // In the skin's content area, below the list (Part 5.5); the window is not scaled.
+  // In the skin's content area, below the list; the window is not scaled.
   const int s12 = kListViewRect.left;
   const int buttonY = kListButtonsTop, buttonW = 100, buttonH = 26;
   struct ButtonSpec {
@@ -438,7 +438,7 @@ LRESULT TFormMain::ListViewTasksNotify(NMHDR* header) {
         tasks.Row(static_cast<std::size_t>(i)).selected = selected;
     return 0;
   }
-  if (header->code == NM_CUSTOMDRAW)  // task names bold (Part 5.5)
+  if (header->code == NM_CUSTOMDRAW)  // task names bold
     return chrome_.ListViewTasksCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(header));
   if (header->code == NM_DBLCLK) {
     if (reinterpret_cast<NMITEMACTIVATE*>(header)->iItem >= 0) FlatButtonEditClick();

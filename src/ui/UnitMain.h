@@ -80,7 +80,7 @@ class TFormMain {
   // Tells the list view that the model changed.
   void RefreshList();
 
-  // The about box that the menus' "&Info" shows (Part 5.3).
+  // The about box that the menus' "&Info" shows.
   void SetFormInfo(TFormInfo* info) { chrome_.SetFormInfo(info); }
   MainChrome& Chrome() { return chrome_; }
 
@@ -134,7 +134,7 @@ class TFormMain {
   void TimerJobsTimer();
 
   MessageTable messages_;
-  MainChrome chrome_;  // skin, shape, menus, tray icon (Part 5.5)
+  MainChrome chrome_;  // skin, shape, menus, tray icon
   JobTimerWin32 timerJobs_{*this};
   PumpWin32 pump_{*this};
   Engine engine_;

@@ -20,7 +20,7 @@
 
 namespace orv::art {
 
-// Colours (0x00BBGGRR). The ones that the specification names first.
+// Colours (0x00BBGGRR): first those of the window design, then our own.
 inline constexpr COLORREF kTitleColour = 16381420;        // title, about-box texts
 inline constexpr COLORREF kTitleShadowColour = 13536356;  // the title's shadow
 inline constexpr COLORREF kMenuLabelColour = 13012572;    // menu bar labels

@@ -1,4 +1,4 @@
-// The main window's chrome (Part 5.5): the captionless window cut to its shape and filled with
+// The main window's chrome: the captionless window cut to its shape and filled with
 // its skin, the title with its shadow, dragging, the menu bar of labels with its four flat
 // popup menus, the minimise and help image buttons with their hot areas and tooltips, the tray
 // icon with its menu, the help file and the bold task names in the list.
@@ -143,7 +143,7 @@ class MainChrome {
   HWND Control(int id) const;
   COLORREF LabelColour(int id) const;
 
-  // Event handlers (Part 5.5).
+  // Event handlers.
   void LabelWindowTitleMouseDown(UINT buttonMessage);
   void CoolFormMainMouseDown(UINT buttonMessage, POINT client);
   void CoolFormMainMouseMove();

@@ -36,7 +36,7 @@
 //   orvalis_driver paste ID TEXT                    puts TEXT on the clipboard and pastes it
 //   orvalis_driver type ID TEXT                     sends TEXT as typed characters (WM_CHAR)
 //   orvalis_driver selected-rows                    prints the selected rows' indexes
-//   The window chrome (Part 5.5) and the about box:
+//   The window chrome and the about box:
 //   orvalis_driver window-rect [CLASS]              prints "X Y WIDTH HEIGHT" on the screen
 //   orvalis_driver control-rect CLASS ID            the same for a control of that window
 //   orvalis_driver region [CLASS]                   prints the window region's rectangles,
@@ -55,6 +55,7 @@
 //   orvalis_driver tick                             the job timer fires now
 //   orvalis_driver backdrop RRGGBB SECONDS          a window of that colour behind all others,
 //                                                   over the whole screen, for SECONDS
+//   orvalis_driver backdrop-off                     closes it
 //
 // Exit code 0 on success, 1 when an expectation fails, 2 on a usage error.
 #include <winsock2.h>
@@ -149,7 +150,8 @@ bool TrayIcon(HWND main, DWORD message) {
 
 LRESULT CALLBACK BackdropProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
-  if (msg == WM_TIMER) PostQuitMessage(0);
+  if (msg == WM_TIMER) DestroyWindow(hwnd);
+  if (msg == WM_DESTROY) PostQuitMessage(0);
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
@@ -411,6 +413,11 @@ int wmain(int argc, wchar_t** argv) {
     return held.empty() ? 1 : 0;
   }
 
+  if (command == L"backdrop-off") {
+    HWND w = FindWindowW(L"OrvalisBackdrop", nullptr);
+    if (w) PostMessageW(w, WM_CLOSE, 0, 0);
+    return 0;
+  }
   if (command == L"backdrop" && argc > 3)
     return Backdrop(static_cast<unsigned>(wcstoul(argv[2], nullptr, 16)), _wtoi(argv[3]));
   if ((command == L"window-rect" || command == L"region") ) {

@@ -1,4 +1,4 @@
-// The window chrome (Part 5.5) and the about box (Part 5.3) as real windows: the version record,
+// The window chrome and the about box as real windows: the version record,
 // the stored window shapes, the four menus with their items, access keys and check marks, the
 // hover looks, minimising to the tray and back, the bold task names, and the about box's
 // labels, links and clicks.
@@ -284,7 +284,7 @@ TEST_F(ChromeWindow, AccessKeysChooseItems) {
   EXPECT_EQ(key(anzeige, L'm'), MAKELRESULT(1, MNC_EXECUTE));
 }
 
-TEST_F(ChromeWindow, ChromeControlsSitWhereTheSpecificationPutsThem) {
+TEST_F(ChromeWindow, ChromeControlsSitInTheTitleBand) {
   const struct {
     int id;
     RECT rect;
