@@ -72,6 +72,7 @@ REGEDIT4
 REG
 
 run "$driver" backdrop "$backdrop" 240 >/dev/null 2>&1 &
+trap 'stop_orvalis; run "$driver" backdrop-off >/dev/null 2>&1' EXIT
 sleep 2
 start_orvalis
 run "$driver" wait-window 30000 || exit 1
