@@ -82,7 +82,6 @@ class TFormMain {
 
   // The about box that the menus' "&Info" shows.
   void SetFormInfo(TFormInfo* info) { chrome_.SetFormInfo(info); }
-  MainChrome& Chrome() { return chrome_; }
 
  private:
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
