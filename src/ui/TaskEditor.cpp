@@ -14,9 +14,14 @@ namespace orv {
 namespace {
 
 constexpr UINT_PTR kFieldSubclass = 0x4F45;
-constexpr int kLeftBand = 140;  // width of the picture band at 96 dpi
+constexpr int kLeftBand = 124;  // width of the picture band at 96 dpi
 constexpr int kTabWidth = 118;
 constexpr int kTabHeight = 24;
+// The editor lies in the skinned main window's content area (541 x 356): the tab headers' top,
+// the room under the tab page's frame and the wizard buttons' distance from the bottom.
+constexpr int kTabsTop = 50;
+constexpr int kFrameBottomGap = 44;
+constexpr int kButtonsBottomGap = 36;
 
 // Tab controls: which active_ slot, and their header IDs.
 constexpr int kTabTaskType = 0, kTabTaskAuto = 1, kTabRestrict = 2, kTabConfig = 3, kTabName = 4;
@@ -302,10 +307,10 @@ void TaskEditor::CreateControls() {
   // Wizard buttons and the step line are on every step.
   curStep_ = 0;
   curTabCtl_ = -1;
-  Label("", fx, 10, 200, 16, false, kIdLabelStep);
-  HWND heading = Label("", fx, 28, fr - fx, 24, false, kIdLabelHeading);
+  Label("", fx, 8, 200, 16, false, kIdLabelStep);
+  HWND heading = Label("", fx, 24, fr - fx, 24, false, kIdLabelHeading);
   SendMessageW(heading, WM_SETFONT, reinterpret_cast<WPARAM>(skin_.TitleFont()), FALSE);
-  const int by = h96 - 38;
+  const int by = h96 - kButtonsBottomGap;
   const RECT cancel = skin_.Scale(RECT{fx, by, fx + 100, by + 26});
   skin_.CreateButton(hwnd_, kIdFlatButtonWizardCancel, L"Abbrechen", cancel,
                      skin::ButtonKind::kSecondary);
@@ -319,135 +324,135 @@ void TaskEditor::CreateControls() {
   // Step 1: the task kind and its action.
   curStep_ = 1;
   onTab(-1, 0);
-  tabs(kTabTaskType, {"Programm", "Internet", "System"}, fx, 58);
+  tabs(kTabTaskType, {"Programm", "Internet", "System"}, fx, kTabsTop);
   onTab(kTabTaskType, 0);
-  Label("Auszuf\xC3\xBChrende Datei", cx, 92, cw, 16);
-  Edit(kIdFlatEditTaskTypeProgram, cx, 110, cw - 40);
-  Hint(Button(kIdFlatButtonTaskTypeProgram, "\xE2\x80\xA6", cx + cw - 34, 109, 34), "Datei ausw\xC3\xA4hlen");
-  Label("Parameter", cx, 142, cw, 16);
-  Check(kIdFlatCheckBoxTaskTypeProgramParam, "Mit Parameter starten:", cx, 160, 170);
-  Edit(kIdFlatEditTaskTypeProgramParam, cx + 176, 159, cw - 176);
-  Label("Anzeige-Modus", cx, 194, cw, 16);
-  Combo(kIdFlatComboBoxTaskTypeProgramShow, cx, 212, 150, {kShow[0], kShow[1], kShow[2], kShow[3]});
-  Label("", cx + 162, 216, cw - 162, 16, false, kIdLabelTaskTypeProgramShow);
+  Label("Auszuf\xC3\xBChrende Datei", cx, 84, cw, 16);
+  Edit(kIdFlatEditTaskTypeProgram, cx, 102, cw - 40);
+  Hint(Button(kIdFlatButtonTaskTypeProgram, "\xE2\x80\xA6", cx + cw - 34, 101, 34), "Datei ausw\xC3\xA4hlen");
+  Label("Parameter", cx, 134, cw, 16);
+  Check(kIdFlatCheckBoxTaskTypeProgramParam, "Mit Parameter starten:", cx, 152, 170);
+  Edit(kIdFlatEditTaskTypeProgramParam, cx + 176, 151, cw - 176);
+  Label("Anzeige-Modus", cx, 186, cw, 16);
+  Combo(kIdFlatComboBoxTaskTypeProgramShow, cx, 204, 150, {kShow[0], kShow[1], kShow[2], kShow[3]});
+  Label("", cx + 162, 208, cw - 162, 16, false, kIdLabelTaskTypeProgramShow);
 
   onTab(kTabTaskType, 1);
-  Label("URL", cx, 92, cw, 16);
-  Edit(kIdFlatEditTaskTypeInternetURL, cx, 110, cw - 104);
-  Hint(Button(kIdFlatButtonTaskTypeInternetVisit, "URL laden", cx + cw - 96, 109, 96), "URL laden");
-  Check(kIdFlatCheckBoxTaskTypeInternetBrowser, "URL in Browser laden", cx, 142, cw);
-  Label("Wenn Sie diese Option deaktivieren, wird URL unsichtbar geladen.", cx + 20, 163,
+  Label("URL", cx, 84, cw, 16);
+  Edit(kIdFlatEditTaskTypeInternetURL, cx, 102, cw - 104);
+  Hint(Button(kIdFlatButtonTaskTypeInternetVisit, "URL laden", cx + cw - 96, 101, 96), "URL laden");
+  Check(kIdFlatCheckBoxTaskTypeInternetBrowser, "URL in Browser laden", cx, 134, cw);
+  Label("Wenn Sie diese Option deaktivieren, wird URL unsichtbar geladen.", cx + 20, 155,
         cw - 20, 32);
-  Check(kIdFlatCheckBoxTaskTypeInternetTimeout, "Timeout verwenden (Millisekunden):", cx, 200, 236);
-  Number(kIdFlatSpinEditTypeInternetTimeout, cx + 240, 199, 70);
-  Label("Anzeige-Modus", cx, 232, cw, 16);
-  Combo(kIdFlatComboBoxTaskTypeInternetShow, cx, 250, 150, {kShow[0], kShow[1], kShow[2], kShow[3]});
-  Label("", cx + 162, 254, cw - 162, 16, false, kIdLabelTaskTypeInternetShow);
+  Check(kIdFlatCheckBoxTaskTypeInternetTimeout, "Timeout verwenden (Millisekunden):", cx, 192, 236);
+  Number(kIdFlatSpinEditTypeInternetTimeout, cx + 240, 191, 70);
+  Label("Anzeige-Modus", cx, 224, cw, 16);
+  Combo(kIdFlatComboBoxTaskTypeInternetShow, cx, 242, 150, {kShow[0], kShow[1], kShow[2], kShow[3]});
+  Label("", cx + 162, 246, cw - 162, 16, false, kIdLabelTaskTypeInternetShow);
 
   onTab(kTabTaskType, 2);
-  Label("System-Aktionen", cx, 92, cw, 16);
+  Label("System-Aktionen", cx, 84, cw, 16);
   const char* const kSystem[] = {"System neustarten", "System herunterfahren",
                                  "System in Ruhemodus versetzen (wenn unterst\xC3\xBCtzt)",
                                  "Benutzer abmelden (wenn unterst\xC3\xBCtzt)"};
-  const int systemY[] = {112, 134, 178, 200};
+  const int systemY[] = {104, 126, 170, 192};
   for (int i = 0; i < 4; ++i)
     OwnButton(kIdFlatRadioButtonTaskTypeSystemReboot + i, kSystem[i], cx, systemY[i], cw, 20);
   Check(kIdFlatCheckBoxTaskTypeSystemPowerOff, "PC ausschalten (wenn unterst\xC3\xBCtzt)", cx + 22,
-        156, cw - 22);
+        148, cw - 22);
   Check(kIdFlatCheckBoxTaskTypeSystemForceNot,
-        "Programm-R\xC3\xBC" "ckmeldungen abwarten (empfohlen)", cx, 232, cw);
+        "Programm-R\xC3\xBC" "ckmeldungen abwarten (empfohlen)", cx, 224, cw);
 
   // Step 2: the trigger.
   curStep_ = 2;
   onTab(-1, 0);
-  tabs(kTabTaskAuto, {"Uhrzeit", "Leerlauf", "\xC3\x84nderung"}, fx, 58);
+  tabs(kTabTaskAuto, {"Uhrzeit", "Leerlauf", "\xC3\x84nderung"}, fx, kTabsTop);
   onTab(kTabTaskAuto, 0);
-  Label("Zeitvorgaben f\xC3\xBCr Automatisierung", cx, 92, cw, 16, true);
-  Check(kIdFlatCheckBoxTaskAutoMinutes, "Task alle", cx, 114, 80);
-  Number(kIdFlatSpinEditTaskAutoMinutes, cx + 84, 113, 54);
-  Label("Minuten durchf\xC3\xBChren.", cx + 146, 117, cw - 146, 16);
-  Check(kIdFlatCheckBoxTaskAutoTime, "Task um", cx, 142, 80);
-  HWND time = Edit(kIdFlatMaskEditTaskAutoTime, cx + 84, 141, 54);
+  Label("Zeitvorgaben f\xC3\xBCr Automatisierung", cx, 84, cw, 16, true);
+  Check(kIdFlatCheckBoxTaskAutoMinutes, "Task alle", cx, 104, 80);
+  Number(kIdFlatSpinEditTaskAutoMinutes, cx + 84, 103, 54);
+  Label("Minuten durchf\xC3\xBChren.", cx + 146, 107, cw - 146, 16);
+  Check(kIdFlatCheckBoxTaskAutoTime, "Task um", cx, 131, 80);
+  HWND time = Edit(kIdFlatMaskEditTaskAutoTime, cx + 84, 130, 54);
   SendMessageW(time, EM_LIMITTEXT, 5, 0);
   SetWindowSubclass(time, &TaskEditor::TimeProc, kFieldSubclass, reinterpret_cast<DWORD_PTR>(this));
-  Label("Uhr durchf\xC3\xBChren.", cx + 146, 145, cw - 146, 16);
-  Label("Durchf\xC3\xBChrung beschr\xC3\xA4nken", cx, 174, cw, 16, true);
-  tabs(kTabRestrict, {"Wochentage", "Monatstage"}, cx, 192);
+  Label("Uhr durchf\xC3\xBChren.", cx + 146, 134, cw - 146, 16);
+  Label("Durchf\xC3\xBChrung beschr\xC3\xA4nken", cx, 160, cw, 16, true);
+  tabs(kTabRestrict, {"Wochentage", "Monatstage"}, cx, 177);
   onTab(kTabRestrict, 0);
   const char* const kDays[] = {"Montag", "Dienstag", "Mittwoch", "Donnerstag",
                                "Freitag", "Samstag", "Sonntag"};
   for (int i = 0; i < 7; ++i)
-    Check(kIdFlatCheckBoxTaskAutoMonday + i, kDays[i], cx + 8 + (i % 3) * 120, 226 + (i / 3) * 24,
+    Check(kIdFlatCheckBoxTaskAutoMonday + i, kDays[i], cx + 8 + (i % 3) * 120, 210 + (i / 3) * 23,
           114);
   onTab(kTabRestrict, 1);
   Label("W\xC3\xA4hlen Sie rechts die Tage des Monats aus, an welchen eine Durchf\xC3\xBChrung "
         "erfolgen soll.",
-        cx + 8, 226, 118, 90);
+        cx + 8, 210, 118, 90);
   for (int d = 0; d < 31; ++d) {
     const std::string caption = std::to_string(d + 1) + ".";
-    Check(kIdCheckListBoxTaskAutoMonthDay1 + d, caption.c_str(), cx + 132 + (d % 6) * 40,
-          222 + (d / 6) * 19, 38);
+    Check(kIdCheckListBoxTaskAutoMonthDay1 + d, caption.c_str(), cx + 132 + (d % 6) * 39,
+          205 + (d / 6) * 17, 38);
   }
 
   onTab(kTabTaskAuto, 1);
-  Label("Durchf\xC3\xBChrung bei Leerlauf", cx, 92, cw, 16, true);
-  Check(kIdFlatCheckBoxTaskAutoIdle, "Task nach", cx, 114, 80);
-  Number(kIdFlatSpinEditTaskAutoIdle, cx + 84, 113, 54);
-  Label("Minuten Leerlauf durchf\xC3\xBChren.", cx + 146, 117, cw - 146, 16);
-  Label("Hinweis", cx, 152, cw, 16, true);
+  Label("Durchf\xC3\xBChrung bei Leerlauf", cx, 84, cw, 16, true);
+  Check(kIdFlatCheckBoxTaskAutoIdle, "Task nach", cx, 106, 80);
+  Number(kIdFlatSpinEditTaskAutoIdle, cx + 84, 105, 54);
+  Label("Minuten Leerlauf durchf\xC3\xBChren.", cx + 146, 109, cw - 146, 16);
+  Label("Hinweis", cx, 144, cw, 16, true);
   Label("Orvalis ermittelt Leerlauf, indem Eingaben (Tastatur und Mouse) \xC3\xBC" "berpr\xC3\xBC" "ft "
         "werden.",
-        cx + 8, 178, cw - 16, 34);
+        cx + 8, 170, cw - 16, 34);
 
   onTab(kTabTaskAuto, 2);
   Check(kIdFlatCheckBoxTaskAutoChange, "Task bei \xC3\x84nderung von Dateien durchf\xC3\xBChren.",
-        cx, 92, cw);
-  Label("Folgende Dateien \xC3\xBC" "berwachen:", cx, 122, cw, 16);
+        cx, 84, cw);
+  Label("Folgende Dateien \xC3\xBC" "berwachen:", cx, 114, cw, 16);
   HWND list = CreateWindowExW(0, L"LISTBOX", L"",
                               WS_CHILD | WS_TABSTOP | WS_BORDER | WS_VSCROLL | WS_HSCROLL |
                                   LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_WANTKEYBOARDINPUT |
                                   LBS_NOTIFY,
-                              skin_.Scale(cx), skin_.Scale(140), skin_.Scale(cw - 112),
-                              skin_.Scale(h96 - 60 - 140), hwnd_,
+                              skin_.Scale(cx), skin_.Scale(132), skin_.Scale(cw - 112),
+                              skin_.Scale(h96 - kFrameBottomGap - 12 - 132), hwnd_,
                               IdMenu(kIdListBoxTaskAutoChange), instance_, nullptr);
   SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(skin_.Font()), FALSE);
   Place(list);
-  Button(kIdFlatButtonTaskAutoChangeAdd, "Hinzuf\xC3\xBCgen", cx + cw - 104, 140, 104, 26);
-  Button(kIdFlatButtonTaskAutoChangeDelete, "Entfernen", cx + cw - 104, 172, 104, 26);
+  Button(kIdFlatButtonTaskAutoChangeAdd, "Hinzuf\xC3\xBCgen", cx + cw - 104, 132, 104, 26);
+  Button(kIdFlatButtonTaskAutoChangeDelete, "Entfernen", cx + cw - 104, 164, 104, 26);
 
   // Step 3: extra conditions.
   curStep_ = 3;
   onTab(-1, 0);
-  tabs(kTabConfig, {"Konfiguration"}, fx, 58);
+  tabs(kTabConfig, {"Konfiguration"}, fx, kTabsTop);
   onTab(kTabConfig, 0);
-  Label("Durchf\xC3\xBChrung des Task", cx, 92, cw, 16, true);
-  Check(kIdFlatCheckBoxTaskExtendedWindows, "Task durchf\xC3\xBChren bei", cx, 114, 170);
-  Combo(kIdFlatComboBoxTaskExtendedWindows, cx + 176, 112, 150, {"Windows-Start", "Windows-Shutdown"});
+  Label("Durchf\xC3\xBChrung des Task", cx, 84, cw, 16, true);
+  Check(kIdFlatCheckBoxTaskExtendedWindows, "Task durchf\xC3\xBChren bei", cx, 106, 170);
+  Combo(kIdFlatComboBoxTaskExtendedWindows, cx + 176, 104, 150, {"Windows-Start", "Windows-Shutdown"});
   Check(kIdFlatCheckBoxTaskExtendedOnce, "Nur einmal pro Windows-Sitzung durchf\xC3\xBChren", cx,
-        142, cw);
+        134, cw);
   Check(kIdFlatCheckBoxTaskExtendedProgram, "Nur durchf\xC3\xBChren, wenn folgendes Programm", cx,
-        170, 260);
-  Combo(kIdFlatComboBoxTaskExtendedProgram, cx + 264, 168, cw - 264, {"aktiv", "inaktiv"});
-  Edit(kIdFlatEditTaskExtendedProgram, cx + 22, 196, cw - 22 - 40);
-  Hint(Button(kIdFlatButtonTaskExtendedProgram, "\xE2\x80\xA6", cx + cw - 34, 195, 34),
+        162, 260);
+  Combo(kIdFlatComboBoxTaskExtendedProgram, cx + 264, 160, cw - 264, {"aktiv", "inaktiv"});
+  Edit(kIdFlatEditTaskExtendedProgram, cx + 22, 188, cw - 22 - 40);
+  Hint(Button(kIdFlatButtonTaskExtendedProgram, "\xE2\x80\xA6", cx + cw - 34, 187, 34),
        "Datei ausw\xC3\xA4hlen");
-  Label("Best\xC3\xA4tigung der Durchf\xC3\xBChrung", cx, 236, cw, 16, true);
+  Label("Best\xC3\xA4tigung der Durchf\xC3\xBChrung", cx, 228, cw, 16, true);
   Check(kIdFlatCheckBoxTaskExtendedConfirm, "Best\xC3\xA4tigung vor Task-Durchf\xC3\xBChrung erforderlich",
-        cx, 256, cw);
+        cx, 248, cw);
 
   // Step 4: the name.
   curStep_ = 4;
   onTab(-1, 0);
-  tabs(kTabName, {"Bezeichnung"}, fx, 58);
+  tabs(kTabName, {"Bezeichnung"}, fx, kTabsTop);
   onTab(kTabName, 0);
-  Label("Task-Name (max. 30 Zeichen)", cx, 92, cw, 16);
-  HWND name = Edit(kIdFlatEditTaskEndName, cx, 110, 250);
+  Label("Task-Name (max. 30 Zeichen)", cx, 84, cw, 16);
+  HWND name = Edit(kIdFlatEditTaskEndName, cx, 102, 250);
   SendMessageW(name, EM_LIMITTEXT, 30, 0);
   SetWindowSubclass(name, &TaskEditor::NameProc, kFieldSubclass, reinterpret_cast<DWORD_PTR>(this));
-  Label("Bitte vergeben Sie eine eindeutige, maximal 30 Zeichen umfassende Bezeichnung.", cx, 146,
+  Label("Bitte vergeben Sie eine eindeutige, maximal 30 Zeichen umfassende Bezeichnung.", cx, 138,
         cw, 34);
   Label("\xC3\x9C" "bernehmen Sie die Einstellungen, indem Sie den Button 'Fertig' anklicken.", cx,
-        186, cw, 34);
+        178, cw, 34);
 }
 
 // ---- state --------------------------------------------------------------------------------
@@ -894,7 +899,7 @@ void TaskEditor::Paint() {
   for (int i = 0; i < 4; ++i) {
     const bool current = i + 1 == step_;
     const int y = skin_.Scale(96 + i * 30);
-    RECT dot{skin_.Scale(16), y, skin_.Scale(36), y + skin_.Scale(20)};
+    RECT dot{skin_.Scale(14), y, skin_.Scale(34), y + skin_.Scale(20)};
     SetDCBrushColor(dc, current ? pal.bandText : pal.accentHot);
     SetDCPenColor(dc, current ? pal.bandText : pal.accentHot);
     HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(DC_BRUSH));
@@ -908,14 +913,15 @@ void TaskEditor::Paint() {
     DrawTextW(dc, number.c_str(), -1, &dot, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     SelectObject(dc, current && boldFont_ ? boldFont_ : skin_.Font());
     SetTextColor(dc, current ? pal.bandText : RGB(0xC4, 0xD7, 0xEA));
-    RECT text{skin_.Scale(44), y, band.right - skin_.Scale(4), y + skin_.Scale(20)};
+    RECT text{skin_.Scale(41), y, band.right - skin_.Scale(2), y + skin_.Scale(20)};
     DrawTextW(dc, W(kSteps[i]).c_str(), -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   }
   SelectObject(dc, oldFont);
   // The frame of the step's tab page, open under the active tab.
   const int w96 = MulDiv(client.right, 96, skin_.Dpi());
   const int h96 = MulDiv(client.bottom, 96, skin_.Dpi());
-  RECT frame = skin_.Scale(RECT{kLeftBand + 12, 58 + kTabHeight - 1, w96 - 12, h96 - 50});
+  RECT frame = skin_.Scale(
+      RECT{kLeftBand + 12, kTabsTop + kTabHeight - 1, w96 - 12, h96 - kFrameBottomGap});
   SetDCPenColor(dc, pal.buttonBorder);
   HGDIOBJ oldPen = SelectObject(dc, GetStockObject(DC_PEN));
   HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
@@ -931,7 +937,7 @@ void TaskEditor::Paint() {
   // The idle note's frame.
   if (step_ == 2 && active_[kTabTaskAuto] == 1) {
     const int x = kLeftBand + 24;
-    RECT note = skin_.Scale(RECT{x, 172, w96 - 24, 216});
+    RECT note = skin_.Scale(RECT{x, 164, w96 - 24, 208});
     Rectangle(dc, note.left, note.top, note.right, note.bottom);
   }
   SelectObject(dc, oldBrush);

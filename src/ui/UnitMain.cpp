@@ -145,10 +145,7 @@ void TFormMain::FlatButtonExecuteClick() {
 
 void TFormMain::SetStartOptionChecks(bool showWindow) {
   showWindowChecked_ = showWindow;
-  HMENU menu = GetSystemMenu(hwnd_, FALSE);
-  CheckMenuItem(menu, kCmdFensterAnzeigen, MF_BYCOMMAND | (showWindow ? MF_CHECKED : MF_UNCHECKED));
-  CheckMenuItem(menu, kCmdMinimiertStarten,
-                MF_BYCOMMAND | (showWindow ? MF_UNCHECKED : MF_CHECKED));
+  chrome_.SetStartOptionChecks(showWindow);
 }
 
 void TFormMain::PopupMenuOptionenFensterAnzeigenClick() {
@@ -238,9 +235,10 @@ bool TFormMain::Create(HINSTANCE instance) {
 
   const int x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
   const int y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
+  // No border and no caption: the chrome draws the window's own.
   hwnd_ = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle,
-                          WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-                          x, y, kWidth, kHeight, nullptr, nullptr, instance, this);
+                          WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, x, y, kWidth,
+                          kHeight, nullptr, nullptr, instance, this);
   if (!hwnd_) return false;
   if (secondInstance_) {
     PostQuitMessage(0);  // nothing is shown; the process ends with the message loop
@@ -273,6 +271,7 @@ LRESULT CALLBACK TFormMain::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  if (LRESULT result; chrome_.HandleMessage(msg, wp, lp, result)) return result;
   switch (msg) {
     case WM_CREATE:
       FormCreate();
@@ -300,20 +299,19 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         DestroyWindow(hwnd_);
       }
       return 0;
-    case WM_SYSCOMMAND:
-      switch (wp & 0xFFF0) {
-        case kCmdFensterAnzeigen:
+    case WM_COMMAND:
+      switch (LOWORD(wp)) {  // the menus' items that belong to the form
+        case kCmdPopupMenuOptionenFensterAnzeigen:
           PopupMenuOptionenFensterAnzeigenClick();
           return 0;
-        case kCmdMinimiertStarten:
+        case kCmdPopupMenuOptionenMinimiertStarten:
           PopupMenuOptionenMinimiertStartenClick();
           return 0;
-        case kCmdBeenden:
+        case kCmdPopupMenuTrayBeenden:
+        case kCmdPopupMenuProgrammBeenden:
           PopupMenuTrayBeendenClick();
           return 0;
       }
-      break;
-    case WM_COMMAND:
       if (LOWORD(wp) == kIdFlatButtonExecute && HIWORD(wp) == BN_CLICKED) {
         FlatButtonExecuteClick();
         return 0;
@@ -371,11 +369,10 @@ void TFormMain::FormCreate() {
   }
   CreateListViewTasks();
   CreateControls();
+  chrome_.Create(instance_, hwnd_);
   CreateIdleDetector();
   editor_ = std::make_unique<TaskEditor>(engine_, files_, messages_, skin_);
-  RECT client;
-  GetClientRect(hwnd_, &client);
-  editor_->Create(instance_, hwnd_, client, [this](bool saved, const std::string& name) {
+  editor_->Create(instance_, hwnd_, kMainContentRect, [this](bool saved, const std::string& name) {
     TaskEditorClosed(saved, name);
   });
   allowClose_ = false;
@@ -387,10 +384,9 @@ void TFormMain::FormCreate() {
 }
 
 void TFormMain::CreateControls() {
-  RECT client;
-  GetClientRect(hwnd_, &client);
-  const int s12 = skin_.Scale(12);
-  const int buttonY = skin_.Scale(302), buttonW = skin_.Scale(100), buttonH = skin_.Scale(26);
+  // In the skin's content area, below the list; the window is not scaled.
+  const int s12 = kListViewRect.left;
+  const int buttonY = kListButtonsTop, buttonW = 100, buttonH = 26;
   struct ButtonSpec {
     int id;
     const char* text;
@@ -406,15 +402,15 @@ void TFormMain::CreateControls() {
   for (const ButtonSpec& b : buttons) {
     const RECT r{x, buttonY, x + buttonW, buttonY + buttonH};
     skin_.CreateButton(hwnd_, b.id, W(b.text), r, b.kind);
-    x += buttonW + skin_.Scale(8);
+    x += buttonW + 8;
   }
-  const int clockY = buttonY + buttonH + skin_.Scale(14);
+  const int clockY = kClockTop;
   labelDate_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT, s12, clockY,
-                               skin_.Scale(300), skin_.Scale(16), hwnd_,
+                               300, 16, hwnd_,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLabelDate)),
                                instance_, nullptr);
   labelTime_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT, s12,
-                               clockY + skin_.Scale(17), skin_.Scale(300), skin_.Scale(16), hwnd_,
+                               clockY + 17, 300, 16, hwnd_,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLabelTime)),
                                instance_, nullptr);
   labelIdle_ = CreateWindowExW(0, L"STATIC", W(messages_[kMsgKindIdle]).c_str(),
@@ -427,25 +423,14 @@ void TFormMain::CreateControls() {
     SendMessageW(labelIdle_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   }
   if (boldFont_) SendMessageW(labelTime_, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
-
-  // The options and "Beenden", in the window menu until the menu bar takes them over.
-  HMENU menu = GetSystemMenu(hwnd_, FALSE);
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(menu, MF_STRING, kCmdFensterAnzeigen, L"&Fenster anzeigen");
-  AppendMenuW(menu, MF_STRING, kCmdMinimiertStarten, L"&Minimiert starten");
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(menu, MF_STRING, kCmdBeenden, L"B&eenden");
-  SetStartOptionChecks(true);
 }
 
 void TFormMain::CreateListViewTasks() {
-  RECT client;
-  GetClientRect(hwnd_, &client);
-  const int margin = skin_.Scale(12);
+  const RECT& r = kListViewRect;
   listViewTasks_ = CreateWindowExW(
       0, WC_LISTVIEWW, L"",
       WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS,
-      margin, margin, client.right - 2 * margin, skin_.Scale(278), hwnd_,
+      r.left, r.top, r.right - r.left, r.bottom - r.top, hwnd_,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdListViewTasks)), instance_, nullptr);
   if (font_) SendMessageW(listViewTasks_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   ListView_SetExtendedListViewStyle(listViewTasks_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
@@ -498,6 +483,8 @@ LRESULT TFormMain::ListViewTasksNotify(NMHDR* header) {
         tasks.Row(static_cast<std::size_t>(i)).selected = selected;
     return 0;
   }
+  if (header->code == NM_CUSTOMDRAW)  // task names bold
+    return chrome_.ListViewTasksCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(header));
   if (header->code == NM_DBLCLK) {
     if (reinterpret_cast<NMITEMACTIVATE*>(header)->iItem >= 0) FlatButtonEditClick();
     return 0;

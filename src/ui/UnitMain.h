@@ -8,6 +8,7 @@
 
 #include "exec/prompter.h"
 #include "idle/dsrSleeper_win32.h"
+#include "ui/chrome.h"
 #include "ui/skin.h"
 #include "sched/engine.h"
 #include "sched/task_list.h"
@@ -33,14 +34,6 @@ enum MainControlId : int {
   kIdLabelDate = 1006,
   kIdLabelTime = 1007,
   kIdLabelIdle = 1008,
-};
-
-// Items of the window menu: the options and "Beenden" until the menu bar exists. Window-menu
-// commands keep their low four bits free for the system.
-enum MainCommandId : UINT {
-  kCmdFensterAnzeigen = 0x0100,
-  kCmdMinimiertStarten = 0x0110,
-  kCmdBeenden = 0x0120,
 };
 
 enum MainTimerId : UINT_PTR {
@@ -89,6 +82,9 @@ class TFormMain {
 
   // Tells the list view that the model changed.
   void RefreshList();
+
+  // The about box that the menus' "&Info" shows.
+  void SetFormInfo(TFormInfo* info) { chrome_.SetFormInfo(info); }
 
  private:
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -146,6 +142,7 @@ class TFormMain {
   void TimerJobsTimer();
 
   MessageTable messages_;
+  MainChrome chrome_;  // skin, shape, menus, tray icon
   JobTimerWin32 timerJobs_{*this};
   PumpWin32 pump_{*this};
   Engine engine_;

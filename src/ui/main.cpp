@@ -12,6 +12,7 @@
 #include "sched/locale.h"
 #include "store/registry_win32.h"
 #include "ui/QuestionDialog.h"
+#include "ui/UnitInfo.h"
 #include "ui/UnitMain.h"
 #include "ui/prompter_win32.h"
 #include "ui/skin.h"
@@ -23,6 +24,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   orv::skin::Skin skin;  // first, so that it outlives every window drawn with it
   orv::TFormConfirm formConfirm(skin);
   orv::TFormRecover formRecover(skin);
+  orv::TFormInfo formInfo;
   orv::Win32Prompter prompter(formConfirm, formRecover);
   orv::Win32Registry registry;
   orv::Win32Shell shell;
@@ -38,6 +40,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (!formMain.Create(instance)) return 1;
   formConfirm.Create(instance, formMain.Handle());
   formRecover.Create(instance, formMain.Handle());
+  formInfo.Create(instance);
+  formMain.SetFormInfo(&formInfo);
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -12,8 +12,9 @@
 //   orvalis_driver select ROW...                    selects these rows of the task list
 //   orvalis_driver click-main ID                    clicks a button of the main window
 //   orvalis_driver close                            asks the window to close (WM_CLOSE)
-//   orvalis_driver quit                             "Beenden"
-//   orvalis_driver option show|minimized            the start option
+//   orvalis_driver quit                             "Beenden" (the tray menu's item)
+//   orvalis_driver option show|minimized            the start option (the "Optionen" menu's items)
+//   orvalis_driver command ID                       any menu item: WM_COMMAND with its ID
 //   orvalis_driver is-iconic                        exit 0 when minimised, 3 otherwise
 //   orvalis_driver main-text ID                     prints the text of a main-window control
 //   orvalis_driver responsive TIMEOUT_MS            finds the main window (shown or not) and
@@ -38,6 +39,26 @@
 //   orvalis_driver query-end-session                asks whether the session may end
 //                                                   (WM_QUERYENDSESSION), prints the answer
 //   orvalis_driver end-session                      tells the window the session ends
+//   The window chrome and the about box:
+//   orvalis_driver window-rect [CLASS]              prints "X Y WIDTH HEIGHT" on the screen
+//   orvalis_driver control-rect CLASS ID            the same for a control of that window
+//   orvalis_driver region [CLASS]                   prints the window region's rectangles,
+//                                                   "left top right bottom" a line
+//   orvalis_driver window-count CLASS               prints how many shown windows of that
+//                                                   class the program has
+//   orvalis_driver wait-menu TIMEOUT_MS             waits for an open popup menu, prints its
+//                                                   "X Y WIDTH HEIGHT"
+//   orvalis_driver menu-closed TIMEOUT_MS           waits until no popup menu is open
+//   orvalis_driver escape                           Escape to the main window (closes a menu)
+//   orvalis_driver tray click|right                 the tray icon's messages of a left click,
+//                                                   of a right-button press
+//   orvalis_driver tray-present                     exit 0 when the tray icon exists, 3 if not
+//   orvalis_driver tray-remove                      removes the icon, as a dying shell would
+//   orvalis_driver taskbar-created                  tells the program the shell has restarted
+//   orvalis_driver tick                             the job timer fires now
+//   orvalis_driver backdrop RRGGBB SECONDS          a window of that colour behind all others,
+//                                                   over the whole screen, for SECONDS
+//   orvalis_driver backdrop-off                     closes it
 //
 // Exit code 0 on success, 1 when an expectation fails, 2 on a usage error.
 #include <winsock2.h>
@@ -57,8 +78,108 @@
 
 namespace {
 
+int Fail(const char* what) {
+  std::fprintf(stderr, "driver: %s\n", what);
+  return 1;
+}
+
 constexpr wchar_t kMainClass[] = L"TFormMain";
 constexpr int kIdListViewTasks = 1001;
+// Menu commands (src/ui/chrome.h), the tray icon's ID and message, the job timer's ID.
+constexpr WPARAM kCmdPopupMenuTrayBeenden = 3003;
+constexpr WPARAM kCmdPopupMenuOptionenFensterAnzeigen = 3021;
+constexpr WPARAM kCmdPopupMenuOptionenMinimiertStarten = 3022;
+constexpr UINT kTrayIconId = 1;
+constexpr UINT kTrayMessage = WM_APP + 1;
+constexpr WPARAM kTimerJobs = 1;
+
+// A popup menu of the program that is open (menus are windows of the class "#32768").
+struct MenuSearch {
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK FindMenu(HWND hwnd, LPARAM lp) {
+  auto* search = reinterpret_cast<MenuSearch*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  wchar_t cls[64] = {};
+  GetClassNameW(hwnd, cls, 64);
+  if (pid == search->pid && std::wstring(cls) == L"#32768" && IsWindowVisible(hwnd)) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND OpenMenu(HWND main) {
+  MenuSearch search{0, nullptr};
+  GetWindowThreadProcessId(main, &search.pid);
+  EnumWindows(FindMenu, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+struct ClassCount {
+  DWORD pid;
+  const wchar_t* cls;
+  int count;
+};
+
+BOOL CALLBACK CountClass(HWND hwnd, LPARAM lp) {
+  auto* c = reinterpret_cast<ClassCount*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  wchar_t cls[64] = {};
+  GetClassNameW(hwnd, cls, 64);
+  if (pid == c->pid && std::wstring(cls) == c->cls && IsWindowVisible(hwnd)) ++c->count;
+  return TRUE;
+}
+
+void PrintRect(const RECT& r) {
+  std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+bool TrayIcon(HWND main, DWORD message) {
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof data;
+  data.hWnd = main;
+  data.uID = kTrayIconId;
+  if (message == NIM_MODIFY) {
+    data.uFlags = NIF_TIP;
+    wcscpy(data.szTip, L"Orvalis");
+  }
+  return Shell_NotifyIconW(message, &data);
+}
+
+LRESULT CALLBACK BackdropProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
+  if (msg == WM_TIMER) DestroyWindow(hwnd);
+  if (msg == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+// A window of one colour over the whole screen, below every other window.
+int Backdrop(unsigned rgb, int seconds) {
+  const COLORREF colour = RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = BackdropProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hbrBackground = CreateSolidBrush(colour);
+  wc.lpszClassName = L"OrvalisBackdrop";
+  RegisterClassW(&wc);
+  HWND hwnd = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, wc.lpszClassName, L"", WS_POPUP,
+                              0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                              nullptr, nullptr, wc.hInstance, nullptr);
+  if (!hwnd) return Fail("no backdrop window");
+  ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+  SetWindowPos(hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SetTimer(hwnd, 1, 1000u * static_cast<UINT>(seconds), nullptr);
+  std::printf("backdrop shown\n");
+  std::fflush(stdout);
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+  return 0;
+}
 
 HWND FindMain() { return FindWindowW(kMainClass, nullptr); }
 
@@ -210,11 +331,6 @@ bool SetClipboardText(const std::wstring& text) {
   return ok;
 }
 
-int Fail(const char* what) {
-  std::fprintf(stderr, "driver: %s\n", what);
-  return 1;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -298,6 +414,44 @@ int wmain(int argc, wchar_t** argv) {
     for (SOCKET s : held) closesocket(s);
     closesocket(listener);
     return held.empty() ? 1 : 0;
+  }
+
+  if (command == L"backdrop-off") {
+    HWND w = FindWindowW(L"OrvalisBackdrop", nullptr);
+    if (w) PostMessageW(w, WM_CLOSE, 0, 0);
+    return 0;
+  }
+  if (command == L"backdrop" && argc > 3)
+    return Backdrop(static_cast<unsigned>(wcstoul(argv[2], nullptr, 16)), _wtoi(argv[3]));
+  if ((command == L"window-rect" || command == L"region") ) {
+    HWND w = FindWindowW(argc > 2 ? argv[2] : kMainClass, nullptr);
+    if (!w) return Fail("no such window");
+    if (command == L"window-rect") {
+      RECT r;
+      GetWindowRect(w, &r);
+      PrintRect(r);
+      return 0;
+    }
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    if (GetWindowRgn(w, region) == ERROR) return Fail("the window has no region");
+    const DWORD size = GetRegionData(region, 0, nullptr);
+    std::vector<DWORD> buffer((size + 3) / 4);
+    auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
+    if (GetRegionData(region, size, data) != size) return Fail("cannot read the region");
+    const auto* rects = reinterpret_cast<const RECT*>(data->Buffer);
+    for (DWORD i = 0; i < data->rdh.nCount; ++i)
+      std::printf("%ld %ld %ld %ld\n", rects[i].left, rects[i].top, rects[i].right, rects[i].bottom);
+    DeleteObject(region);
+    return 0;
+  }
+  if (command == L"control-rect" && argc > 3) {
+    HWND w = FindWindowW(argv[2], nullptr);
+    HWND control = w ? GetDlgItem(w, _wtoi(argv[3])) : nullptr;
+    if (!control) return Fail("no such control");
+    RECT r;
+    GetWindowRect(control, &r);
+    PrintRect(r);
+    return 0;
   }
 
   if (command == L"responsive") {
@@ -394,13 +548,69 @@ int wmain(int argc, wchar_t** argv) {
     SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &ignored);
     return 0;
   }
-  // Window-menu commands of the main window (see MainCommandId).
+  // Menu items, as the menus send them (see MenuCommandId in src/ui/chrome.h).
   if (command == L"quit") {
-    PostMessageW(main, WM_SYSCOMMAND, 0x0120, 0);
+    PostMessageW(main, WM_COMMAND, kCmdPopupMenuTrayBeenden, 0);
     return 0;
   }
   if (command == L"option" && argc > 2) {
-    PostMessageW(main, WM_SYSCOMMAND, std::wstring(argv[2]) == L"show" ? 0x0100 : 0x0110, 0);
+    PostMessageW(main, WM_COMMAND,
+                 std::wstring(argv[2]) == L"show" ? kCmdPopupMenuOptionenFensterAnzeigen
+                                                  : kCmdPopupMenuOptionenMinimiertStarten,
+                 0);
+    return 0;
+  }
+  if (command == L"command" && argc > 2) {
+    PostMessageW(main, WM_COMMAND, static_cast<WPARAM>(_wtoi(argv[2])), 0);
+    return 0;
+  }
+  if (command == L"window-count" && argc > 2) {
+    ClassCount count{0, argv[2], 0};
+    GetWindowThreadProcessId(main, &count.pid);
+    EnumWindows(CountClass, reinterpret_cast<LPARAM>(&count));
+    std::printf("%d\n", count.count);
+    return 0;
+  }
+  if (command == L"wait-menu" || command == L"menu-closed") {
+    const DWORD timeout = argc > 2 ? static_cast<DWORD>(_wtoi(argv[2])) : 5000;
+    const DWORD start = GetTickCount();
+    const bool wantOpen = command == L"wait-menu";
+    while (GetTickCount() - start < timeout) {
+      HWND menu = OpenMenu(main);
+      if (wantOpen && menu) {
+        RECT r;
+        GetWindowRect(menu, &r);
+        PrintRect(r);
+        return 0;
+      }
+      if (!wantOpen && !menu) return 0;
+      Sleep(50);
+    }
+    return Fail(wantOpen ? "no menu opened" : "the menu stayed open");
+  }
+  if (command == L"escape") {
+    PostMessageW(main, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageW(main, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+    return 0;
+  }
+  if (command == L"tray" && argc > 2) {
+    if (std::wstring(argv[2]) == L"click") {
+      PostMessageW(main, kTrayMessage, kTrayIconId, WM_LBUTTONDOWN);
+      PostMessageW(main, kTrayMessage, kTrayIconId, WM_LBUTTONUP);
+    } else {
+      PostMessageW(main, kTrayMessage, kTrayIconId, WM_RBUTTONDOWN);
+      PostMessageW(main, kTrayMessage, kTrayIconId, WM_RBUTTONUP);
+    }
+    return 0;
+  }
+  if (command == L"tray-present") return TrayIcon(main, NIM_MODIFY) ? 0 : 3;
+  if (command == L"tray-remove") return TrayIcon(main, NIM_DELETE) ? 0 : Fail("no tray icon");
+  if (command == L"taskbar-created") {
+    PostMessageW(main, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    return 0;
+  }
+  if (command == L"tick") {
+    PostMessageW(main, WM_TIMER, kTimerJobs, 0);
     return 0;
   }
   if (command == L"is-iconic") return IsIconic(main) ? 0 : 3;

@@ -1,0 +1,278 @@
+#include "ui/UnitInfo.h"
+
+#include <shellapi.h>
+#include <winver.h>
+
+#include <vector>
+
+#include "ui/chrome.h"
+
+namespace orv {
+
+// ---- version record -----------------------------------------------------------------------
+
+void GetFileVersion(const std::wstring& path, int& major, int& minor, int& release, int& build) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  if (size == 0) return;  // no version record: the outputs stay as they are
+  std::vector<BYTE> data(size);  // freed on every way out
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return;
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
+      length < sizeof *info)
+    return;
+  major = HIWORD(info->dwFileVersionMS);
+  minor = LOWORD(info->dwFileVersionMS);
+  release = HIWORD(info->dwFileVersionLS);
+  build = LOWORD(info->dwFileVersionLS);
+}
+
+std::wstring FileVersionText(const std::wstring& path) {
+  int major = 0, minor = 0, release = 0, build = 0;
+  GetFileVersion(path, major, minor, release, build);
+  return L"v" + std::to_wstring(major) + L"." + std::to_wstring(minor) + L"." +
+         std::to_wstring(release) + L"." + std::to_wstring(build);
+}
+
+std::wstring ExecutablePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    if (path.size() >= 32768) return {};
+    path.resize(path.size() * 2);
+  }
+}
+
+// ---- TFormInfo ----------------------------------------------------------------------------
+
+namespace {
+
+constexpr UINT_PTR kLinkSubclass = 0x4F49;
+constexpr COLORREF kWhite = RGB(0xFF, 0xFF, 0xFF);
+constexpr UINT kLine = DT_SINGLELINE | DT_TOP | DT_NOPREFIX;
+
+void OpenThroughShell(const std::wstring& target) {
+  ShellExecuteW(nullptr, L"open", target.c_str(), L"", L"", SW_SHOW);  // result not checked
+}
+
+}  // namespace
+
+TFormInfo::TFormInfo() : TFormInfo(&OpenThroughShell) {}
+
+TFormInfo::TFormInfo(Opener opener) : opener_(std::move(opener)) {}
+
+TFormInfo::~TFormInfo() {
+  if (hwnd_) DestroyWindow(hwnd_);
+  for (HFONT f : {font_, boldFont_, headingFont_, linkFont_})
+    if (f) DeleteObject(f);
+  for (HICON i : {smallIcon_, bigIcon_})
+    if (i) DestroyIcon(i);
+}
+
+bool TFormInfo::Create(HINSTANCE instance) {
+  if (hwnd_) return true;
+  instance_ = instance;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &TFormInfo::WndProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  wc.lpszClassName = kInfoWindowClass;
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  // Always on top, without a taskbar button of its own, shown over a hidden main window too.
+  CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kInfoWindowClass, L"Info \u00FCber Orvalis",
+                  WS_POPUP | WS_CLIPCHILDREN, 0, 0, kWidth, kHeight, nullptr, nullptr, instance,
+                  this);
+  return hwnd_ != nullptr;
+}
+
+LRESULT CALLBACK TFormInfo::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  TFormInfo* self;
+  if (msg == WM_NCCREATE) {
+    self = static_cast<TFormInfo*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    self = reinterpret_cast<TFormInfo*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  }
+  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->hwnd_ = nullptr;
+    return DefWindowProcW(hwnd, msg, wp, lp);
+  }
+  return self->HandleMessage(msg, wp, lp);
+}
+
+HWND TFormInfo::Label(int id, const std::wstring& text, const RECT& rect, HFONT font,
+                      COLORREF colour, UINT format, bool link) {
+  RECT r = rect;
+  if (link) {
+    // A link is as wide as its text, so that only the text opens it.
+    HDC dc = GetDC(hwnd_);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    r.right = r.left + size.cx + 4;
+  }
+  // Labels other than the links let clicks through to the box (no SS_NOTIFY), which hides it.
+  HWND label = CreateWindowExW(0, L"STATIC", text.c_str(),
+                               WS_CHILD | WS_VISIBLE | SS_OWNERDRAW | (link ? SS_NOTIFY : 0),
+                               r.left, r.top, r.right - r.left, r.bottom - r.top, hwnd_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
+                               nullptr);
+  if (!label) return nullptr;
+  SetWindowSubclass(label, &TFormInfo::LinkProc, kLinkSubclass, reinterpret_cast<DWORD_PTR>(this));
+  surface_.AddText(label, {font, colour, format});
+  return label;
+}
+
+LRESULT CALLBACK TFormInfo::LinkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                     DWORD_PTR) {
+  switch (msg) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_SETCURSOR:
+      if (GetWindowLongPtrW(hwnd, GWL_STYLE) & SS_NOTIFY) {
+        SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // IDC_HAND
+        return TRUE;
+      }
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, &TFormInfo::LinkProc, kLinkSubclass);
+      break;
+  }
+  return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+void TFormInfo::FormCreate() {
+  surface_.SetWindow(hwnd_);
+  font_ = art::MakeFont(L"Tahoma", -11, false);
+  boldFont_ = art::MakeFont(L"Tahoma", -11, true);
+  headingFont_ = art::MakeFont(L"Tahoma", -17, true);
+  linkFont_ = art::MakeFont(L"Tahoma", -11, false, true);
+  smallIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, 16, 16, 0));
+  bigIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, 0));
+
+  ApplyShape(hwnd_, StoreShape(kInfoWindowShape));
+  skinBitmap_ = std::make_unique<art::SkinBitmap>(kWidth, kHeight);
+  if (skinBitmap_->Ok()) {
+    art::PaintInfoSkin(skinBitmap_->Dc(), kInfoWindowShape, 9, smallIcon_);
+    surface_.SetBackground(skinBitmap_->Dc());
+  }
+
+  Label(kIdLabelInfo1, L"Orvalis", RECT{42, 9, 200, 25}, boldFont_, art::kTitleColour, kLine,
+        false);
+  Label(kIdLabelVersion, L"", RECT{271, 9, 340, 25}, font_, art::kTitleColour,
+        kLine | DT_RIGHT, false);
+  Label(kIdLabelInfo2, L"Der Aufgabenplaner f\u00FCr Windows", RECT{40, 50, 330, 72},
+        headingFont_, art::kTitleColour, kLine, false);
+  Label(kIdLabelInfo3, L"Produktseite", RECT{40, 92, 300, 106}, boldFont_, kWhite, kLine, false);
+  Label(kIdLabelProductSite, kProductSite, RECT{40, 106, 300, 120}, linkFont_, art::kLinkColour,
+        kLine, true);
+  Label(kIdLabelInfo5, L"eMail (Support)", RECT{40, 182, 300, 196}, boldFont_, kWhite, kLine,
+        false);
+  Label(kIdLabelEmail, kSupportEmail, RECT{40, 196, 300, 210}, linkFont_, art::kLinkColour, kLine,
+        true);
+  HWND icon = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, 304, 198,
+                              32, 32, hwnd_,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdImageIcon)),
+                              instance_, nullptr);
+  if (icon) {
+    SetWindowSubclass(icon, &TFormInfo::LinkProc, kLinkSubclass, reinterpret_cast<DWORD_PTR>(this));
+    surface_.AddIcon(icon, bigIcon_, 32);
+  }
+
+  // The version of the running executable.
+  SetWindowTextW(Control(kIdLabelVersion), FileVersionText(ExecutablePath()).c_str());
+}
+
+LRESULT TFormInfo::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_CREATE:
+      FormCreate();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd_, &ps);
+      if (dc) surface_.Paint(dc, ps.rcPaint, ps.rcPaint.left, ps.rcPaint.top);
+      EndPaint(hwnd_, &ps);
+      return 0;
+    }
+    case WM_DRAWITEM: {
+      const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+      if (surface_.Owns(item.hwndItem)) {
+        surface_.PaintChild(item.hwndItem, item.hDC);
+        return TRUE;
+      }
+      break;
+    }
+    case WM_COMMAND:
+      if (HIWORD(wp) == STN_CLICKED) {
+        if (LOWORD(wp) == kIdLabelProductSite) LabelProductSiteClick();
+        if (LOWORD(wp) == kIdLabelEmail) LabelEmailClick();
+      }
+      return 0;
+    case WM_LBUTTONDOWN:
+      pressed_ = true;
+      return 0;
+    case WM_LBUTTONUP:
+      // A click anywhere but on a link: pressed and released on the box.
+      if (pressed_) {
+        pressed_ = false;
+        CoolFormInfoClick();
+      }
+      return 0;
+    case WM_KEYDOWN:
+      if (wp == VK_ESCAPE || wp == VK_RETURN) {
+        CoolFormInfoClick();
+        return 0;
+      }
+      break;
+    case WM_CLOSE:  // Alt+F4: hidden like a click, kept for the next "Info"
+      CoolFormInfoClick();
+      return 0;
+  }
+  return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+void TFormInfo::Show() {
+  if (!hwnd_) return;
+  if (!IsWindowVisible(hwnd_)) {
+    // Centred on the screen's work area.
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int x = work.left + (work.right - work.left - kWidth) / 2;
+    const int y = work.top + (work.bottom - work.top - kHeight) / 2;
+    SetWindowPos(hwnd_, HWND_TOPMOST, x, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    pressed_ = false;
+  }
+  // Never twice: a shown box only comes to the front.
+  SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  SetForegroundWindow(hwnd_);
+}
+
+void TFormInfo::CoolFormInfoClick() {
+  pressed_ = false;
+  if (hwnd_ && IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_HIDE);
+}
+
+void TFormInfo::LabelProductSiteClick() {
+  if (opener_) opener_(kProductSite);
+}
+
+void TFormInfo::LabelEmailClick() {
+  if (opener_) opener_(std::wstring(L"mailto:") + kSupportEmail);
+}
+
+}  // namespace orv

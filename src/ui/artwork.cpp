@@ -1,0 +1,501 @@
+#include "ui/artwork.h"
+
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+#include <utility>
+
+#include "ui/skin.h"
+
+namespace orv::art {
+namespace {
+
+// Drawing on a canvas `f` times larger than the picture, in the picture's coordinates.
+struct Canvas {
+  Canvas(HDC d, int factor) : dc(d), f(factor) {}
+  HDC dc;
+  int f;
+
+  int S(double v) const { return static_cast<int>(std::lround(v * f)); }
+
+  void Fill(double l, double t, double r, double b, COLORREF c) const {
+    const RECT rc{S(l), S(t), S(r), S(b)};
+    SetDCBrushColor(dc, c);
+    FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+  }
+  // Filled shapes without an outline: GDI leaves out the right and bottom edge then, hence +1.
+  void Round(double l, double t, double r, double b, double radius, COLORREF c) const {
+    Begin(c);
+    RoundRect(dc, S(l), S(t), S(r) + 1, S(b) + 1, S(2 * radius), S(2 * radius));
+    End();
+  }
+  void Circle(double cx, double cy, double radius, COLORREF c) const {
+    Begin(c);
+    Ellipse(dc, S(cx - radius), S(cy - radius), S(cx + radius) + 1, S(cy + radius) + 1);
+    End();
+  }
+  void Poly(std::initializer_list<std::pair<double, double>> points, COLORREF c) const {
+    std::vector<POINT> p;
+    for (const auto& [x, y] : points) p.push_back(POINT{S(x), S(y)});
+    Begin(c);
+    Polygon(dc, p.data(), static_cast<int>(p.size()));
+    End();
+  }
+  // A straight stroke with round ends.
+  void Line(double x1, double y1, double x2, double y2, double width, COLORREF c) const {
+    const LOGBRUSH brush{BS_SOLID, c, 0};
+    HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND,
+                            std::max(1, S(width)), &brush, 0, nullptr);
+    HGDIOBJ old = SelectObject(dc, pen);
+    MoveToEx(dc, S(x1), S(y1), nullptr);
+    LineTo(dc, S(x2), S(y2));
+    SelectObject(dc, old);
+    DeleteObject(pen);
+  }
+  // Centred text of `height` pixels; not antialiased here, the averaging smooths it.
+  void Text(const wchar_t* text, double l, double t, double r, double b, double height, bool bold,
+            COLORREF c) const {
+    HFONT font = CreateFontW(-S(height), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             NONANTIALIASED_QUALITY, DEFAULT_PITCH, L"Tahoma");
+    HGDIOBJ old = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, c);
+    RECT rc{S(l), S(t), S(r), S(b)};
+    DrawTextW(dc, text, -1, &rc, DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOPREFIX);
+    SelectObject(dc, old);
+    DeleteObject(font);
+  }
+
+ private:
+  void Begin(COLORREF c) const {
+    oldPen_ = SelectObject(dc, GetStockObject(NULL_PEN));
+    oldBrush_ = SelectObject(dc, GetStockObject(DC_BRUSH));
+    SetDCBrushColor(dc, c);
+  }
+  void End() const {
+    SelectObject(dc, oldBrush_);
+    SelectObject(dc, oldPen_);
+  }
+  mutable HGDIOBJ oldPen_ = nullptr, oldBrush_ = nullptr;
+};
+
+constexpr COLORREF kKeyHole = AlphaImage::kKey;  // paints a hole into a picture
+constexpr COLORREF kWhite = RGB(0xFF, 0xFF, 0xFF);
+
+HBITMAP MakeDib(int width, int height, void** bits) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -height;  // top-down
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  return CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
+}  // namespace
+
+// ---- AlphaImage ---------------------------------------------------------------------------
+
+AlphaImage::AlphaImage(int width, int height, int factor,
+                       const std::function<void(HDC dc, int f)>& draw) {
+  if (width <= 0 || height <= 0 || factor <= 0) return;
+  const int bw = width * factor, bh = height * factor;
+  void* bigBits = nullptr;
+  HBITMAP big = MakeDib(bw, bh, &bigBits);
+  HDC dc = CreateCompatibleDC(nullptr);
+  if (!big || !dc) {
+    if (big) DeleteObject(big);
+    if (dc) DeleteDC(dc);
+    return;
+  }
+  HGDIOBJ old = SelectObject(dc, big);
+  const RECT all{0, 0, bw, bh};
+  SetDCBrushColor(dc, kKey);
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+  draw(dc, factor);
+  GdiFlush();
+
+  void* smallBits = nullptr;
+  bitmap_ = MakeDib(width, height, &smallBits);
+  if (bitmap_) {
+    width_ = width;
+    height_ = height;
+    bits_ = static_cast<unsigned*>(smallBits);
+    const auto* src = static_cast<const unsigned*>(bigBits);
+    const unsigned key = ((kKey & 0xFF) << 16) | (kKey & 0xFF00) | ((kKey >> 16) & 0xFF);
+    const int samples = factor * factor;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        unsigned r = 0, g = 0, b = 0, n = 0;
+        for (int dy = 0; dy < factor; ++dy) {
+          const unsigned* row = src + static_cast<std::size_t>(y * factor + dy) * bw + x * factor;
+          for (int dx = 0; dx < factor; ++dx) {
+            const unsigned p = row[dx] & 0xFFFFFF;
+            if (p == key) continue;
+            r += (p >> 16) & 0xFF;
+            g += (p >> 8) & 0xFF;
+            b += p & 0xFF;
+            ++n;
+          }
+        }
+        const unsigned a = (n * 255 + samples / 2) / samples;
+        const unsigned half = samples / 2;
+        bits_[static_cast<std::size_t>(y) * width + x] =
+            (a << 24) | (((r + half) / samples) << 16) | (((g + half) / samples) << 8) |
+            ((b + half) / samples);
+      }
+    }
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(big);
+}
+
+AlphaImage::~AlphaImage() {
+  if (bitmap_) DeleteObject(bitmap_);
+}
+
+AlphaImage::AlphaImage(AlphaImage&& other) noexcept
+    : bitmap_(std::exchange(other.bitmap_, nullptr)),
+      bits_(std::exchange(other.bits_, nullptr)),
+      width_(other.width_),
+      height_(other.height_) {}
+
+AlphaImage& AlphaImage::operator=(AlphaImage&& other) noexcept {
+  if (this != &other) {
+    if (bitmap_) DeleteObject(bitmap_);
+    bitmap_ = std::exchange(other.bitmap_, nullptr);
+    bits_ = std::exchange(other.bits_, nullptr);
+    width_ = other.width_;
+    height_ = other.height_;
+  }
+  return *this;
+}
+
+void AlphaImage::Draw(HDC dc, int x, int y, BYTE opacity) const {
+  if (!bitmap_) return;
+  HDC src = CreateCompatibleDC(dc);
+  if (!src) return;
+  HGDIOBJ old = SelectObject(src, bitmap_);
+  const BLENDFUNCTION blend{AC_SRC_OVER, 0, opacity, AC_SRC_ALPHA};
+  AlphaBlend(dc, x, y, width_, height_, src, 0, 0, width_, height_, blend);
+  SelectObject(src, old);
+  DeleteDC(src);
+}
+
+unsigned AlphaImage::Pixel(int x, int y) const {
+  if (!bits_ || x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+  return bits_[static_cast<std::size_t>(y) * width_ + x];
+}
+
+// ---- the small pictures -------------------------------------------------------------------
+
+AlphaImage MakeMenuImage(int index) {
+  const auto& p = skin::kPalette;
+  return AlphaImage(16, 16, 4, [&](HDC dc, int f) {
+    const Canvas c{dc, f};
+    switch (index) {
+      case kImageBeenden: {  // the power sign
+        const COLORREF red = RGB(0xC8, 0x41, 0x3B);
+        c.Circle(8, 8.7, 6.3, red);
+        c.Circle(8, 8.7, 4.3, kKeyHole);
+        c.Poly({{8, 8.7}, {4.6, 0}, {11.4, 0}}, kKeyHole);
+        c.Round(7.0, 1.0, 9.0, 8.9, 1.0, red);
+        break;
+      }
+      case kImageAnzeigen:  // a window
+        c.Round(1, 2, 15, 14, 1.6, p.accent);
+        c.Fill(2.3, 5.3, 13.7, 12.7, kWhite);
+        c.Fill(3.3, 6.5, 9.5, 7.7, RGB(0xB9, 0xD0, 0xEA));
+        c.Fill(3.3, 8.7, 11.5, 9.9, RGB(0xB9, 0xD0, 0xEA));
+        break;
+      case kImageMinimieren:  // a window going down to its bar
+        c.Round(1, 1.5, 15, 11, 1.4, RGB(0x6B, 0x7A, 0x8C));
+        c.Fill(2.3, 4.2, 13.7, 9.7, kWhite);
+        c.Round(3, 12.4, 13, 14.8, 1.1, p.accent);
+        break;
+      case kImageInfo:
+        c.Circle(8, 8, 7.2, p.accent);
+        c.Circle(8, 4.6, 1.3, kWhite);
+        c.Round(7.0, 6.6, 9.0, 12.5, 0.6, kWhite);
+        break;
+      case kImageAnzeige: {  // a screen
+        const COLORREF frame = RGB(0x3A, 0x4A, 0x5C);
+        c.Round(1, 1.5, 15, 11.5, 1.3, frame);
+        c.Fill(2.3, 2.8, 13.7, 10.2, RGB(0x4A, 0x90, 0xD9));
+        c.Poly({{2.3, 10.2}, {13.7, 2.8}, {13.7, 10.2}}, RGB(0x3B, 0x7F, 0xC8));
+        c.Fill(6.8, 11.5, 9.2, 13.2, frame);
+        c.Round(4, 12.8, 12, 14.6, 0.8, frame);
+        break;
+      }
+      case kImageHilfe:
+        c.Circle(8, 8, 7.2, RGB(0x2A, 0x9D, 0x8F));
+        c.Text(L"?", 0, 0.5, 16, 16, 12.5, true, kWhite);
+        break;
+    }
+  });
+}
+
+AlphaImage MakeCheckMark() {
+  const auto& p = skin::kPalette;
+  return AlphaImage(14, 14, 4, [&](HDC dc, int f) {
+    const Canvas c{dc, f};
+    c.Round(0, 0, 14, 14, 3, p.accent);
+    c.Line(3.4, 7.3, 6.0, 9.9, 2.0, kWhite);
+    c.Line(6.0, 9.9, 10.8, 4.3, 2.0, kWhite);
+  });
+}
+
+AlphaImage MakeBandButton(BandButton button, bool highlighted) {
+  return AlphaImage(15, 14, 4, [&](HDC dc, int f) {
+    const Canvas c{dc, f};
+    const COLORREF glyph = highlighted ? kWhite : RGB(0xC5, 0xD7, 0xEE);
+    if (highlighted) {
+      c.Round(0, 0, 15, 14, 3, kBandLine);
+    } else {
+      // Opaque: the band as it runs behind the button (rows 32 to 45 of the window), so that
+      // the highlighted button of the skin below stays covered.
+      for (int row = 0; row < 14; ++row) {
+        const double t = (32 + row - 23) / 31.0;
+        const auto mix = [t](int a, int b) { return static_cast<BYTE>(std::lround(a + (b - a) * t)); };
+        c.Fill(0, row, 15, row + 1,
+               RGB(mix(GetRValue(kBandTop), GetRValue(kBandBottom)),
+                   mix(GetGValue(kBandTop), GetGValue(kBandBottom)),
+                   mix(GetBValue(kBandTop), GetBValue(kBandBottom))));
+      }
+      c.Round(0, 0, 15, 14, 3, kMenuLabelColour);
+      c.Round(1, 1, 14, 13, 2.2, RGB(0x13, 0x38, 0x5F));
+    }
+    if (button == BandButton::kMinimize) {
+      c.Round(4, 8.6, 11, 10.4, 0.8, glyph);
+    } else {
+      c.Text(L"?", 0, 0.3, 15, 14, 10.5, true, glyph);
+    }
+  });
+}
+
+// ---- skins --------------------------------------------------------------------------------
+
+SkinBitmap::SkinBitmap(int width, int height) : width_(width), height_(height) {
+  void* bits = nullptr;
+  bitmap_ = MakeDib(width, height, &bits);
+  dc_ = CreateCompatibleDC(nullptr);
+  if (dc_ && bitmap_) old_ = SelectObject(dc_, bitmap_);
+}
+
+SkinBitmap::~SkinBitmap() {
+  if (dc_ && old_) SelectObject(dc_, old_);
+  if (dc_) DeleteDC(dc_);
+  if (bitmap_) DeleteObject(bitmap_);
+}
+
+void VerticalGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom) {
+  TRIVERTEX v[2] = {};
+  v[0].x = rect.left;
+  v[0].y = rect.top;
+  v[0].Red = static_cast<COLOR16>(GetRValue(top) << 8);
+  v[0].Green = static_cast<COLOR16>(GetGValue(top) << 8);
+  v[0].Blue = static_cast<COLOR16>(GetBValue(top) << 8);
+  v[1].x = rect.right;
+  v[1].y = rect.bottom;
+  v[1].Red = static_cast<COLOR16>(GetRValue(bottom) << 8);
+  v[1].Green = static_cast<COLOR16>(GetGValue(bottom) << 8);
+  v[1].Blue = static_cast<COLOR16>(GetBValue(bottom) << 8);
+  GRADIENT_RECT g{0, 1};
+  GradientFill(dc, v, 2, &g, 1, GRADIENT_FILL_RECT_V);
+}
+
+void FrameShape(HDC dc, const RECT* shape, int shapeCount, COLORREF colour) {
+  HRGN all = CreateRectRgn(0, 0, 0, 0);
+  for (int i = 0; i < shapeCount; ++i) {
+    HRGN part = CreateRectRgnIndirect(&shape[i]);
+    CombineRgn(all, all, part, RGN_OR);
+    DeleteObject(part);
+  }
+  SetDCBrushColor(dc, colour);
+  FrameRgn(dc, all, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)), 1, 1);
+  DeleteObject(all);
+}
+
+namespace {
+
+void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
+  SetDCBrushColor(dc, colour);
+  FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+}
+
+void Frame(HDC dc, const RECT& rect, COLORREF colour) {
+  SetDCBrushColor(dc, colour);
+  FrameRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+}
+
+}  // namespace
+
+void PaintMainSkin(HDC dc, const RECT* shape, int shapeCount, HICON smallIcon,
+                   const RECT& listFrame) {
+  const auto& p = skin::kPalette;
+  FillSolid(dc, RECT{0, 0, 570, 427}, p.window);
+  // The title band, a thin sheen at its top and the accent line below it.
+  VerticalGradient(dc, RECT{14, 23, 557, 54}, kBandTop, kBandBottom);
+  FillSolid(dc, RECT{14, 24, 557, 25}, RGB(0x22, 0x52, 0x82));
+  FillSolid(dc, RECT{14, 54, 557, 55}, kBandLine);
+  if (smallIcon) DrawIconEx(dc, 29, 31, smallIcon, 16, 16, 0, nullptr, DI_NORMAL);
+  // The highlighted image buttons: they show where the plain pictures are hidden.
+  MakeBandButton(BandButton::kMinimize, true).Draw(dc, 517, 32);
+  MakeBandButton(BandButton::kHelp, true).Draw(dc, 534, 32);
+  // The task list's card.
+  Frame(dc, listFrame, kCardBorder);
+  FrameShape(dc, shape, shapeCount, p.border);
+}
+
+void PaintInfoSkin(HDC dc, const RECT* shape, int shapeCount, HICON smallIcon) {
+  const auto& p = skin::kPalette;
+  VerticalGradient(dc, RECT{0, 0, 350, 250}, p.band, RGB(0x12, 0x3D, 0x69));
+  VerticalGradient(dc, RECT{0, 0, 350, 30}, kBandTop, RGB(0x13, 0x39, 0x60));
+  FillSolid(dc, RECT{0, 30, 350, 31}, kBandLine);
+  if (smallIcon) DrawIconEx(dc, 18, 7, smallIcon, 16, 16, 0, nullptr, DI_NORMAL);
+
+  // A large, faint clock face at the right.
+  AlphaImage clock(140, 140, 3, [](HDC d, int f) {
+    const Canvas c{d, f};
+    c.Circle(70, 70, 66, kWhite);
+    c.Circle(70, 70, 56, kKeyHole);
+    c.Line(70, 70, 70, 30, 9, kWhite);
+    c.Line(70, 70, 98, 84, 9, kWhite);
+    c.Circle(70, 70, 8, kWhite);
+  });
+  clock.Draw(dc, 236, 48, 18);  // through a 7 % veil
+
+  // Quiet rules between the sections, and the copyright line.
+  FillSolid(dc, RECT{40, 80, 226, 81}, RGB(0x3A, 0x72, 0xAE));
+  FillSolid(dc, RECT{40, 170, 226, 171}, RGB(0x3A, 0x72, 0xAE));
+  HFONT font = MakeFont(L"Tahoma", -11, false);
+  HGDIOBJ old = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(0xA9, 0xC3, 0xE3));
+  RECT line{40, 138, 300, 154};
+  DrawTextW(dc, L"Copyright \u00A9 2026 Velmora", -1, &line,
+            DT_SINGLELINE | DT_LEFT | DT_NOPREFIX);
+  SelectObject(dc, old);
+  DeleteObject(font);
+
+  FrameShape(dc, shape, shapeCount, RGB(0x0E, 0x2F, 0x52));
+}
+
+HFONT MakeFont(const wchar_t* face, int height, bool bold, bool underline) {
+  return CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, underline, FALSE,
+                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_SWISS, face);
+}
+
+// ---- Surface ------------------------------------------------------------------------------
+
+std::wstring WindowText(HWND hwnd) {
+  const int length = GetWindowTextLengthW(hwnd);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), length + 1)));
+  return text;
+}
+
+void Surface::AddText(HWND control, const Text& text) {
+  items_.push_back(Item{control, Item::Kind::kText, text, nullptr, nullptr, 0});
+}
+
+void Surface::AddImage(HWND control, const AlphaImage* image) {
+  items_.push_back(Item{control, Item::Kind::kImage, {}, image, nullptr, 0});
+}
+
+void Surface::AddIcon(HWND control, HICON icon, int size) {
+  items_.push_back(Item{control, Item::Kind::kIcon, {}, nullptr, icon, size});
+}
+
+void Surface::AddArea(HWND control) {
+  items_.push_back(Item{control, Item::Kind::kArea, {}, nullptr, nullptr, 0});
+}
+
+void Surface::SetColour(HWND control, COLORREF colour) {
+  for (Item& item : items_) {
+    if (item.control == control && item.kind == Item::Kind::kText && item.text.colour != colour) {
+      item.text.colour = colour;
+      InvalidateRect(control, nullptr, FALSE);
+    }
+  }
+}
+
+COLORREF Surface::Colour(HWND control) const {
+  for (const Item& item : items_)
+    if (item.control == control && item.kind == Item::Kind::kText) return item.text.colour;
+  return CLR_INVALID;
+}
+
+bool Surface::Owns(HWND control) const {
+  return control && std::any_of(items_.begin(), items_.end(),
+                                [&](const Item& item) { return item.control == control; });
+}
+
+RECT Surface::ChildRect(HWND control) const {
+  RECT r{};
+  GetWindowRect(control, &r);
+  MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+void Surface::Paint(HDC dc, const RECT& area, int x, int y) const {
+  const int w = area.right - area.left, h = area.bottom - area.top;
+  if (w <= 0 || h <= 0) return;
+  HDC mem = CreateCompatibleDC(dc);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, w, h);
+  if (!mem || !bitmap) {
+    if (bitmap) DeleteObject(bitmap);
+    if (mem) DeleteDC(mem);
+    return;
+  }
+  HGDIOBJ oldBitmap = SelectObject(mem, bitmap);
+  if (background_) {
+    BitBlt(mem, 0, 0, w, h, background_, area.left, area.top, SRCCOPY);
+  } else {
+    FillSolid(mem, RECT{0, 0, w, h}, skin::kPalette.window);
+  }
+  SetViewportOrgEx(mem, -area.left, -area.top, nullptr);
+  SetBkMode(mem, TRANSPARENT);
+  for (const Item& item : items_) {
+    if (!(GetWindowLongPtrW(item.control, GWL_STYLE) & WS_VISIBLE)) continue;
+    RECT r = ChildRect(item.control);
+    RECT overlap;
+    if (!IntersectRect(&overlap, &r, &area)) continue;
+    switch (item.kind) {
+      case Item::Kind::kText: {
+        const std::wstring text = WindowText(item.control);
+        HGDIOBJ oldFont = SelectObject(mem, item.text.font);
+        SetTextColor(mem, item.text.colour);
+        DrawTextW(mem, text.c_str(), static_cast<int>(text.size()), &r, item.text.format);
+        SelectObject(mem, oldFont);
+        break;
+      }
+      case Item::Kind::kImage:
+        if (item.image) item.image->Draw(mem, r.left, r.top);
+        break;
+      case Item::Kind::kIcon:
+        if (item.icon)
+          DrawIconEx(mem, r.left, r.top, item.icon, item.iconSize, item.iconSize, 0, nullptr,
+                     DI_NORMAL);
+        break;
+      case Item::Kind::kArea:
+        break;
+    }
+  }
+  SetViewportOrgEx(mem, 0, 0, nullptr);
+  BitBlt(dc, x, y, w, h, mem, 0, 0, SRCCOPY);
+  SelectObject(mem, oldBitmap);
+  DeleteObject(bitmap);
+  DeleteDC(mem);
+}
+
+void Surface::PaintChild(HWND control, HDC dc) const {
+  Paint(dc, ChildRect(control), 0, 0);
+}
+
+}  // namespace orv::art
