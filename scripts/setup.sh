@@ -10,7 +10,7 @@ need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
 for p in mingw-w64 wine wine64 wine32:i386 xvfb xdotool imagemagick googletest libbenchmark-dev cmake ninja-build \
-         g++ locales x11-utils; do
+         g++ locales x11-utils fp-utils nsis zip unzip p7zip-full; do
   have "$p" || need+=("$p")
 done
 
@@ -29,7 +29,7 @@ if [ "${#need[@]}" -gt 0 ]; then
 fi
 
 for cmd in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine Xvfb xdotool import \
-           cmake ninja g++; do
+           cmake ninja g++ chmcmd makensis zip unzip 7z; do
   command -v "$cmd" >/dev/null || { echo "setup: $cmd is missing after the install" >&2; exit 1; }
 done
 test -f /usr/src/googletest/CMakeLists.txt || { echo "setup: googletest sources missing" >&2; exit 1; }
