@@ -239,7 +239,11 @@ Section "Uninstall"
   DeleteRegValue HKCU "${RUN_KEY}" "Orvalis"
   DeleteRegKey HKCU "${UNINST_KEY}"
 
-  ; The stored tasks stay unless the user asks otherwise; a silent uninstall keeps them.
+  ; The stored tasks stay unless the user asks otherwise; a silent uninstall keeps them. With
+  ; no settings key there is nothing to ask about.
+  ClearErrors
+  EnumRegKey $1 HKCU "${TASKS_KEY}" 0
+  IfErrors orv_tasks_done
   MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "$(OrvKeepTasks)" /SD IDNO IDYES orv_delete_tasks
   DetailPrint "$(OrvDetailKept)"
   Goto orv_tasks_done

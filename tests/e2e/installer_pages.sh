@@ -5,7 +5,7 @@
 # (which starts the installed program); the installer asking to end the running Orvalis, with
 # "Abbrechen" and with "Wiederholen" after Orvalis has ended; the uninstaller's pages and its
 # question about the stored tasks, answered "Nein" (kept) and, after a second installation,
-# "Ja" (deleted).
+# "Ja" (deleted); after a third, with no stored settings, no question at all.
 # Usage: installer_pages.sh PREFIX ORVALIS_EXE DRIVER_EXE SCREENSHOT_DIR SETUP_EXE BITS SETUP_DRIVER_EXE
 set -u
 prefix="$1"; exe="$2"; driver="$3"; shots="$4"; setup="$5"; bits="$6"; sdriver="$7"
@@ -139,4 +139,15 @@ press page $NEXT
 run "$sdriver" gone 20000 || fail "the uninstaller is still open"
 run reg query 'HKCU\Software\Velmora\Orvalis' >/dev/null 2>&1 && fail "the tasks were kept after \"Ja\""
 run reg query 'HKCU\Software\Velmora' >/dev/null 2>&1 && fail "the empty key Velmora was left behind"
+
+# --- With no stored settings the uninstaller has nothing to ask: no question comes up.
+run "$setup" /S || fail "the third installation failed"
+start_setup "$instdir/uninstall.exe"
+page page "Deinstallation von Orvalis" 17-deinstallieren-ohne-tasks
+press page $NEXT
+page page "Die Deinstallation ist vollständig" 18-ohne-frage
+press page $NEXT
+page page "Orvalis wurde entfernt" 19-fertig
+press page $NEXT
+run "$sdriver" gone 20000 || fail "the uninstaller is still open"
 echo "installer_pages: ok"
