@@ -12,7 +12,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok ins
 # clang with libclang-rt-14-dev for the fuzz targets: libFuzzer and the sanitizer runtimes live in
 # that package, which clang only recommends.
 for p in mingw-w64 wine wine64 wine32:i386 xvfb xdotool imagemagick googletest libbenchmark-dev cmake ninja-build \
-         g++ clang libclang-rt-14-dev locales x11-utils; do
+         g++ clang libclang-rt-14-dev locales x11-utils fp-utils nsis zip unzip p7zip-full; do
   have "$p" || need+=("$p")
 done
 
@@ -31,7 +31,7 @@ if [ "${#need[@]}" -gt 0 ]; then
 fi
 
 for cmd in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine Xvfb xdotool import \
-           cmake ninja g++ clang++; do
+           cmake ninja g++ clang++ chmcmd makensis zip unzip 7z; do
   command -v "$cmd" >/dev/null || { echo "setup: $cmd is missing after the install" >&2; exit 1; }
 done
 test -f "$(clang++ -print-file-name="libclang_rt.fuzzer-$(uname -m).a")" ||
