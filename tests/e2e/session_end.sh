@@ -2,6 +2,7 @@
 # The end of the Windows session: asked whether the session may end, the program runs the tasks
 # bound to "Windows-Shutdown" in list order (invisible fetches, so that a loopback server sees
 # their order), passes over a broken one, answers yes, and from then on closes when asked.
+# Told that the session ends (WM_ENDSESSION), it leaves at once.
 # Usage: session_end.sh PREFIX ORVALIS_EXE DRIVER_EXE SCREENSHOT_DIR
 set -u
 prefix="$1"; exe="$2"; driver="$3"; shots="$4"
@@ -85,3 +86,14 @@ for _ in $(seq 1 100); do kill -0 "$orvalis_pid" 2>/dev/null || break; sleep 0.1
 if kill -0 "$orvalis_pid" 2>/dev/null; then echo "session_end: still running after close"; exit 1; fi
 orvalis_pid=""
 echo "session_end: the program ended at the close request"
+
+# The session really ends: told so, the program leaves at once, without a close request.
+start_orvalis
+run "$driver" dialog-text 30000 >/dev/null
+run "$driver" wait-rows 6 30000 >/dev/null || { echo "session_end: no list after the restart"; exit 1; }
+run "$driver" tray-present || { echo "session_end: no tray icon"; exit 1; }
+run "$driver" end-session
+for _ in $(seq 1 100); do kill -0 "$orvalis_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$orvalis_pid" 2>/dev/null; then echo "session_end: still running after WM_ENDSESSION"; exit 1; fi
+orvalis_pid=""
+echo "session_end: the program ended with the session"
