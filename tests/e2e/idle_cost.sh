@@ -34,9 +34,17 @@ done
 hz=$(getconf CLK_TCK)
 cpu_ms() { awk -v hz="$hz" '{ print int(($14 + $15) * 1000 / hz) }' "/proc/$pid/stat"; }
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$pid/status"; }
+# The wineserver of this prefix (other Wine prefixes may have their own meanwhile).
+server_pid() {
+  local s
+  for s in $(pgrep wineserver); do
+    tr '\0' '\n' <"/proc/$s/environ" 2>/dev/null | grep -qx "WINEPREFIX=$prefix" && { echo "$s"; return; }
+  done
+}
+server=$(server_pid)
 server_ms() {
-  local s; s=$(pgrep -n -x wineserver || pgrep -n wineserver) || { echo 0; return; }
-  awk -v hz="$hz" '{ print int(($14 + $15) * 1000 / hz) }' "/proc/$s/stat"
+  [ -n "$server" ] && [ -r "/proc/$server/stat" ] || { echo 0; return; }
+  awk -v hz="$hz" '{ print int(($14 + $15) * 1000 / hz) }' "/proc/$server/stat"
 }
 
 sleep 60
