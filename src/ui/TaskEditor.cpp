@@ -514,6 +514,8 @@ TaskEditorState TaskEditor::ToState() const {
   s.intervall = NumberValue(kIdFlatSpinEditTaskAutoMinutes);
   s.intEnabled = Checked(kIdFlatCheckBoxTaskAutoMinutes);
   s.time = Text(kIdFlatMaskEditTaskAutoTime);
+  // Stored as "hh:mm", the form every comparison with the clock uses: "7:30" becomes "07:30".
+  if (IsTimeOfDay(s.time)) s.time = Engine::TimeText(Engine::TimeOfText(s.time));
   s.timeEnabled = Checked(kIdFlatCheckBoxTaskAutoTime);
   for (int i = 0; i < 7; ++i) s.weekdays[static_cast<std::size_t>(i)] = Checked(kIdFlatCheckBoxTaskAutoMonday + i);
   for (int d = 0; d < 31; ++d)

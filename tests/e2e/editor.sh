@@ -112,7 +112,7 @@ check_value Program 'C:\\windows\\notepad.exe'
 check_value Param '0x1'
 check_value ParamString '/p test'
 check_value Intervall '0x2d'
-check_value Time '7:30'
+check_value Time '07:30'  # typed as 7:30
 check_value OnWindowsEnabled '0x1'
 check_value ProgramAction '0x1'
 run reg query "$key\\Files" >/dev/null 2>&1 || fail "no Files subkey"
@@ -140,7 +140,7 @@ run "$driver" click-main 1003
 expect_shown 2003 0
 expect_text 2100 'C:\windows\notepad.exe'
 expect_text 2201 "45"
-expect_text 2203 "7:30"
+expect_text 2203 "07:30"
 expect_text 2304 "inaktiv"
 press 2003; press 2003; press 2003
 expect_text 2400 "Notizen 1"
