@@ -8,17 +8,15 @@ namespace orv {
 void Engine::ResetIdleRows() {
   const std::string& idleKind = messages_[kMsgKindIdle];
   const std::string& running = messages_[kMsgRunning];
-  std::vector<std::string> idle;
-  for (const TaskRow& row : tasks_.Rows())
-    if (row.kind == idleKind && row.next != running) idle.push_back(row.name);
-  for (const std::string& name : idle) {
-    const auto row = tasks_.Find(name);
-    if (!row) continue;
+  // Nothing here pumps messages, so the rows stay where they are while they are walked.
+  for (std::size_t i = 0; i < tasks_.Size(); ++i) {
+    TaskRow& row = tasks_.Row(i);
+    if (row.kind != idleKind || row.next == running) continue;
     try {
-      tasks_.Row(*row).next = SetMinutesText(name).next;
+      row.next = SetMinutesText(row.name).next;
     } catch (const std::exception& e) {
       // The row keeps its text; the user hears of the broken task once.
-      if (ReportBrokenTaskOnce(name) && reporter_) reporter_("'" + name + "': " + e.what());
+      if (ReportBrokenTaskOnce(row.name) && reporter_) reporter_("'" + row.name + "': " + e.what());
     }
   }
 }
