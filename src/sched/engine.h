@@ -64,22 +64,26 @@ class Engine {
   double GetTaskDate(const std::string& taskName);
 
   // Fills the task list from the stored tasks and runs those bound to Windows start. A task
-  // that cannot be read is left out; the user is told once which tasks those are.
+  // that cannot be read is listed as an "n/a" row marked unreadable, which nothing checks or
+  // runs; the user is told once which tasks those are.
   void GetTasks();
 
   // Runs one task now. Never lets an error out and never shows anything.
   void ExecuteTask(const std::string& taskName) noexcept;
-  // "Starten": runs every selected row's task, in list order.
+  // "Starten": runs every selected row's task, in list order (an unreadable row's never).
   void FlatButtonExecuteClick();
   // Whether the task failed to read before; a failure is reported once per task and run.
   bool ReportBrokenTaskOnce(const std::string& taskName);
+  // The task was saved anew: should it break again, it is reported again.
+  void ForgetBrokenTask(const std::string& taskName);
 
   // The minute tick: counts down, finds due tasks, asks, runs, makes up missed runs and
   // refreshes every row's next-start text. Never starts while another tick is running.
   void TimerJobsTimer();
   bool TickRunning() const { return tickRunning_; }
   // Compares the task's watched files with their stored stamps; stores the first new stamp it
-  // finds and reports a change. Pumps the message queue after each unchanged file.
+  // finds and reports a change. Pumps the message queue after each unchanged file and opens
+  // the watch list afresh after it: a save meanwhile has rewritten it.
   bool CheckWatchList(const std::string& taskName);
 
   // The idle label: shown while an idle period lasts; idle countdowns count only then.

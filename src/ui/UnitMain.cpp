@@ -112,13 +112,23 @@ void TFormMain::FlatButtonEditClick() {
     }
   }
   if (!any) return;
-  if (!editor_->Load(name)) {
+  // A task that cannot be run opens all the same, with the editor's defaults in place of what
+  // cannot be read, so that it can be saved sound; only a key gone meanwhile cannot be opened.
+  const TaskLoad load = editor_->Load(name);
+  if (!load.keyFound) {
     ShowWarning(messages_[kMsgLoadFailed]);
     return;
   }
   timerJobs_.SetEnabled(false);
   ShowListPage(false);
   editor_->Open(name);
+  if (!load.unreadable.empty()) {
+    std::string text =
+        "Einige Einstellungen des Tasks konnten nicht gelesen werden; der Editor zeigt an ihrer "
+        "Stelle die Vorgaben:";
+    for (const std::string& value : load.unreadable) text += "\n" + value;
+    ShowWarning(text);
+  }
 }
 
 void TFormMain::TaskEditorClosed(bool saved, const std::string& name) {

@@ -2,8 +2,10 @@
 // runs, watched files, and what happens when tasks change while a question waits.
 #include <deque>
 #include <functional>
+#include <utility>
 
 #include "exec/prompter.h"
+#include "store/task_store.h"
 #include "unit/engine_fixture.h"
 
 namespace orv::testing {
@@ -21,7 +23,12 @@ struct FakeTimer : JobTimer {
 
 struct FakePump : MessagePump {
   int pumps = 0;
-  void PumpOnce() override { ++pumps; }
+  std::function<void()> meanwhile;  // once, after `skip` more pumps (a click handled there)
+  int skip = 0;
+  void PumpOnce() override {
+    ++pumps;
+    if (meanwhile && skip-- == 0) std::exchange(meanwhile, nullptr)();
+  }
 };
 
 // Answers questions from a script; a step may also act while "its" question is open.
@@ -328,6 +335,33 @@ TEST_F(Tick, WatchedFilesOneChangedFilePerTick) {
   EXPECT_EQ(Runs("Akte"), 4);
   EXPECT_EQ(reg.ReadDateTime("C:\\a.txt"), -1.0);
   EXPECT_EQ(Row("Akte"), "Bei Datei\xC3\xA4nderung");
+}
+
+TEST_F(Tick, WatchedTaskSavedDuringThePumpIsNoBrokenTask) {
+  Job("Akte", {{rec::kTaskAuto, 2}});
+  RegistryAccessor reg(registry);
+  reg.OpenKey(rec::FilesKey("Akte"), true);
+  for (const char* path : {"C:\\a.txt", "C:\\b.txt", "C:\\c.txt"}) {
+    files.stamps[path] = 100.5;
+    reg.WriteDateTime(path, 100.5);
+  }
+  reg.CloseKey();
+  engine.GetTasks();
+  // The task is opened and saved while the tick pumps after its first file (the tick's own
+  // pump comes first); the watch list is written afresh without c.txt, whose stamp changes.
+  pump.skip = 1;
+  pump.meanwhile = [&] {
+    TaskEditorState s = TaskEditorState::AfterReset();
+    ASSERT_TRUE(LoadTaskData(engine, "Akte", s).Complete());
+    s.files = {"C:\\a.txt", "C:\\b.txt"};
+    SaveTask(engine, files, s, "Akte");
+    files.stamps["C:\\c.txt"] = 300.0;
+  };
+  TickAt(10, 1);
+  EXPECT_TRUE(reports.empty());
+  EXPECT_EQ(Runs("Akte"), 0);
+  EXPECT_EQ(Row("Akte"), "Bei Datei\xC3\xA4nderung");
+  EXPECT_TRUE(engine.ReportBrokenTaskOnce("Akte"));  // never counted as broken
 }
 
 TEST_F(Tick, TasksChangingWhileAQuestionWaits) {
