@@ -70,7 +70,24 @@ class DllFolder : public ::testing::Test {
 
 TEST_F(DllFolder, TheStandbyLookupNeverLoadsAPowrprofFromTheProgramFolder) {
   PlaceFake(L"POWRPROF.dll");
-  EXPECT_EQ(RunProbe(L"power"), 0u) << "the POWRPROF.dll beside the program was loaded";
+  // Windows looks in the program's folder first for a library that is not one of its known
+  // ones, and POWRPROF.dll is not. Wine prefers its built-in library unless told otherwise: its
+  // per-program setting gives the probe the search order of Windows (Windows ignores the key).
+  const wchar_t* const kWineKey = L"Software\\Wine\\AppDefaults\\probe.exe\\DllOverrides";
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kWineKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  const wchar_t order[] = L"native,builtin";
+  RegSetValueExW(key, L"powrprof", 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof order);
+  RegCloseKey(key);
+  const DWORD code = RunProbe(L"power");
+  RegDeleteKeyW(HKEY_CURRENT_USER, kWineKey);
+  // Only what is then empty goes: under Wine the rest holds Wine's own settings.
+  for (const wchar_t* made : {L"Software\\Wine\\AppDefaults\\probe.exe",
+                              L"Software\\Wine\\AppDefaults", L"Software\\Wine"})
+    RegDeleteKeyW(HKEY_CURRENT_USER, made);
+  EXPECT_EQ(code, 0u) << "the POWRPROF.dll beside the program was loaded";
 }
 
 TEST_F(DllFolder, TheStartUpCallTakesTheProgramFolderOffTheSearchPath) {
