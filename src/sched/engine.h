@@ -5,6 +5,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -144,8 +145,26 @@ class Engine {
   bool dueCheckMode_ = false;
   bool idleLabelVisible_ = false;
   bool tickRunning_ = false;
+  // The local time and UTC offset at the start of the last tick, and the local times that the
+  // clock jumped over since then when daylight saving began between two ticks (none otherwise).
+  struct TickMoment {
+    double local;
+    int offset;
+  };
+  std::optional<TickMoment> lastTick_;
+  std::optional<std::pair<double, double>> jumpedOver_;
 
   void Pump();
+  // Notes the moment of a tick that starts and what the clock jumped over since the last one.
+  void NoteTickMoment();
+  // The date-time of the run that the row's text before this tick named ("02:30 Uhr") when the
+  // clock jumped over it as daylight saving began: that run is due now, not missed.
+  std::optional<double> JumpedOverRun(const std::string& rowText) const;
+  // The date-time of the current tick's minute.
+  double TickMinute() const;
+  // True when the run at `occurrence` (today's fixed time) has been handled already: the stored
+  // next start lies beyond it (the clock was put back, or an autumn hour repeats).
+  static bool HandledAlready(RegistryAccessor& key, double occurrence);
   static std::string StoredTime(RegistryAccessor& reg);
   void ProcessRow(const std::string& name, const std::string& nowText);
   // The confirmation step of a due row: true when it may run.

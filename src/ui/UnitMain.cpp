@@ -215,6 +215,14 @@ void TFormMain::FormQueryEndSession() {
 void TFormMain::TimerJobsTimer() {
   engine_.TimerJobsTimer();
   RefreshList();
+  if (tickSoonPending_ && !engine_.TickRunning()) TickSoon();
+}
+
+void TFormMain::TickSoon() {
+  tickSoonPending_ = engine_.TickRunning();
+  // The job timer is off while the editor is open (and during a tick): then nothing changes.
+  if (!tickSoonPending_ && timerJobs_.Enabled())
+    SetTimer(hwnd_, kTimerJobs, kTimerJobsSoon, nullptr);
 }
 
 void TFormMain::ShowWarning(const std::string& text) {
@@ -296,6 +304,12 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       break;
+    case WM_POWERBROADCAST:
+      if (wp == PBT_APMRESUMEAUTOMATIC || wp == PBT_APMRESUMESUSPEND) TickSoon();
+      return TRUE;
+    case WM_TIMECHANGE:  // the date, the time or the time zone was changed
+      TickSoon();
+      return 0;
     case WM_CLOSE:
       if (FormCloseQuery()) DestroyWindow(hwnd_);
       return 0;

@@ -56,6 +56,8 @@
 //   orvalis_driver tray-remove                      removes the icon, as a dying shell would
 //   orvalis_driver taskbar-created                  tells the program the shell has restarted
 //   orvalis_driver tick                             the job timer fires now
+//   orvalis_driver power-resume                     posts the resume from standby
+//   orvalis_driver time-change                      posts the change of the clock (WM_TIMECHANGE)
 //   orvalis_driver backdrop RRGGBB SECONDS          a window of that colour behind all others,
 //                                                   over the whole screen, for SECONDS
 //   orvalis_driver backdrop-off                     closes it
@@ -611,6 +613,14 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"tick") {
     PostMessageW(main, WM_TIMER, kTimerJobs, 0);
+    return 0;
+  }
+  if (command == L"power-resume") {  // what Windows sends after standby or hibernation
+    PostMessageW(main, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    return 0;
+  }
+  if (command == L"time-change") {  // what Windows sends after the clock or time zone changed
+    PostMessageW(main, WM_TIMECHANGE, 0, 0);
     return 0;
   }
   if (command == L"is-iconic") return IsIconic(main) ? 0 : 3;

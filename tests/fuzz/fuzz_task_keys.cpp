@@ -91,7 +91,7 @@ struct FakeFiles : Files {
 
 struct FakeShell : Shell {
   int opened = 0;
-  void Open(const std::string&, const std::string*, int) override { ++opened; }
+  bool Open(const std::string&, const std::string*, int) override { return ++opened % 2 != 0; }
 };
 
 struct FakePower : Power {

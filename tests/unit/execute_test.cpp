@@ -83,6 +83,24 @@ TEST_F(Execute, ProgramCondition) {
   EXPECT_EQ(shell.calls.size(), 3u);
 }
 
+TEST_F(Execute, AFailedOpenIsTheRunsErrorAndStaysInside) {
+  // The shell could not open the program or the address: the run ends as a failed fetch does,
+  // silently, with NextExecution and the once-per-session row as they were.
+  shell.fail = true;
+  files.existing = {"C:\\Tools\\broken.exe"};
+  Runnable("Prog", {{rec::kOncePerSession, 1}}, {{rec::kProgram, "C:\\Tools\\broken.exe"}});
+  Runnable("Web", {{rec::kTaskType, 1}, {rec::kInBrowser, 1}, {rec::kOncePerSession, 1}},
+           {{rec::kURL, "nirgends:x"}});
+  for (const char* name : {"Prog", "Web"}) {
+    engine.Tasks().Add({name, "18:00 Uhr", "Uhrzeit", false});
+    engine.ExecuteTask(name);
+    EXPECT_EQ(NextExecution(name), 1.0) << name;
+    EXPECT_EQ(engine.Tasks().Row(*engine.Tasks().Find(name)).next, "18:00 Uhr") << name;
+  }
+  EXPECT_EQ(shell.calls.size(), 2u);
+  EXPECT_TRUE(reports.empty());
+}
+
 TEST_F(Execute, InternetTasks) {
   Runnable("Web", {{rec::kTaskType, 1}, {rec::kInBrowser, 1}}, {{rec::kURL, "http://example.test/"},
                                            {rec::kURLShow, "SW_MINIMIZE"}});

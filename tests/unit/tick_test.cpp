@@ -455,5 +455,99 @@ TEST_F(Tick, CountdownIntoAnExcludedDay) {
   EXPECT_EQ(Row("Werktag"), "Montag");
 }
 
+// Daylight saving in Berlin, 2027: the clock goes from 02:00 to 03:00 on 28 March and from 03:00
+// back to 02:00 on 31 October. The ticks come once a real minute, as the timer gives them.
+class DaylightSaving : public Tick {
+ protected:
+  void SetUtc(const LocalTime& utc) {
+    const double u = EncodeDateTime(utc);
+    const bool summer = u >= EncodeDate(2027, 3, 28) + 1 / 24.0 &&
+                        u < EncodeDate(2027, 10, 31) + 1 / 24.0;
+    clock.Set(AddMinutes(utc, summer ? 120 : 60));
+    clock.SetUtcOffset(summer ? 120 : 60);
+  }
+  // Three tasks: 02:30 with Recover "skip" and "ask" (the run must not count as missed), and
+  // every 30 minutes. Ticks `minutes` real minutes from `utc` on; returns the local times at
+  // which "Skip" ran.
+  std::vector<std::string> Night(const LocalTime& utc, int minutes) {
+    Job("Skip", {{rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}, {rec::kRecover, 1}},
+        {{rec::kTime, "02:30"}});
+    Job("Frage", {{rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}, {rec::kRecover, 2}},
+        {{rec::kTime, "02:30"}});
+    Job("Halb", {{rec::kIntervall, 30}, {rec::kRecover, 2}});
+    SetUtc(utc);
+    for (const char* name : {"Skip", "Frage"}) StoreNextExecution(name, engine.GetTaskDate(name));
+    engine.GetTasks();
+    std::vector<std::string> ranAt;
+    for (int i = 1; i <= minutes; ++i) {
+      SetUtc(AddMinutes(utc, i));
+      const int before = Runs("Skip");
+      engine.TimerJobsTimer();
+      if (Runs("Skip") > before) ranAt.push_back(engine.NowTimeText());
+    }
+    return ranAt;
+  }
+};
+
+TEST_F(DaylightSaving, SpringATimeTheClockSkipsRunsOnceRightAfterTheJump) {
+  const auto ranAt = Night({2027, 3, 27, 23, 0}, 7 * 60);  // 00:00 to 08:00 local
+  EXPECT_EQ(ranAt, std::vector<std::string>{"03:00"});
+  EXPECT_EQ(Runs("Frage"), 1);
+  EXPECT_TRUE(prompter.asked.empty());
+  EXPECT_EQ(Runs("Halb"), 14);  // every 30 real minutes
+  EXPECT_DOUBLE_EQ(NextExecution("Skip"), EncodeDate(2027, 3, 29) + 2.5 / 24);
+}
+
+TEST_F(DaylightSaving, AutumnARepeatedTimeRunsOnce) {
+  const auto ranAt = Night({2027, 10, 30, 22, 0}, 7 * 60);  // 00:00 to 06:00 local
+  EXPECT_EQ(ranAt, std::vector<std::string>{"02:30"});
+  EXPECT_EQ(Runs("Frage"), 1);
+  EXPECT_TRUE(prompter.asked.empty());
+  EXPECT_EQ(Runs("Halb"), 14);
+  EXPECT_DOUBLE_EQ(NextExecution("Skip"), EncodeDate(2027, 11, 1) + 2.5 / 24);
+}
+
+TEST_F(Tick, BigClockJumpsHandleEachRunOnce) {
+  for (int recover : {0, 1, 2})
+    Job("R" + std::to_string(recover),
+        {{rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}, {rec::kRecover, recover}},
+        {{rec::kTime, "02:30"}});
+  Job("Halb", {{rec::kIntervall, 30}, {rec::kRecover, 0}});
+  clock.Set(2027, 6, 9, 1, 0);
+  for (const char* name : {"R0", "R1", "R2"}) StoreNextExecution(name, engine.GetTaskDate(name));
+  engine.GetTasks();
+  clock.Set(2027, 6, 9, 1, 1);
+  engine.TimerJobsTimer();
+
+  // A day and a bit forward: each missed run once, by its Recover rule; the countdown counts
+  // ticks, not the minutes jumped over.
+  for (int minute = 0; minute < 5; ++minute) {
+    clock.Set(2027, 6, 10, 10, minute);
+    engine.TimerJobsTimer();
+  }
+  EXPECT_EQ(Runs("R0"), 1);
+  EXPECT_EQ(Runs("R1"), 0);
+  EXPECT_EQ(Runs("R2"), 1);
+  EXPECT_EQ(prompter.asked.size(), 1u);
+  EXPECT_EQ(Runs("Halb"), 0);
+  EXPECT_EQ(Row("Halb"), "24 Minute(n)");
+
+  // Back again to before the run just made up: it does not come again at 02:30.
+  for (int minute = 0; minute <= 40; ++minute) {
+    clock.Set(2027, 6, 10, 2, minute);
+    engine.TimerJobsTimer();
+  }
+  EXPECT_EQ(Runs("R0"), 1);
+  EXPECT_EQ(Runs("R1"), 0);
+  EXPECT_EQ(Runs("R2"), 1);
+  EXPECT_EQ(prompter.asked.size(), 1u);
+  EXPECT_EQ(Runs("Halb"), 1);  // at its 30th tick
+  // And on the next day its own run comes as planned.
+  clock.Set(2027, 6, 11, 2, 30);
+  engine.TimerJobsTimer();
+  EXPECT_EQ(Runs("R0"), 2);
+  EXPECT_EQ(Runs("R1"), 1);
+}
+
 }  // namespace
 }  // namespace orv::testing
