@@ -78,6 +78,11 @@ class Engine {
   // refreshes every row's next-start text. Never starts while another tick is running.
   void TimerJobsTimer();
   bool TickRunning() const { return tickRunning_; }
+  // The task editor is open: the job timer is off and no tick starts until it closes. A tick
+  // that was already waiting on a question when the editor opened ends without switching the
+  // timer on again.
+  void SuspendTicks(bool suspended);
+  bool TicksSuspended() const { return ticksSuspended_; }
   // Compares the task's watched files with their stored stamps; stores the first new stamp it
   // finds and reports a change. Pumps the message queue after each unchanged file.
   bool CheckWatchList(const std::string& taskName);
@@ -140,6 +145,7 @@ class Engine {
   bool dueCheckMode_ = false;
   bool idleLabelVisible_ = false;
   bool tickRunning_ = false;
+  bool ticksSuspended_ = false;
 
   void Pump();
   static std::string StoredTime(RegistryAccessor& reg);
