@@ -82,7 +82,6 @@ class Engine {
   // that was already waiting on a question when the editor opened ends without switching the
   // timer on again.
   void SuspendTicks(bool suspended);
-  bool TicksSuspended() const { return ticksSuspended_; }
   // Compares the task's watched files with their stored stamps; stores the first new stamp it
   // finds and reports a change. Pumps the message queue after each unchanged file.
   bool CheckWatchList(const std::string& taskName);
