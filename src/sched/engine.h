@@ -82,6 +82,10 @@ class Engine {
   // refreshes every row's next-start text. Never starts while another tick is running.
   void TimerJobsTimer();
   bool TickRunning() const { return tickRunning_; }
+  // The task editor is open: the job timer is off and no tick starts until it closes. A tick
+  // that was already waiting on a question when the editor opened ends without switching the
+  // timer on again.
+  void SuspendTicks(bool suspended);
   // Compares the task's watched files with their stored stamps; stores the first new stamp it
   // finds and reports a change. Pumps the message queue after each unchanged file and opens
   // the watch list afresh after it: a save meanwhile has rewritten it.
@@ -145,6 +149,7 @@ class Engine {
   bool dueCheckMode_ = false;
   bool idleLabelVisible_ = false;
   bool tickRunning_ = false;
+  bool ticksSuspended_ = false;
   // The local time and UTC offset at the start of the last tick, and the local times that the
   // clock jumped over since then when daylight saving began between two ticks (none otherwise).
   struct TickMoment {

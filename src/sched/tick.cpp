@@ -71,10 +71,15 @@ void Engine::Pump() {
   if (services_.pump) services_.pump->PumpOnce();
 }
 
+void Engine::SuspendTicks(bool suspended) {
+  ticksSuspended_ = suspended;
+  if (services_.timer) services_.timer->SetEnabled(!suspended);
+}
+
 void Engine::TimerJobsTimer() {
   // A tick waits for prompts and pumps messages meanwhile; a timer switched on again during
   // that wait (the task editor closed) must not start a second tick inside the first.
-  if (tickRunning_) return;
+  if (tickRunning_ || ticksSuspended_) return;
   tickRunning_ = true;
   JobTimer* timer = services_.timer;
   struct Finish {
@@ -83,7 +88,8 @@ void Engine::TimerJobsTimer() {
     ~Finish() {
       engine.tickRunning_ = false;
       engine.dueCheckMode_ = false;
-      if (timer && !timer->Enabled()) timer->SetEnabled(true);  // the timer always runs again
+      // The timer runs again, unless the task editor was opened while the tick waited.
+      if (timer && !engine.ticksSuspended_ && !timer->Enabled()) timer->SetEnabled(true);
     }
   } finish{*this, timer};
   if (timer) timer->SetEnabled(false);

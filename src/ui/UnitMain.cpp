@@ -96,7 +96,7 @@ void TFormMain::FlatButtonAddClick() {
   if (!editor_ || editor_->IsOpen()) return;
   ShowListPage(false);
   editor_->Open(std::string());
-  timerJobs_.SetEnabled(false);
+  engine_.SuspendTicks(true);
 }
 
 void TFormMain::FlatButtonEditClick() {
@@ -119,7 +119,7 @@ void TFormMain::FlatButtonEditClick() {
     ShowWarning(messages_[kMsgLoadFailed]);
     return;
   }
-  timerJobs_.SetEnabled(false);
+  engine_.SuspendTicks(true);
   ShowListPage(false);
   editor_->Open(name);
   if (!load.unreadable.empty()) {
@@ -132,7 +132,7 @@ void TFormMain::FlatButtonEditClick() {
 }
 
 void TFormMain::TaskEditorClosed(bool saved, const std::string& name) {
-  timerJobs_.SetEnabled(true);
+  engine_.SuspendTicks(false);
   ShowListPage(true);
   if (!saved) return;
   RefreshList();

@@ -418,6 +418,85 @@ TEST_F(Tick, TasksChangingWhileAQuestionWaits) {
   EXPECT_TRUE(reports.empty());
 }
 
+TEST_F(Tick, TheEditorOpenedDuringAQuestionKeepsTheTimerOffUntilItCloses) {
+  Job("Frage", {{rec::kConfirm, 1}, {rec::kIntervall, 1}});
+  engine.GetTasks();
+  prompter.confirmSteps.push_back({kAnswerYes, false, [&] { engine.SuspendTicks(true); }});
+  clock.Set(2003, 7, 9, 10, 1);
+  engine.TimerJobsTimer();
+  EXPECT_EQ(Runs("Frage"), 1);
+  EXPECT_FALSE(timer.on) << "the tick that waited must not switch the timer on during the edit";
+  clock.Set(2003, 7, 9, 10, 2);
+  engine.TimerJobsTimer();  // a tick asked for anyway starts nothing while the editor is open
+  EXPECT_EQ(Runs("Frage"), 1);
+  EXPECT_EQ(prompter.asked.size(), 1u);
+  engine.SuspendTicks(false);  // the editor closes
+  EXPECT_TRUE(timer.on);
+  TickAt(10, 3);
+  EXPECT_EQ(Runs("Frage"), 2);
+}
+
+TEST_F(Tick, AnAnswerStandsWhenItCannotBeStored) {
+  Job("Frage", {{rec::kConfirm, 1}, {rec::kIntervall, 1}, {rec::kRecover, 0}});
+  engine.GetTasks();
+  const auto failingWrites = [&] { registry.FailWrites(true); };
+  prompter.confirmSteps.push_back({kAnswerNo, true, failingWrites});
+  TickAt(10, 1);
+  EXPECT_EQ(Runs("Frage"), 0) << "\"Nein\" is never turned into a run";
+  registry.FailWrites(false);
+  prompter.confirmSteps.push_back({kAnswerYes, false, failingWrites});
+  TickAt(10, 2);  // the failed tick left the row to be counted afresh
+  TickAt(10, 3);
+  EXPECT_EQ(Runs("Frage"), 1);
+  registry.FailWrites(false);
+  EXPECT_EQ(prompter.asked.size(), 2u);
+
+  // The same for a missed run made up after a question.
+  Job("Nach", {{rec::kRecover, 2}, {rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}},
+      {{rec::kTime, "08:00"}});
+  engine.Tasks().Add({"Nach", "Donnerstag", "Uhrzeit", false});
+  StoreNextExecution("Nach", EncodeDate(2003, 7, 1) + 0.5);
+  prompter.recoverSteps.push_back({kAnswerYes, true, failingWrites});
+  TickAt(10, 4);
+  EXPECT_EQ(Runs("Nach"), 1);
+  registry.FailWrites(false);
+}
+
+TEST_F(Tick, AnAnswerDoesNotOverwriteAChoiceSavedWhileItsQuestionWaited) {
+  Job("Frage", {{rec::kConfirm, 1}, {rec::kIntervall, 1}, {rec::kRecover, 0}});
+  engine.GetTasks();
+  // The editor saves the task anew with confirmation switched off; the answer "Ja" (box not
+  // ticked) would switch it back on.
+  prompter.confirmSteps.push_back({kAnswerYes, false, [&] {
+    RegistryAccessor(registry).DeleteKey(rec::TaskKey("Frage"));
+    Job("Frage", {{rec::kConfirm, 0}, {rec::kIntervall, 1}, {rec::kRecover, 0}});
+  }});
+  TickAt(10, 1);
+  EXPECT_EQ(Runs("Frage"), 1);
+  RegistryAccessor reg(registry);
+  reg.OpenKeyReadOnly(rec::TaskKey("Frage"));
+  EXPECT_FALSE(reg.ReadBool(rec::kConfirm));
+  TickAt(10, 2);
+  EXPECT_EQ(Runs("Frage"), 2);
+  EXPECT_EQ(prompter.asked.size(), 1u) << "confirmation stays off";
+
+  // A missed-run question: the editor chose "skip" meanwhile; "Ja" with the box ticked would
+  // store "make up without asking".
+  Job("Nach", {{rec::kRecover, 2}, {rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}},
+      {{rec::kTime, "08:00"}});
+  engine.Tasks().Add({"Nach", "Donnerstag", "Uhrzeit", false});
+  StoreNextExecution("Nach", EncodeDate(2003, 7, 1) + 0.5);
+  prompter.recoverSteps.push_back({kAnswerYes, true, [&] {
+    RegistryAccessor(registry).DeleteKey(rec::TaskKey("Nach"));
+    Job("Nach", {{rec::kRecover, 1}, {rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}},
+        {{rec::kTime, "08:00"}});
+  }});
+  TickAt(10, 3);
+  EXPECT_EQ(Runs("Nach"), 1);
+  reg.OpenKeyReadOnly(rec::TaskKey("Nach"));
+  EXPECT_EQ(reg.ReadInteger(rec::kRecover), 1);
+}
+
 TEST_F(Tick, ABrokenTaskIsPassedOverAndReportedOnce) {
   Job("Alt", {{rec::kIntervall, 1}});
   Job("Kaputt", {{rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}}, {{rec::kTime, "18:00"}});
