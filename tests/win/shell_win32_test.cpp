@@ -150,7 +150,7 @@ TEST_F(ShellTest, WhatCannotBeOpenedFailsWithoutAnyWindow) {
   // of its own, its ShellExecuteExW does unless told not to. The open runs on a thread of its
   // own, set up as the program sets up its window thread; a box that appears is recorded and
   // closed, so that the test fails instead of hanging.
-  for (const std::string target : {std::string("C:\\orvalis-nirgends\\fehlt.exe"),
+  for (const std::string& target : {std::string("C:\\orvalis-nirgends\\fehlt.exe"),
                                    std::string("orvalis-unbekannt:ziel")}) {
     SCOPED_TRACE(target);
     const std::set<HWND> before = OwnWindows();
