@@ -55,13 +55,16 @@ bool Contains(const std::string& text, const std::string& part) {
 
 class TrustTestAuthority : public ::testing::Environment {
  public:
-  void SetUp() override {
+  void Load() {
     const std::string pem = ReadFile(Env("ORV_TLS_DIR") + "\\ca.pem");
     ASSERT_FALSE(pem.empty()) << "no test authority; run through tls_run.sh";
     DWORD size = sizeof der_;
     ASSERT_TRUE(CryptStringToBinaryA(pem.c_str(), 0, CRYPT_STRING_BASE64HEADER, der_, &size,
                                      nullptr, nullptr));
     size_ = size;
+  }
+  void SetUp() override {
+    Load();
     // The store writes its changes to the registry when it is closed.
     const HCERTSTORE store = OpenRoot();
     ASSERT_NE(store, nullptr) << GetLastError();
@@ -199,6 +202,17 @@ TEST(Https, SecureCookiesGoOverHttpsOnly) {
 }  // namespace orv
 
 int main(int argc, char** argv) {
+  // For the end-to-end test: trust the authority (or no longer) and leave it at that.
+  if (argc == 2 && (std::string(argv[1]) == "--trust" || std::string(argv[1]) == "--untrust")) {
+    orv::TrustTestAuthority trust;
+    if (std::string(argv[1]) == "--trust") {
+      trust.SetUp();
+    } else {
+      trust.Load();
+      trust.TearDown();
+    }
+    return 0;
+  }
   ::testing::InitGoogleTest(&argc, argv);
   ::testing::AddGlobalTestEnvironment(new orv::TrustTestAuthority);
   return RUN_ALL_TESTS();
