@@ -347,7 +347,9 @@ Url ResolveRedirect(const Url& base, std::string_view location) {
                             ":" + std::to_string(base.port);
   const std::string_view withoutFragment = location.substr(0, location.find('#'));
   if (withoutFragment.empty()) return ParseUrl(start + base.Target());
-  if (withoutFragment.front() == '?') return ParseUrl(start + base.path + std::string(withoutFragment));
+  if (withoutFragment.front() == '?') {
+    return ParseUrl(start + base.path + std::string(withoutFragment));
+  }
   const std::size_t q = withoutFragment.find('?');
   const std::string_view path = withoutFragment.substr(0, q);
   const std::string_view query = q == npos ? std::string_view() : withoutFragment.substr(q);

@@ -78,8 +78,8 @@ class TrustTestAuthority : public ::testing::Environment {
     if (!store) return;
     PCCERT_CONTEXT ours = CertCreateCertificateContext(X509_ASN_ENCODING, der_, size_);
     if (ours) {
-      PCCERT_CONTEXT found =
-          CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, ours, nullptr);
+      PCCERT_CONTEXT found = CertFindCertificateInStore(store, X509_ASN_ENCODING, 0,
+                                                        CERT_FIND_EXISTING, ours, nullptr);
       if (found) CertDeleteCertificateFromStore(found);  // frees `found`
       CertFreeCertificateContext(ours);
     }
