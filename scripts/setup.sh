@@ -12,7 +12,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok ins
 # clang with libclang-rt-14-dev for the fuzz targets: libFuzzer and the sanitizer runtimes live in
 # that package, which clang only recommends.
 for p in mingw-w64 wine wine64 wine32:i386 xvfb xdotool imagemagick googletest libbenchmark-dev cmake ninja-build \
-         g++ clang libclang-rt-14-dev locales x11-utils fp-utils nsis zip unzip p7zip-full; do
+         g++ clang libclang-rt-14-dev locales x11-utils fp-utils nsis zip unzip p7zip-full openssl python3; do
   have "$p" || need+=("$p")
 done
 

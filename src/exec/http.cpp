@@ -227,8 +227,12 @@ std::string_view WithoutRootDot(std::string_view host) {
 
 std::string Url::HostHeader() const {
   std::string h = ipv6Literal ? "[" + host + "]" : host;
-  if (port != 80) h += ":" + std::to_string(port);
+  if (port != (secure ? 443 : 80)) h += ":" + std::to_string(port);
   return h;
+}
+
+std::string Url::Text() const {
+  return (secure ? "https://" : "http://") + HostHeader() + Target();
 }
 
 std::string Url::HostAndPort() const {
@@ -249,13 +253,10 @@ Url ParseUrl(std::string_view text) {
     }
   }
   const std::string scheme = LowerCopy(schemeText);
-  if (scheme == "https") {
-    throw HttpError("Die Adresse \"" + ForMessage(text) +
-                    "\" verwendet HTTPS; abgerufen werden k\xC3\xB6nnen nur http-Adressen.");
-  }
-  if (scheme != "http") {
+  if (scheme != "http" && scheme != "https") {
     throw HttpError("Die Adresse \"" + ForMessage(text) + "\" verwendet das Protokoll \"" +
-                    scheme + "\"; abgerufen werden k\xC3\xB6nnen nur http-Adressen.");
+                    ForMessage(scheme) +
+                    "\"; abgerufen werden k\xC3\xB6nnen nur http- und https-Adressen.");
   }
   std::string_view rest = text.substr(colon + 1);
   if (rest.substr(0, 2) != "//") throw InvalidAddress(text);
@@ -269,6 +270,8 @@ Url ParseUrl(std::string_view text) {
   if (authority.find('@') != npos) throw InvalidAddress(text);
 
   Url url;
+  url.secure = scheme == "https";
+  url.port = url.secure ? 443 : 80;
   std::string_view host;
   std::optional<std::string_view> port;
   if (!authority.empty() && authority.front() == '[') {
@@ -301,6 +304,62 @@ Url ParseUrl(std::string_view text) {
   url.path = path.empty() ? "/" : PercentEncodeHigh(path);
   if (q != npos) url.query = PercentEncodeHigh(tail.substr(q));
   return url;
+}
+
+namespace {
+
+// The path with its "." and ".." segments taken out, as a browser resolves a relative link.
+std::string RemoveDotSegments(std::string_view path) {
+  std::vector<std::string_view> segments;
+  std::size_t pos = 1;  // after the leading '/'
+  bool directory = false;  // ends with '/'
+  while (pos <= path.size()) {
+    const std::size_t slash = std::min(path.find('/', pos), path.size());
+    const std::string_view segment = path.substr(pos, slash - pos);
+    directory = segment == "." || segment == "..";
+    if (segment == "..") {
+      if (!segments.empty()) segments.pop_back();
+    } else if (segment != ".") {
+      segments.push_back(segment);
+    }
+    pos = slash + 1;
+  }
+  std::string out;
+  for (const std::string_view segment : segments) {
+    out += '/';
+    out += segment;
+  }
+  if (directory || out.empty()) out += '/';
+  return out;
+}
+
+}  // namespace
+
+Url ResolveRedirect(const Url& base, std::string_view location) {
+  if (location.empty()) throw InvalidAddress(location);
+  const std::size_t colon = location.find(':');
+  const std::size_t stop = location.find_first_of("/?#");
+  if (colon != npos && (stop == npos || colon < stop)) return ParseUrl(location);  // absolute
+
+  const std::string origin = base.secure ? "https:" : "http:";
+  if (location.substr(0, 2) == "//") return ParseUrl(origin + std::string(location));
+  const std::string start = origin + "//" + (base.ipv6Literal ? "[" + base.host + "]" : base.host) +
+                            ":" + std::to_string(base.port);
+  const std::string_view withoutFragment = location.substr(0, location.find('#'));
+  if (withoutFragment.empty()) return ParseUrl(start + base.Target());
+  if (withoutFragment.front() == '?') {
+    return ParseUrl(start + base.path + std::string(withoutFragment));
+  }
+  const std::size_t q = withoutFragment.find('?');
+  const std::string_view path = withoutFragment.substr(0, q);
+  const std::string_view query = q == npos ? std::string_view() : withoutFragment.substr(q);
+  std::string merged;
+  if (path.front() == '/') {
+    merged = std::string(path);
+  } else {
+    merged = base.path.substr(0, base.path.rfind('/') + 1) + std::string(path);
+  }
+  return ParseUrl(start + RemoveDotSegments(merged) + std::string(query));
 }
 
 std::optional<std::array<std::uint8_t, 4>> ParseIpv4Literal(std::string_view host) {
@@ -640,7 +699,9 @@ bool CookiePathMatches(std::string_view requestPath, std::string_view cookiePath
 
 void CookieJar::Store(const Url& url, std::string_view setCookieHeader, std::int64_t now) {
   const std::optional<SetCookie> c = ParseSetCookie(setCookieHeader);
-  if (!c || c->secure || c->name.size() + c->value.size() > kMaxCookieBytes) return;
+  if (!c || c->name.size() + c->value.size() > kMaxCookieBytes) return;
+  // Only an https answer may set a Secure cookie.
+  if (c->secure && !url.secure) return;
   std::int64_t expires = kNever;
   if (c->maxAge) {
     expires = *c->maxAge <= 0 ? std::numeric_limits<std::int64_t>::min() : now + *c->maxAge;
@@ -654,16 +715,19 @@ void CookieJar::Store(const Url& url, std::string_view setCookieHeader, std::int
     return k.host == url.host && k.path == path && k.name == c->name;
   });
   if (same != cookies_.end()) {
+    // Nor may an http answer replace or delete one.
+    if (same->secure && !url.secure) return;
     if (expired) {
       cookies_.erase(same);
     } else {
       same->value = c->value;  // keeps its creation time, and so its place in the order
       same->expires = expires;
+      same->secure = c->secure;
     }
     return;
   }
   if (expired) return;
-  cookies_.push_back(Cookie{url.host, path, c->name, c->value, expires, counter_++});
+  cookies_.push_back(Cookie{url.host, path, c->name, c->value, expires, counter_++, c->secure});
 
   DropExpired(now);
   const auto perHost = [&] {
@@ -678,6 +742,7 @@ std::string CookieJar::CookieHeader(const Url& url, std::int64_t now) {
   DropExpired(now);
   std::vector<const Cookie*> matching;
   for (const Cookie& k : cookies_) {
+    if (k.secure && !url.secure) continue;
     if (k.host == url.host && CookiePathMatches(url.path, k.path)) matching.push_back(&k);
   }
   std::sort(matching.begin(), matching.end(), [](const Cookie* a, const Cookie* b) {
@@ -714,14 +779,16 @@ void CookieJar::EvictOldest(const std::string* host) {
 // nothing with the one that waits but the cookie jar, which is only touched between waits.
 class HttpFetch {
  public:
-  HttpFetch(HttpClient& client, const std::string& text)
+  HttpFetch(HttpClient& client, const Url& url)
       : client_(client),
-        text_(ForMessage(text)),
-        url_(ParseUrl(text)),
+        text_(ForMessage(url.Text())),
+        url_(url),
         timeoutMs_(client.timeoutMs_),
         lastHook_(Clock::now()) {}
 
-  void Run();
+  // The Location of a redirect to follow; std::nullopt after a 2xx answer.
+  std::optional<std::string> Run();
+  int Status() const { return status_; }
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -771,6 +838,7 @@ class HttpFetch {
     return HttpError("Zeit\xC3\xBC" "berschreitung beim Abrufen von " + text_ + ".");
   }
   HttpError Broken() const {
+    if (tls_ && !tls_->Failure().empty()) return HttpError(tls_->Failure());
     return HttpError("Die Verbindung zu " + url_.HostAndPort() + " wurde unterbrochen.");
   }
   HttpError ClosedEarly() const {
@@ -780,6 +848,7 @@ class HttpFetch {
 
   std::vector<SocketAddress> Resolve();
   void Connect(const std::vector<SocketAddress>& addresses);
+  void StartTls();
   void SendAll(std::string_view data);
   std::size_t ReceiveSome(char* buffer, std::size_t size);
 
@@ -789,6 +858,8 @@ class HttpFetch {
   const int timeoutMs_;
   Clock::time_point lastHook_;
   std::unique_ptr<Connection> connection_;
+  TlsConnection* tls_ = nullptr;  // connection_, for an https address
+  int status_ = 0;
 };
 
 std::vector<SocketAddress> HttpFetch::Resolve() {
@@ -874,6 +945,7 @@ void HttpFetch::Connect(const std::vector<SocketAddress>& addresses) {
     }
     if (s == NetStatus::kOk) {
       connection_ = std::move(c);
+      if (url_.secure) StartTls();
       return;
     }
     if (s == NetStatus::kWouldBlock) {
@@ -882,6 +954,22 @@ void HttpFetch::Connect(const std::vector<SocketAddress>& addresses) {
     }
   }
   throw HttpError("Verbindung zu " + url_.HostAndPort() + " fehlgeschlagen.");
+}
+
+// The TLS handshake on the fresh connection, within one time-out like the connection attempt.
+void HttpFetch::StartTls() {
+  auto tls = std::make_unique<TlsConnection>(std::move(connection_),
+                                             client_.tls_->NewEngine(url_.host, timeoutMs_),
+                                             url_.HostAndPort());
+  tls_ = tls.get();
+  connection_ = std::move(tls);
+  const NetStatus s = Wait(FromNow(), [&](int ms) { return connection_->FinishConnect(ms); });
+  if (s == NetStatus::kOk) return;
+  if (s == NetStatus::kWouldBlock) {
+    throw HttpError("Zeit\xC3\xBC" "berschreitung beim TLS-Verbindungsaufbau mit " +
+                    url_.HostAndPort() + ".");
+  }
+  throw Broken();
 }
 
 void HttpFetch::SendAll(std::string_view data) {
@@ -914,7 +1002,7 @@ std::size_t HttpFetch::ReceiveSome(char* buffer, std::size_t size) {
   }
 }
 
-void HttpFetch::Run() {
+std::optional<std::string> HttpFetch::Run() {
   std::string request = "GET " + url_.Target() + " HTTP/1.1\r\nHost: " + url_.HostHeader() +
                         "\r\nAccept: " + HttpClient::kAccept +
                         "\r\nUser-Agent: " + HttpClient::kUserAgent + "\r\n";
@@ -956,6 +1044,12 @@ void HttpFetch::Run() {
   for (const std::string& value : head.Values("Set-Cookie")) client_.jar_.Store(url_, value, now);
 
   const int code = head.status.code;
+  status_ = code;
+  if (code == 301 || code == 302 || code == 303 || code == 307 || code == 308) {
+    // The body of a redirect is not read: the connection ends with this fetch anyway.
+    const std::vector<std::string> location = head.Values("Location");
+    if (!location.empty()) return location.front();
+  }
   if (code < 200 || code > 299) {
     throw HttpError("Der Server antwortete mit Status " + std::to_string(code) + ".", code);
   }
@@ -964,7 +1058,7 @@ void HttpFetch::Run() {
   const BodyFraming framing = DecideBodyFraming(head);
   switch (framing.kind) {
     case BodyKind::kNone:
-      return;
+      return std::nullopt;
     case BodyKind::kLength: {
       std::uint64_t left = framing.length - std::min<std::uint64_t>(framing.length, buffer.size());
       while (left > 0) {
@@ -974,7 +1068,7 @@ void HttpFetch::Run() {
         if (n == 0) throw ClosedEarly();
         left -= n;
       }
-      return;
+      return std::nullopt;
     }
     case BodyKind::kChunked: {
       ChunkedDecoder decoder;
@@ -984,24 +1078,51 @@ void HttpFetch::Run() {
         if (n == 0) throw ClosedEarly();
         decoder.Feed(std::string_view(chunk.data(), n));
       }
-      return;
+      return std::nullopt;
     }
     case BodyKind::kUntilClose:
       while (ReceiveSome(chunk.data(), chunk.size()) != 0) {
       }
-      return;
+      return std::nullopt;
   }
+  return std::nullopt;
 }
 
-HttpClient::HttpClient(std::shared_ptr<SocketLayer> sockets) : sockets_(std::move(sockets)) {
+HttpClient::HttpClient(std::shared_ptr<SocketLayer> sockets, std::shared_ptr<TlsLayer> tls)
+    : sockets_(std::move(sockets)), tls_(std::move(tls)) {
   if (!sockets_) throw std::invalid_argument("HttpClient needs a socket layer");
 }
 
 void HttpClient::SetReadTimeout(int ms) { timeoutMs_ = std::max(ms, 0); }
 
 void HttpClient::Get(const std::string& url) {
-  HttpFetch fetch(*this, url);  // a malformed or non-http address raises here, before any I/O
-  fetch.Run();
+  Url current = ParseUrl(url);  // a malformed address raises here, before any I/O
+  for (int hop = 0;; ++hop) {
+    if (current.secure && !tls_) {
+      throw HttpError("HTTPS steht f\xC3\xBCr " + ForMessage(current.Text()) +
+                      " nicht zur Verf\xC3\xBCgung.");
+    }
+    HttpFetch fetch(*this, current);
+    const std::optional<std::string> location = fetch.Run();
+    if (!location) return;
+    const int status = fetch.Status();
+    if (hop == kMaxRedirects) {
+      throw HttpError("Zu viele Weiterleitungen beim Abrufen von " + ForMessage(url) + ".",
+                      status);
+    }
+    Url next;
+    try {
+      next = ResolveRedirect(current, *location);
+    } catch (const HttpError& e) {
+      throw HttpError("Der Server leitete auf eine Adresse weiter, die nicht abgerufen werden "
+                      "kann: " + std::string(e.what()), status);
+    }
+    if (current.secure && !next.secure) {
+      throw HttpError("Der Server " + current.HostAndPort() + " leitete von HTTPS auf HTTP um (" +
+                      ForMessage(next.Text()) + "); dem wird nicht gefolgt.", status);
+    }
+    current = std::move(next);
+  }
 }
 
 void HttpClient::CallHook() {

@@ -2,10 +2,12 @@
 // and the pieces it parses answers with. The parsing functions do no I/O: they take bytes and
 // text, raise HttpError on malformed input and never read outside what they are given.
 //
-// What a fetch does: one GET of the address as stored, http only, no proxy, no redirects
-// followed; the answer is read to its end and thrown away; cookies are kept in memory for the
-// client's lifetime and sent back to the same host. Any failure, and any status but 2xx, raises
-// HttpError with a German message for the user.
+// What a fetch does: one GET of the address as stored, http or https (TLS through exec/tls.h),
+// no proxy; redirects (301, 302, 303, 307, 308) are followed up to kMaxRedirects hops, from
+// http to https but never back; the answer is read to its end and thrown away; cookies are kept
+// in memory for the client's lifetime and sent back to the same host, Secure ones over https
+// only. Any failure, and any final status but 2xx, raises HttpError with a German message for
+// the user.
 #pragma once
 
 #include <array>
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "exec/platform.h"
+#include "exec/tls.h"
 
 namespace orv {
 
@@ -45,24 +48,32 @@ inline constexpr std::size_t kMaxHeadBytes = 64 * 1024;
 // ---- Addresses ----
 
 struct Url {
+  bool secure = false;       // https
   std::string host;          // lower case; an IPv6 literal without its brackets
   bool ipv6Literal = false;  // host was written in brackets
-  std::uint16_t port = 80;
+  std::uint16_t port = 80;   // 443 by default for https
   std::string path;   // at least "/", without the query; bytes above 0x7F percent-encoded
   std::string query;  // with its leading '?', or empty; the fragment is never kept
 
   // What goes into the request line.
   std::string Target() const { return path + query; }
-  // What goes into the Host header: host, with ":port" unless the port is 80.
+  // What goes into the Host header: host, with ":port" unless it is the scheme's default port.
   std::string HostHeader() const;
   // host:port for messages, with brackets around an IPv6 literal.
   std::string HostAndPort() const;
+  // The whole address again, without the fragment.
+  std::string Text() const;
 };
 
-// Parses an http address. Raises HttpError for https (in any letter case) and every other
-// scheme, and for a malformed address: no "//", an empty or invalid host, a bad port, user
-// name or password, control characters or spaces anywhere.
+// Parses an http or https address (the scheme in any letter case). Raises HttpError for every
+// other scheme and for a malformed address: no "//", an empty or invalid host, a bad port,
+// user name or password, control characters or spaces anywhere.
 Url ParseUrl(std::string_view text);
+
+// The address a redirect's Location names, seen from the page at `base`: an absolute address,
+// or one relative to `base` ("//host/x", "/x", "x", "../x", "?q"). Raises HttpError as
+// ParseUrl does, and for an empty Location.
+Url ResolveRedirect(const Url& base, std::string_view location);
 
 // The four bytes of a dotted IPv4 literal written as four decimal numbers 0..255 ("10.0.0.1");
 // std::nullopt for anything else.
@@ -165,8 +176,8 @@ std::string DefaultCookiePath(std::string_view requestPath);
 bool CookiePathMatches(std::string_view requestPath, std::string_view cookiePath);
 
 // The cookies of one client, in memory only. Cookies are host-only (a Domain attribute is
-// ignored) and do not depend on the port. Secure cookies are not stored: they would only ever
-// go over https, which this client does not speak.
+// ignored) and do not depend on the port. A Secure cookie is taken only from an https answer and
+// sent only over https; an http answer cannot replace it.
 class CookieJar {
  public:
   static constexpr std::size_t kMaxPerHost = 50;
@@ -188,6 +199,7 @@ class CookieJar {
     std::string value;
     std::int64_t expires;  // kNever for a session cookie
     std::uint64_t created;
+    bool secure;
   };
   static constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
   void DropExpired(std::int64_t now);
@@ -205,9 +217,13 @@ class HttpClient : public Http {
   static constexpr const char* kUserAgent = "Orvalis (http://www.orvalis-planer.example)";
   // How often the wait hook runs while the client waits, in milliseconds.
   static constexpr int kSliceMs = 50;
+  // The most redirects one fetch follows.
+  static constexpr int kMaxRedirects = 5;
 
-  // `sockets` must not be null: MakeSocketLayer() (exec/socket.h) in the program.
-  explicit HttpClient(std::shared_ptr<SocketLayer> sockets);
+  // `sockets` must not be null: MakeSocketLayer() (exec/socket.h) in the program. Without a
+  // TLS layer an https address ends in an error.
+  explicit HttpClient(std::shared_ptr<SocketLayer> sockets,
+                      std::shared_ptr<TlsLayer> tls = MakeTlsLayer());
 
   // A negative value counts as 0, no limit.
   void SetReadTimeout(int ms) override;
@@ -227,6 +243,7 @@ class HttpClient : public Http {
   void CallHook();
 
   std::shared_ptr<SocketLayer> sockets_;
+  std::shared_ptr<TlsLayer> tls_;
   int timeoutMs_ = 0;
   std::function<void()> hook_;
   bool inHook_ = false;

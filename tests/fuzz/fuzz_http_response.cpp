@@ -2,7 +2,12 @@
 //
 // Input: the first byte chooses the mode and how the bytes are cut into reads; the rest is the
 // data.
-//   byte 0 & 0xC0 == 0xC0   the rest is a task's URL: ParseUrl, and the cookie path rules on it
+//   byte 0 in 0xC0..0xDF    the rest is a task's URL: ParseUrl, and the cookie path rules on it;
+//                           and a redirect's Location: ResolveRedirect from an https page
+//   byte 0 in 0xE0..0xFF    https: the rest is the TLS records the server sends after its
+//                           handshake (tests/unit/fake_tls.h: records carry their data as it
+//                           is), read in pieces of 1 + (byte 0 & 0x1F) bytes, so that the record
+//                           framing runs under the HTTP client as below
 //   otherwise               the rest is everything the server sends on the connection (with
 //                           0x80: sent over and over, 128 KiB in all; with 0x40: the server
 //                           resets the connection at the end instead of closing it):
@@ -15,6 +20,7 @@
 //     - the parsing functions run on the same bytes with their invariants: the head end found
 //       piece by piece equals the one found at once, the parsed fields are clean, a chunked
 //       body decodes to the same data in any pieces, the cookie jar stays within its limits.
+// Redirects are followed (each hop reads the same bytes again); only 127.0.0.1:8080 answers.
 // Failures must be HttpError; any other exception, a sanitizer report or a broken invariant is
 // a crash.
 #include <algorithm>
@@ -31,6 +37,8 @@
 
 #include "exec/http.h"
 #include "exec/socket.h"
+#include "exec/tls.h"
+#include "unit/fake_tls.h"
 
 namespace orv {
 namespace {
@@ -102,11 +110,15 @@ class FakeConnection : public Connection {
 class FakeSockets : public SocketLayer {
  public:
   explicit FakeSockets(Script& s) : s_(s) {}
+  // A redirect may name any host: none resolves.
   std::vector<SocketAddress> Resolve(const std::string&, std::uint16_t, bool) override {
-    Fail("the fetch of an address literal asked the resolver");
+    return {};
   }
   std::unique_ptr<Connection> Connect(const SocketAddress& address, NetStatus* status) override {
-    CHECK(address == SocketAddress::Ipv4(127, 0, 0, 1, 8080), "connected elsewhere");
+    if (!(address == SocketAddress::Ipv4(127, 0, 0, 1, 8080))) {
+      *status = NetStatus::kRefused;
+      return nullptr;
+    }
     ++s_.connections;
     *status = NetStatus::kWouldBlock;
     return std::make_unique<FakeConnection>(s_);
@@ -116,6 +128,18 @@ class FakeSockets : public SocketLayer {
  private:
   Script& s_;
 };
+
+// The data of the records a TLS client sent, every record checked on the way.
+std::string Unframe(std::string_view sent) {
+  std::string plain;
+  while (!sent.empty()) {
+    std::size_t size = 0;
+    CHECK(CheckRecord(sent, &size) == RecordCheck::kComplete, "the client sent a broken record");
+    if (sent[0] == 23) plain.append(sent.substr(kTlsRecordHeader, size - kTlsRecordHeader));
+    sent.remove_prefix(size);
+  }
+  return plain;
+}
 
 // Every line of a request ends with CR LF and holds neither CR nor LF otherwise.
 void CheckRequest(const std::string& request) {
@@ -131,14 +155,22 @@ void CheckRequest(const std::string& request) {
   }
 }
 
-void Fetches(std::string_view answer, std::size_t piece, bool repeat, bool reset) {
+void Fetches(std::string_view answer, std::size_t piece, bool repeat, bool reset, bool tls) {
   Script script;
+  std::string stream;
+  if (tls) {
+    stream = kFakeServerHello + std::string(answer);
+    answer = stream;
+  }
   script.answer = answer;
   script.length = repeat && !answer.empty() ? 128 * 1024 : answer.size();
   script.reset = reset;
   auto sockets = std::make_shared<FakeSockets>(script);
-  HttpClient client(sockets);
-  const std::string url = "http://127.0.0.1:8080/dir/page?q=1";
+  HttpClient client(sockets, std::make_shared<FakeTlsLayer>());
+  const std::string url =
+      std::string(tls ? "https" : "http") + "://127.0.0.1:8080/dir/page?q=1";
+  const auto request = [&] { return tls ? Unframe(script.request) : script.request; };
+  constexpr int kMostConnections = 1 + HttpClient::kMaxRedirects;
   bool firstOk = false;
   try {
     script.piece = piece;
@@ -147,9 +179,11 @@ void Fetches(std::string_view answer, std::size_t piece, bool repeat, bool reset
   } catch (const HttpError& e) {
     CHECK(e.Status() == 0 || e.Status() < 200 || e.Status() > 299, e.what());
   }
-  CHECK(script.connections == 1, "one connection per fetch");
-  CheckRequest(script.request);
+  CHECK(script.connections >= 1 && script.connections <= kMostConnections,
+        "one connection per hop");
+  CheckRequest(request());
   CHECK(client.Cookies().Size() <= CookieJar::kMaxPerHost, "too many cookies for one host");
+  const int first = script.connections;
 
   // The same answer again in one-byte reads, with the cookies of the first answer.
   script.request.clear();
@@ -161,8 +195,8 @@ void Fetches(std::string_view answer, std::size_t piece, bool repeat, bool reset
   } catch (const HttpError&) {
   }
   CHECK(firstOk == secondOk, "the same answer read in other pieces ends differently");
-  CheckRequest(script.request);
-  CHECK(script.connections == 2, "one connection per fetch");
+  CheckRequest(request());
+  CHECK(script.connections == 2 * first, "the same redirects both times");
 }
 
 // ---- The parsing functions on their own ----
@@ -285,9 +319,9 @@ void Address(std::string_view text) {
     const std::string hostHeader = u.HostHeader();
     CHECK(Clean(hostHeader) && hostHeader.find(' ') == npos, hostHeader);
     // What the address names parses back to the same address.
-    const Url again = ParseUrl("http://" + hostHeader + target);
+    const Url again = ParseUrl(u.Text());
     CHECK(again.host == u.host && again.port == u.port && again.Target() == target &&
-              again.ipv6Literal == u.ipv6Literal,
+              again.ipv6Literal == u.ipv6Literal && again.secure == u.secure,
           std::string(text));
     ParseIpv4Literal(u.host);
     // A cookie set without a Path goes back to the page that set it.
@@ -299,6 +333,19 @@ void Address(std::string_view text) {
     Fail("ParseUrl", std::string("raised ") + typeid(e).name() + ": " + e.what());
   }
   ParseIpv4Literal(text);
+
+  // The same text as a redirect's Location: whatever it names is an address that parses again.
+  try {
+    const Url next = ResolveRedirect(ParseUrl("https://site.example:8443/a/b?q"), text);
+    const std::string target = next.Target();
+    CHECK(!next.host.empty() && !target.empty() && target.front() == '/', std::string(text));
+    CHECK(target.find('#') == npos && Clean(target) && target.find(' ') == npos, target);
+    const Url again = ParseUrl(next.Text());
+    CHECK(again.Text() == next.Text(), next.Text());
+  } catch (const HttpError&) {
+  } catch (const std::exception& e) {
+    Fail("ResolveRedirect", std::string("raised ") + typeid(e).name() + ": " + e.what());
+  }
 }
 
 }  // namespace
@@ -308,12 +355,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   const std::uint8_t mode = data[0];
   const std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
-  if ((mode & 0xC0) == 0xC0) {
+  if ((mode & 0xE0) == 0xC0) {
     orv::Address(rest);
     return 0;
   }
+  if ((mode & 0xE0) == 0xE0) {
+    orv::Fetches(rest, 1 + (mode & 0x1F), false, false, true);
+    return 0;
+  }
   const std::size_t piece = 1 + (mode & 0x3F);
-  orv::Fetches(rest, piece, (mode & 0x80) != 0, (mode & 0x40) != 0);
+  orv::Fetches(rest, piece, (mode & 0x80) != 0, (mode & 0x40) != 0, false);
   orv::Parse(rest, piece);
   return 0;
 }
