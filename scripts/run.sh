@@ -35,5 +35,7 @@ if [ "$ORV_HEADLESS" = 1 ]; then
   echo "run: Orvalis runs on the virtual display $DISPLAY; screenshot: $shot"
   echo "run: press Ctrl+C to stop it"
 fi
-trap 'kill $pid 2>/dev/null; wineserver -k 2>/dev/null || true' INT TERM
+# Ctrl+C ends the Orvalis started here and nothing else: other Wine programs of the user's
+# prefix keep running (its wine server ends by itself once nothing uses it).
+trap 'kill $pid 2>/dev/null || true' INT TERM
 wait $pid || true

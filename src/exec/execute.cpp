@@ -17,6 +17,13 @@ int ShowCommandOf(const std::string& name) {
   return kSwHide;
 }
 
+// A failed open is the run's error: like a failed fetch it ends the run, which keeps its
+// NextExecution and its row as they were.
+void OpenOrFail(Shell& shell, const std::string& file, const std::string* params, int show) {
+  if (!shell.Open(file, params, show))
+    throw ShellError("'" + file + "' kann nicht ge\xC3\xB6" "ffnet werden.");
+}
+
 }  // namespace
 
 void Engine::ExecuteTask(const std::string& taskName) noexcept {
@@ -44,14 +51,14 @@ void Engine::ExecuteTask(const std::string& taskName) noexcept {
           const std::string params = reg.ReadBool(rec::kParam) ? reg.ReadString(rec::kParamString)
                                                                : std::string();
           if (services_.files && services_.shell && services_.files->FileExists(program))
-            services_.shell->Open(program, &params, show);
+            OpenOrFail(*services_.shell, program, &params, show);
           break;
         }
         case rec::kTaskInternet: {
           const std::string url = reg.ReadString(rec::kURL);
           if (reg.ReadBool(rec::kInBrowser)) {
             const int show = ShowCommandOf(reg.ReadString(rec::kURLShow));
-            if (services_.shell) services_.shell->Open(url, nullptr, show);
+            if (services_.shell) OpenOrFail(*services_.shell, url, nullptr, show);
           } else if (services_.http) {
             if (reg.ValueExists(rec::kTimeoutEnabled))
               services_.http->SetReadTimeout(
@@ -97,7 +104,8 @@ void Engine::ExecuteTask(const std::string& taskName) noexcept {
     reg.WriteDateTime(rec::kNextExecution, GetTaskDate(taskName));
     reg.CloseKey();
   } catch (...) {
-    // A run swallows its own errors: the row stays unmarked and NextExecution keeps its value.
+    // A run swallows its own errors (a failed open or fetch among them) and shows nothing: the
+    // row stays unmarked and NextExecution keeps its value.
   }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 namespace orv {
@@ -13,9 +14,16 @@ enum ShowCommand : int { kSwHide = 0, kSwMaximize = 3, kSwShow = 5, kSwMinimize 
 class Shell {
  public:
   virtual ~Shell() = default;
-  // ShellExecute with the operation "open"; `params` null passes no parameters at all. The
-  // result is not examined by the callers.
-  virtual void Open(const std::string& file, const std::string* params, int showCommand) = 0;
+  // Opens `file` (a program, document or web address) with the operation "open"; `params` null
+  // passes no parameters at all. Never shows anything of its own, not even the shell's error
+  // box, and returns false when the shell could not open it.
+  virtual bool Open(const std::string& file, const std::string* params, int showCommand) = 0;
+};
+
+// A program or web address that the shell could not open: the error of the run that asked.
+class ShellError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 class Files {

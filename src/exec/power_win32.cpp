@@ -2,11 +2,15 @@
 
 #include <atomic>
 
+#include "exec/system_dll_win32.h"
+
 namespace orv {
 
 namespace {
 
 static_assert(sizeof(TOKEN_PRIVILEGES) == 16, "one privilege with its attributes");
+
+HMODULE WINAPI LoadFromSystemDirectory(LPCSTR name) { return LoadSystemLibrary(name); }
 
 PowerApi MakeRealApi() {
   PowerApi api{};
@@ -18,7 +22,7 @@ PowerApi MakeRealApi() {
   api.CloseHandle = &::CloseHandle;
   api.ExitWindowsEx = &::ExitWindowsEx;
   api.GetModuleHandleA = &::GetModuleHandleA;
-  api.LoadLibraryA = &::LoadLibraryA;
+  api.LoadSystemLibraryA = &LoadFromSystemDirectory;
   api.GetProcAddress = &::GetProcAddress;
   return api;
 }
@@ -83,7 +87,7 @@ void DoExitWindows(std::uint32_t flags) {
 void* GetModuleProc(const char* library, const char* function) {
   const PowerApi& api = Api();
   HMODULE module = api.GetModuleHandleA(library);
-  if (!module) module = api.LoadLibraryA(library);
+  if (!module) module = api.LoadSystemLibraryA(library);
   if (!module) return nullptr;
   return reinterpret_cast<void*>(api.GetProcAddress(module, function));
 }

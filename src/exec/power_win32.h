@@ -24,7 +24,8 @@ struct PowerApi {
   BOOL(WINAPI* CloseHandle)(HANDLE handle);
   BOOL(WINAPI* ExitWindowsEx)(UINT flags, DWORD reason);
   HMODULE(WINAPI* GetModuleHandleA)(LPCSTR name);
-  HMODULE(WINAPI* LoadLibraryA)(LPCSTR name);
+  // Loads a library from the system directory only (LoadSystemLibrary).
+  HMODULE(WINAPI* LoadSystemLibraryA)(LPCSTR name);
   FARPROC(WINAPI* GetProcAddress)(HMODULE module, LPCSTR name);
 };
 
@@ -44,8 +45,9 @@ void SetPowerApi(const PowerApi& api);
 // not reported: the session either ends or it does not.
 void DoExitWindows(std::uint32_t flags);
 
-// The address of `function` in `library`, loading the library when it is not loaded yet (it is
-// never unloaded); null when the library cannot be loaded or does not export the function.
+// The address of `function` in `library`, loading the library from the system directory when it
+// is not loaded yet (it is never unloaded; a file of that name in the program's folder is never
+// loaded); null when the library cannot be loaded or does not export the function.
 void* GetModuleProc(const char* library, const char* function);
 
 // Standby or hibernation through SetSuspendState. The entry point is looked up once and kept;

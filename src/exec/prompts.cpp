@@ -1,4 +1,6 @@
 // The confirmation step and the missed-run check of the minute tick.
+#include <optional>
+
 #include "exec/prompter.h"
 #include "sched/engine.h"
 #include "store/task_record.h"
@@ -6,18 +8,27 @@
 namespace orv {
 
 bool Engine::ConfirmStep(const std::string& name, RegistryAccessor& key) {
-  // Any failure here, an absent Confirm included, lets the task run without asking.
+  // A Confirm that cannot be read lets the task run without asking, as an absent one does.
+  bool ask = false;
   try {
-    if (!key.ReadBool(rec::kConfirm) || !services_.prompter) return true;
-    const PromptResult result = services_.prompter->AskConfirm(
-        messages_[kMsgTaskPrefix] + name + messages_[kMsgConfirmSuffix]);
-    // Deleted, renamed or saved anew while the question was open: the key is opened afresh.
-    if (!tasks_.Find(name) || !key.OpenKey(rec::TaskKey(name), false)) return false;
-    key.WriteBool(rec::kConfirm, !result.dontShowAgain);
-    return result.answer == kAnswerYes;
+    ask = key.ReadBool(rec::kConfirm) && services_.prompter;
   } catch (...) {
     return true;
   }
+  if (!ask) return true;
+  const PromptResult result = services_.prompter->AskConfirm(
+      messages_[kMsgTaskPrefix] + name + messages_[kMsgConfirmSuffix]);
+  // Deleted, renamed or saved anew while the question was open: the key is opened afresh.
+  if (!tasks_.Find(name) || !key.OpenKey(rec::TaskKey(name), false)) return false;
+  // The check box is stored only over the value the question was asked on: an edit saved
+  // meanwhile that switched confirmation off keeps its newer choice. Whatever happens to the
+  // write, the user's answer stands.
+  try {
+    if (key.ReadBoolIfPresent(rec::kConfirm) == std::optional<bool>(true))
+      key.WriteBool(rec::kConfirm, !result.dontShowAgain);
+  } catch (...) {
+  }
+  return result.answer == kAnswerYes;
 }
 
 bool Engine::MissedRunCheck(const std::string& name, RegistryAccessor& key) {
@@ -42,9 +53,16 @@ bool Engine::MissedRunCheck(const std::string& name, RegistryAccessor& key) {
               : PromptResult{kAnswerNo, false};
       if (!stillThere()) return false;
       const bool yes = result.answer == kAnswerYes;
-      key.WriteInteger(rec::kRecover, !result.dontShowAgain ? rec::kRecoverAsk
-                                      : yes                 ? rec::kRecoverCatchUp
-                                                            : rec::kRecoverSkip);
+      // As with the confirmation: stored only over the rule the question was asked on, and
+      // the answer stands whatever happens to the write.
+      try {
+        const std::optional<std::int32_t> asked(rec::kRecoverAsk);
+        if (key.ReadIntegerIfPresent(rec::kRecover) == asked)
+          key.WriteInteger(rec::kRecover, !result.dontShowAgain ? rec::kRecoverAsk
+                                          : yes                 ? rec::kRecoverCatchUp
+                                                                : rec::kRecoverSkip);
+      } catch (...) {
+      }
       run = yes;
       break;
     }

@@ -17,7 +17,10 @@ void Engine::QueryEndSession() {
   for (const auto& [name, ranThisSession] : listed) {
     const auto row = tasks_.Find(name);
     // A once-per-session task that already ran keeps its mark, also if a run meanwhile set it.
-    if (ranThisSession || !row || tasks_.Row(*row).next == nextSession) continue;
+    // A task that could not be read when it was listed is never run.
+    if (ranThisSession || !row || tasks_.Row(*row).next == nextSession ||
+        tasks_.Row(*row).unreadable)
+      continue;
     bool atShutdown = false;
     try {
       RegistryAccessor task(registry_);

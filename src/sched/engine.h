@@ -5,6 +5,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -64,22 +65,30 @@ class Engine {
   double GetTaskDate(const std::string& taskName);
 
   // Fills the task list from the stored tasks and runs those bound to Windows start. A task
-  // that cannot be read is left out; the user is told once which tasks those are.
+  // that cannot be read is listed as an "n/a" row marked unreadable, which nothing checks or
+  // runs; the user is told once which tasks those are.
   void GetTasks();
 
   // Runs one task now. Never lets an error out and never shows anything.
   void ExecuteTask(const std::string& taskName) noexcept;
-  // "Starten": runs every selected row's task, in list order.
+  // "Starten": runs every selected row's task, in list order (an unreadable row's never).
   void FlatButtonExecuteClick();
   // Whether the task failed to read before; a failure is reported once per task and run.
   bool ReportBrokenTaskOnce(const std::string& taskName);
+  // The task was saved anew: should it break again, it is reported again.
+  void ForgetBrokenTask(const std::string& taskName);
 
   // The minute tick: counts down, finds due tasks, asks, runs, makes up missed runs and
   // refreshes every row's next-start text. Never starts while another tick is running.
   void TimerJobsTimer();
   bool TickRunning() const { return tickRunning_; }
+  // The task editor is open: the job timer is off and no tick starts until it closes. A tick
+  // that was already waiting on a question when the editor opened ends without switching the
+  // timer on again.
+  void SuspendTicks(bool suspended);
   // Compares the task's watched files with their stored stamps; stores the first new stamp it
-  // finds and reports a change. Pumps the message queue after each unchanged file.
+  // finds and reports a change. Pumps the message queue after each unchanged file and opens
+  // the watch list afresh after it: a save meanwhile has rewritten it.
   bool CheckWatchList(const std::string& taskName);
 
   // The idle label: shown while an idle period lasts; idle countdowns count only then.
@@ -140,8 +149,27 @@ class Engine {
   bool dueCheckMode_ = false;
   bool idleLabelVisible_ = false;
   bool tickRunning_ = false;
+  bool ticksSuspended_ = false;
+  // The local time and UTC offset at the start of the last tick, and the local times that the
+  // clock jumped over since then when daylight saving began between two ticks (none otherwise).
+  struct TickMoment {
+    double local;
+    int offset;
+  };
+  std::optional<TickMoment> lastTick_;
+  std::optional<std::pair<double, double>> jumpedOver_;
 
   void Pump();
+  // Notes the moment of a tick that starts and what the clock jumped over since the last one.
+  void NoteTickMoment();
+  // The date-time of the run that the row's text before this tick named ("02:30 Uhr") when the
+  // clock jumped over it as daylight saving began: that run is due now, not missed.
+  std::optional<double> JumpedOverRun(const std::string& rowText) const;
+  // The date-time of the current tick's minute.
+  double TickMinute() const;
+  // True when the run at `occurrence` (today's fixed time) has been handled already: the stored
+  // next start lies beyond it (the clock was put back, or an autumn hour repeats).
+  static bool HandledAlready(RegistryAccessor& key, double occurrence);
   static std::string StoredTime(RegistryAccessor& reg);
   void ProcessRow(const std::string& name, const std::string& nowText);
   // The confirmation step of a due row: true when it may run.

@@ -18,6 +18,9 @@ struct TaskRow {
   std::string next;  // "Nächster Start"
   std::string kind;  // "Art"
   bool selected = false;
+  // The task could not be read when it was listed: its row shows "n/a", the tick never checks
+  // it and nothing runs it, until it is saved anew from the editor (which replaces the row).
+  bool unreadable = false;
 };
 
 class TaskList {

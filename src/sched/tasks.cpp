@@ -8,6 +8,8 @@ bool Engine::ReportBrokenTaskOnce(const std::string& taskName) {
   return reportedBroken_.insert(taskName).second;
 }
 
+void Engine::ForgetBrokenTask(const std::string& taskName) { reportedBroken_.erase(taskName); }
+
 void Engine::GetTasks() {
   tasks_.Clear();
   RegistryAccessor reg(registry_);
@@ -16,13 +18,17 @@ void Engine::GetTasks() {
   const std::vector<std::string> names = reg.GetKeyNames();
   reg.CloseKey();
 
-  // A task whose texts cannot be computed is left out; the others are listed and run.
+  // A task whose texts cannot be computed is listed as "n/a" and marked, so that it can still
+  // be opened and deleted, and its name is seen as taken; it is never checked or run.
   std::vector<std::string> broken;
   for (const std::string& name : names) {
     try {
       ScheduleTexts texts = SetMinutesText(name);
       tasks_.Add(TaskRow{name, std::move(texts.next), std::move(texts.kind), false});
     } catch (const std::exception& e) {
+      TaskRow row{name, messages_[kMsgNotAvailable], std::string(), false};
+      row.unreadable = true;
+      tasks_.Add(std::move(row));
       if (ReportBrokenTaskOnce(name)) broken.push_back("'" + name + "': " + e.what());
     }
   }
@@ -31,7 +37,8 @@ void Engine::GetTasks() {
   // taken first: a run may wait for the network and the list may change meanwhile.
   std::vector<std::string> listed;
   listed.reserve(tasks_.Size());
-  for (const TaskRow& row : tasks_.Rows()) listed.push_back(row.name);
+  for (const TaskRow& row : tasks_.Rows())
+    if (!row.unreadable) listed.push_back(row.name);
   for (const std::string& name : listed) {
     bool atStart = false;
     try {
@@ -58,7 +65,7 @@ void Engine::GetTasks() {
 void Engine::FlatButtonExecuteClick() {
   std::vector<std::string> selected;
   for (const TaskRow& row : tasks_.Rows())
-    if (row.selected) selected.push_back(row.name);
+    if (row.selected && !row.unreadable) selected.push_back(row.name);
   for (const std::string& name : selected) ExecuteTask(name);
 }
 

@@ -11,16 +11,75 @@ bool Contains(const std::string& text, const std::string& part) {
   return !part.empty() && text.find(part) != std::string::npos;
 }
 
+constexpr double kMinute = 1.0 / 1440;
+
+double MinuteOf(double when) {
+  const LocalTime t = DecodeDateTime(when);
+  return EncodeDate(t.year, t.month, t.day) + EncodeTime(t.hour, t.minute);
+}
+
 }  // namespace
+
+void Engine::NoteTickMoment() {
+  int offset = clock_.UtcOffsetMinutes();
+  double local = Now();
+  if (const int again = clock_.UtcOffsetMinutes(); again != offset) {  // read across the change
+    offset = again;
+    local = Now();
+  }
+  jumpedOver_.reset();
+  if (lastTick_) {
+    const int shift = offset - lastTick_->offset;
+    const double real = local - lastTick_->local - shift * kMinute;
+    // Daylight saving puts the clock forward by an hour (half an hour in a few places) between
+    // two ticks about a minute apart: the times in between never happen, and a run planned for
+    // them is due at once. A larger shift is a change of time zone, and after a longer pause
+    // (standby, a question that waited) the runs in it are missed ones, for their Recover rule.
+    if (shift > 0 && shift <= 60 && real >= 0 && real < 3 * kMinute)
+      jumpedOver_.emplace(lastTick_->local, local);
+  }
+  lastTick_ = TickMoment{local, offset};
+}
+
+std::optional<double> Engine::JumpedOverRun(const std::string& rowText) const {
+  if (!jumpedOver_) return std::nullopt;
+  const std::string& uhr = messages_[kMsgUhr];
+  if (rowText.size() != 5 + uhr.size() || rowText.compare(5, std::string::npos, uhr) != 0)
+    return std::nullopt;
+  double time = 0.0;
+  try {
+    time = TimeOfText(rowText.substr(0, 5));
+  } catch (const ConvertError&) {
+    return std::nullopt;
+  }
+  const auto [from, to] = *jumpedOver_;
+  const LocalTime day = DecodeDateTime(from);
+  double run = EncodeDate(day.year, day.month, day.day) + time;
+  if (run <= from) run += 1.0;  // the text was made the day before
+  if (run < to) return run;
+  return std::nullopt;
+}
+
+double Engine::TickMinute() const { return lastTick_ ? MinuteOf(lastTick_->local) : 0.0; }
+
+bool Engine::HandledAlready(RegistryAccessor& key, double occurrence) {
+  if (!key.ValueExists(rec::kNextExecution)) return false;
+  return key.ReadDateTime(rec::kNextExecution) > occurrence + kMinute / 2;
+}
 
 void Engine::Pump() {
   if (services_.pump) services_.pump->PumpOnce();
 }
 
+void Engine::SuspendTicks(bool suspended) {
+  ticksSuspended_ = suspended;
+  if (services_.timer) services_.timer->SetEnabled(!suspended);
+}
+
 void Engine::TimerJobsTimer() {
   // A tick waits for prompts and pumps messages meanwhile; a timer switched on again during
   // that wait (the task editor closed) must not start a second tick inside the first.
-  if (tickRunning_) return;
+  if (tickRunning_ || ticksSuspended_) return;
   tickRunning_ = true;
   JobTimer* timer = services_.timer;
   struct Finish {
@@ -29,10 +88,12 @@ void Engine::TimerJobsTimer() {
     ~Finish() {
       engine.tickRunning_ = false;
       engine.dueCheckMode_ = false;
-      if (timer && !timer->Enabled()) timer->SetEnabled(true);  // the timer always runs again
+      // The timer runs again, unless the task editor was opened while the tick waited.
+      if (timer && !engine.ticksSuspended_ && !timer->Enabled()) timer->SetEnabled(true);
     }
   } finish{*this, timer};
   if (timer) timer->SetEnabled(false);
+  NoteTickMoment();
 
   const std::string nowText = NowTimeText() + messages_[kMsgUhr];
   Pump();
@@ -74,6 +135,7 @@ void Engine::ProcessRow(const std::string& name, const std::string& nowText) {
   if (!r) return;
   const std::string s = r->next;
   if (s == m[kMsgNotAvailable]) return;
+  std::optional<double> fixedRun = JumpedOverRun(s);
 
   key.OpenKey(rec::TaskKey(name), false);  // never created: a deleted task stays deleted
   bool changed = false;
@@ -93,7 +155,11 @@ void Engine::ProcessRow(const std::string& name, const std::string& nowText) {
   }
 
   const std::string t = r->next;
-  const bool due = t == "0" + m[kMsgMinutes] || t == nowText || changed;
+  if (t == nowText) fixedRun = TickMinute();
+  // A fixed-time run is due once: when the clock was put back or an autumn hour repeats, its
+  // stored next start already lies beyond this one.
+  const bool due = t == "0" + m[kMsgMinutes] || changed ||
+                   (fixedRun && !HandledAlready(key, *fixedRun));
   if (due) {
     r->next = m[kMsgRunning];
     Pump();

@@ -7,10 +7,14 @@ namespace orv {
 
 bool Engine::CheckWatchList(const std::string& taskName) {
   RegistryAccessor watch(registry_);
-  if (!services_.files || !watch.OpenKey(rec::FilesKey(taskName), false)) return false;
+  const std::string watchKey = rec::FilesKey(taskName);
+  if (!services_.files || !watch.OpenKey(watchKey, false)) return false;
   std::vector<std::string> paths;
   watch.GetValueNames(paths);
   for (const std::string& path : paths) {
+    // A save during the pump below deletes the watch list and writes it afresh: a file it no
+    // longer holds is passed over, one it gained is compared from the next tick on.
+    if (!watch.ValueExists(path)) continue;
     const double stored = watch.ReadDateTime(path);
     if (services_.files->GetFileModifyDate(path) != stored) {
       // Only the first changed file counts in this tick; the others make the task due in the
@@ -20,6 +24,9 @@ bool Engine::CheckWatchList(const std::string& taskName) {
     }
     Pump();
     if (!tasks_.Find(taskName)) return false;  // deleted meanwhile
+    // The key held so far may be the one a save meanwhile deleted: open it afresh.
+    watch.CloseKey();
+    if (!watch.OpenKey(watchKey, false)) return false;
   }
   return false;
 }

@@ -63,7 +63,10 @@ std::string FilterTaskName(const std::string& text) {
 }
 
 NameCheck CheckTaskName(Engine& engine, const std::string& typed, const std::string& editingName) {
-  const std::string name = FilterTaskName(typed);
+  // The edited task's own name, unchanged, is checked as it is; anything else as the field
+  // keeps it.
+  const std::string name =
+      !editingName.empty() && typed == editingName ? typed : FilterTaskName(typed);
   if (name.empty()) return NameCheck::Missing;
   RegistryAccessor reg(engine.Registry());
   if (!reg.KeyExists(rec::TaskKey(name))) return NameCheck::Ok;
@@ -76,7 +79,9 @@ NameCheck CheckTaskName(Engine& engine, const std::string& typed, const std::str
 void SaveTask(Engine& engine, Files& files, const TaskEditorState& s,
               const std::string& editingName) {
   const std::string& name = s.name;
-  if (name.empty() || FilterTaskName(name) != name)
+  // The edited task may keep its own name as stored (a key of that name exists, so it is a
+  // sound key name), also when the field would not let it be typed.
+  if (name.empty() || (FilterTaskName(name) != name && name != editingName))
     throw std::invalid_argument("Ung\xC3\xBCltiger Task-Name \"" + name + "\".");
 
   RegistryAccessor reg(engine.Registry());
@@ -146,6 +151,10 @@ void SaveTask(Engine& engine, Files& files, const TaskEditorState& s,
   reg.WriteInteger(rec::kRecover, recover);
   reg.CloseKey();
 
+  // Saved anew: should the task break again, the user hears of it again.
+  engine.ForgetBrokenTask(name);
+  if (!editingName.empty()) engine.ForgetBrokenTask(editingName);
+
   // 5. The list: the texts first, so that a failure leaves the rows as they were. The edited
   // task's row is the first selected one; should the selection not hold it, it is found by
   // name, and no other row is ever removed in its place.
@@ -162,68 +171,110 @@ void SaveTask(Engine& engine, Files& files, const TaskEditorState& s,
   list.Add(TaskRow{name, std::move(texts.next), std::move(texts.kind), true});
 }
 
-bool LoadTaskData(Engine& engine, const std::string& name, TaskEditorState& s) {
-  try {
-    RegistryAccessor reg(engine.Registry());
-    reg.OpenKeyReadOnly(rec::TaskKey(name));  // a missing key fails at the first number read
+TaskLoad LoadTaskData(Engine& engine, const std::string& name, TaskEditorState& s) {
+  TaskLoad result;
+  RegistryAccessor reg(engine.Registry());
+  if (!reg.OpenKeyReadOnly(rec::TaskKey(name))) return result;
+  result.keyFound = true;
 
-    s.name = reg.ReadString(rec::kName);
-    s.confirm = reg.ReadBool(rec::kConfirm);
-    s.taskKind = State::ClampTab(reg.ReadInteger(rec::kTaskType), State::kTaskKindTabs);
-    s.program = reg.ReadString(rec::kProgram);
-    s.param = reg.ReadBool(rec::kParam);
-    s.paramString = reg.ReadString(rec::kParamString);
-    s.programShow = State::ShowModeIndex(reg.ReadString(rec::kProgramShow));
-    s.url = reg.ReadString(rec::kURL);
-    s.inBrowser = reg.ReadBool(rec::kInBrowser);
-    if (reg.ValueExists(rec::kTimeoutEnabled)) {
-      s.timeoutEnabled = reg.ReadBool(rec::kTimeoutEnabled);
-      s.timeout = ClampNumber(reg.ReadInteger(rec::kTimeout), rec::kMinTimeout, rec::kMaxTimeout);
+  // Each value on its own: one that cannot be read leaves its field as it was and is noted.
+  const auto read = [&](const char* value, const auto& apply) {
+    try {
+      apply();
+    } catch (const std::exception&) {
+      result.unreadable.emplace_back(value);
     }
-    s.urlShow = State::ShowModeIndex(reg.ReadString(rec::kURLShow));
+  };
+
+  read(rec::kName, [&] {
+    // The key's own name is what the task is called; a stored text that is empty, or that is
+    // neither that name nor a name the field allows (a backslash would split the key path),
+    // is replaced by it.
+    const std::string stored = reg.ReadString(rec::kName);
+    s.name = stored == name || (!stored.empty() && FilterTaskName(stored) == stored) ? stored
+                                                                                      : name;
+  });
+  if (s.name.empty()) s.name = name;
+  read(rec::kConfirm, [&] { s.confirm = reg.ReadBool(rec::kConfirm); });
+  read(rec::kTaskType, [&] {
+    s.taskKind = State::ClampTab(reg.ReadInteger(rec::kTaskType), State::kTaskKindTabs);
+  });
+  read(rec::kProgram, [&] { s.program = reg.ReadString(rec::kProgram); });
+  read(rec::kParam, [&] { s.param = reg.ReadBool(rec::kParam); });
+  read(rec::kParamString, [&] { s.paramString = reg.ReadString(rec::kParamString); });
+  read(rec::kProgramShow,
+       [&] { s.programShow = State::ShowModeIndex(reg.ReadString(rec::kProgramShow)); });
+  read(rec::kURL, [&] { s.url = reg.ReadString(rec::kURL); });
+  read(rec::kInBrowser, [&] { s.inBrowser = reg.ReadBool(rec::kInBrowser); });
+  if (reg.ValueExists(rec::kTimeoutEnabled)) {
+    read(rec::kTimeoutEnabled, [&] { s.timeoutEnabled = reg.ReadBool(rec::kTimeoutEnabled); });
+    read(rec::kTimeout, [&] {
+      s.timeout = ClampNumber(reg.ReadInteger(rec::kTimeout), rec::kMinTimeout, rec::kMaxTimeout);
+    });
+  }
+  read(rec::kURLShow, [&] { s.urlShow = State::ShowModeIndex(reg.ReadString(rec::kURLShow)); });
+  read(rec::kSystem, [&] {
     const std::int32_t system = reg.ReadInteger(rec::kSystem);
     if (State::EntryOrNone(system, State::kSystemChoices) >= 0) s.system = system;
-    s.powerOff = reg.ReadBool(rec::kPowerOff);
-    s.forceNot = reg.ReadBool(rec::kForceNot);
+  });
+  read(rec::kPowerOff, [&] { s.powerOff = reg.ReadBool(rec::kPowerOff); });
+  read(rec::kForceNot, [&] { s.forceNot = reg.ReadBool(rec::kForceNot); });
+  read(rec::kTaskAuto, [&] {
     s.trigger = State::ClampTab(reg.ReadInteger(rec::kTaskAuto), State::kTriggerTabs);
+  });
+  read(rec::kIntervall, [&] {
     s.intervall =
         ClampNumber(reg.ReadInteger(rec::kIntervall), rec::kMinIntervall, rec::kMaxIntervall);
-    s.intEnabled = reg.ReadBool(rec::kIntEnabled);
-    s.time = reg.ReadString(rec::kTime);
-    s.timeEnabled = reg.ReadBool(rec::kTimeEnabled);
-    for (std::size_t i = 0; i < kWeekdaysMondayFirst.size(); ++i)
-      s.weekdays[i] = reg.ReadBool(kWeekdaysMondayFirst[i]);
+  });
+  read(rec::kIntEnabled, [&] { s.intEnabled = reg.ReadBool(rec::kIntEnabled); });
+  read(rec::kTime, [&] { s.time = reg.ReadString(rec::kTime); });
+  read(rec::kTimeEnabled, [&] { s.timeEnabled = reg.ReadBool(rec::kTimeEnabled); });
+  for (std::size_t i = 0; i < kWeekdaysMondayFirst.size(); ++i)
+    read(kWeekdaysMondayFirst[i], [&] { s.weekdays[i] = reg.ReadBool(kWeekdaysMondayFirst[i]); });
+  read(rec::kMonthDays, [&] {
     const std::string monthDays = reg.ReadString(rec::kMonthDays);
     for (std::size_t d = 0; d < s.monthDays.size(); ++d)
       s.monthDays[d] = d < monthDays.size() && monthDays[d] == '1';
+  });
+  read(rec::kDayRestriction, [&] {
     s.dayRestriction =
         State::ClampTab(reg.ReadInteger(rec::kDayRestriction), State::kRestrictionTabs);
-    s.onIdle = reg.ReadBool(rec::kOnIdle);
+  });
+  read(rec::kOnIdle, [&] { s.onIdle = reg.ReadBool(rec::kOnIdle); });
+  read(rec::kIdleTime, [&] {
     s.idleTime = ClampNumber(reg.ReadInteger(rec::kIdleTime), rec::kMinIdleTime, rec::kMaxIdleTime);
-    s.changeFiles = reg.ReadBool(rec::kChangeFiles);
-    if (reg.ValueExists(rec::kOnWindowsEnabled)) {
-      s.onWindowsEnabled = reg.ReadBool(rec::kOnWindowsEnabled);
+  });
+  read(rec::kChangeFiles, [&] { s.changeFiles = reg.ReadBool(rec::kChangeFiles); });
+  if (reg.ValueExists(rec::kOnWindowsEnabled)) {
+    read(rec::kOnWindowsEnabled,
+         [&] { s.onWindowsEnabled = reg.ReadBool(rec::kOnWindowsEnabled); });
+    read(rec::kOnWindows, [&] {
       s.onWindows = State::EntryOrNone(reg.ReadInteger(rec::kOnWindows), State::kWindowsEntries);
-      s.oncePerSession = reg.ReadBool(rec::kOncePerSession);
-      s.programActionEnabled = reg.ReadBool(rec::kProgramActionEnabled);
+    });
+    read(rec::kOncePerSession, [&] { s.oncePerSession = reg.ReadBool(rec::kOncePerSession); });
+    read(rec::kProgramActionEnabled,
+         [&] { s.programActionEnabled = reg.ReadBool(rec::kProgramActionEnabled); });
+    read(rec::kProgramAction, [&] {
       s.programAction =
           State::EntryOrNone(reg.ReadInteger(rec::kProgramAction), State::kProgramActionEntries);
-      s.programActionFile = reg.ReadString(rec::kProgramActionFile);
-    }
-    reg.CloseKey();
+    });
+    read(rec::kProgramActionFile,
+         [&] { s.programActionFile = reg.ReadString(rec::kProgramActionFile); });
+  }
+  reg.CloseKey();
 
-    const std::string filesKey = rec::FilesKey(name);
-    if (reg.KeyExists(filesKey)) {
-      if (!reg.OpenKeyReadOnly(filesKey)) return false;
+  const std::string filesKey = rec::FilesKey(name);
+  if (reg.KeyExists(filesKey)) {
+    if (reg.OpenKeyReadOnly(filesKey)) {
       std::vector<std::string> paths;
       reg.GetValueNames(paths);
       s.files = std::move(paths);
       s.SortFiles();
+    } else {
+      result.unreadable.emplace_back("Files");
     }
-    return true;
-  } catch (const std::exception&) {
-    return false;
   }
+  return result;
 }
 
 int DeleteSelectedTasks(Engine& engine, const std::function<bool()>& askYesNo) {

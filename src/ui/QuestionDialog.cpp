@@ -48,14 +48,17 @@ bool QuestionDialog::Create(HINSTANCE instance, HWND owner) {
   wc.lpfnWndProc = &QuestionDialog::WndProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));  // the program's icon on the taskbar
   wc.lpszClassName = form_.windowClass;
   if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
 
+  // Not owned by the main window: minimising that into the notification area would hide the
+  // question with it. A window of its own with a taskbar button, in Alt+Tab too.
   owner_ = owner;
   const std::wstring title = W(form_.title);
-  CreateWindowExW(WS_EX_TOPMOST, form_.windowClass, title.c_str(), WS_POPUP | WS_CLIPCHILDREN,
-                  0, 0, skin_.Scale(form_.width), skin_.Scale(form_.height), owner, nullptr,
-                  instance, this);
+  CreateWindowExW(WS_EX_TOPMOST | WS_EX_APPWINDOW, form_.windowClass, title.c_str(),
+                  WS_POPUP | WS_CLIPCHILDREN, 0, 0, skin_.Scale(form_.width),
+                  skin_.Scale(form_.height), nullptr, nullptr, instance, this);
   if (!hwnd_) return false;
   skin_.ShapeWindow(hwnd_);
   MarkKeyboardDialog(hwnd_);
@@ -119,18 +122,14 @@ LRESULT QuestionDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ENDSESSION:
       if (wp) Dismiss();
       return 0;
-    case WM_SHOWWINDOW:
-      // Windows hides the popups of a minimised owner and shows them again with it; the
-      // question stays open meanwhile.
-      if (!wp && lp == SW_PARENTCLOSING) ownerHidden_ = true;
+    case WM_SYSCOMMAND:
+      // No minimising (a click on the taskbar button, "minimise all"): the question stays in
+      // sight until it is answered.
+      if ((wp & 0xFFF0) == SC_MINIMIZE) return 0;
       break;
     case WM_WINDOWPOSCHANGED: {
       const auto* pos = reinterpret_cast<const WINDOWPOS*>(lp);
-      if (pos->flags & SWP_SHOWWINDOW) {
-        ownerHidden_ = false;
-      } else if ((pos->flags & SWP_HIDEWINDOW) && !ownerHidden_) {
-        Dismiss();
-      }
+      if (pos->flags & SWP_HIDEWINDOW) Dismiss();
       break;
     }
     case WM_DESTROY:
@@ -221,7 +220,6 @@ unsigned QuestionDialog::Begin(const std::string& firstLine) {
   dismissed_ = false;
   asking_ = hwnd_ != nullptr;
   if (!hwnd_) return question_;
-  ownerHidden_ = false;
   SetWindowTextW(Control(form_.idLine1), text.c_str());
   FitLabel(form_.idLine1, text, kLine1Rect, kLine2Rect.top);
   CentreOverOwner();
@@ -240,7 +238,7 @@ bool QuestionDialog::CheckBoxTicked() const {
 }
 
 bool QuestionDialog::Showing() const {
-  return hwnd_ && asking_ && (IsWindowVisible(hwnd_) || ownerHidden_);
+  return hwnd_ && asking_ && IsWindowVisible(hwnd_);
 }
 
 // A text that needs more lines than its label's height holds (a long task name, a large

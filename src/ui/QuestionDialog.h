@@ -1,6 +1,9 @@
 // The two questions of the job tick: TFormConfirm ("may this task run now?") and TFormRecover
 // ("make up this missed run now?"). One borderless, topmost, rounded window each, drawn with
-// the skin, created once at start-up, hidden, and reused for every question.
+// the skin, created once at start-up, hidden, and reused for every question. They belong to no
+// other window: whatever happens to the main window (minimised into the notification area,
+// closed to it, already there), an open question stays on screen, with its own taskbar button
+// and a place in Alt+Tab, until it is answered.
 //
 // Each holds an answer code (kAnswerNone, kAnswerYes, kAnswerNo: exec/prompter.h) that only its
 // "Ja" and "Nein" buttons set, and a check box "Dieses Fenster nicht mehr anzeigen." that
@@ -67,8 +70,8 @@ class QuestionDialog {
   QuestionDialog(const QuestionDialog&) = delete;
   QuestionDialog& operator=(const QuestionDialog&) = delete;
 
-  // Makes the hidden window, owned by `owner` (the main window; the dialog is centred over it
-  // and goes away with it). Call once, on the user-interface thread.
+  // Makes the hidden window. `owner` is the main window, which the dialog is centred over
+  // while it shows; the dialog is not owned by it. Call once, on the user-interface thread.
   bool Create(HINSTANCE instance, HWND owner);
   HWND Handle() const { return hwnd_; }
   const QuestionForm& Form() const { return form_; }
@@ -85,8 +88,7 @@ class QuestionDialog {
   int AnswerCode() const { return answer_; }
   bool Dismissed() const { return dismissed_; }
   bool CheckBoxTicked() const;
-  // The question is on screen, or hidden only for as long as its owner is minimised (Windows
-  // shows it again with the owner).
+  // The question is open and its window visible.
   bool Showing() const;
 
  private:
@@ -110,7 +112,6 @@ class QuestionDialog {
   int answer_ = 0;
   bool asking_ = false;       // a question is open and not yet answered or dismissed
   bool dismissed_ = false;
-  bool ownerHidden_ = false;  // hidden with its minimised owner
 };
 
 class TFormConfirm : public QuestionDialog {

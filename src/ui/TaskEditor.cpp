@@ -534,7 +534,9 @@ TaskEditorState TaskEditor::ToState() const {
   s.programActionFile = Text(kIdFlatEditTaskExtendedProgram);
   s.confirm = Checked(kIdFlatCheckBoxTaskExtendedConfirm);
 
-  s.name = FilterTaskName(Text(kIdFlatEditTaskEndName));
+  // A name the program set is kept as it is; what the user changed follows the typing rule.
+  const std::string name = Text(kIdFlatEditTaskEndName);
+  s.name = nameTyped_ ? FilterTaskName(name) : name;
   return s;
 }
 
@@ -581,7 +583,10 @@ void TaskEditor::FromState(const TaskEditorState& s) {
   SetCheck(kIdFlatCheckBoxTaskExtendedConfirm, s.confirm);
 
   ActivateTab(kTabName, 0);
+  settingName_ = true;
   SetText(kIdFlatEditTaskEndName, s.name);
+  settingName_ = false;
+  nameTyped_ = false;
   // The descriptions follow the lists' selection.
   ShowModeChanged(kIdFlatComboBoxTaskTypeProgramShow, kIdLabelTaskTypeProgramShow);
   ShowModeChanged(kIdFlatComboBoxTaskTypeInternetShow, kIdLabelTaskTypeInternetShow);
@@ -628,12 +633,28 @@ void TaskEditor::Open(const std::string& editingName) {
   SetFocus(Item(kIdFlatButtonWizardNext));
 }
 
-bool TaskEditor::Load(const std::string& name) {
+TaskLoad TaskEditor::Load(const std::string& name) {
   TaskEditorState loaded = ToState();
-  if (!LoadTaskData(engine_, name, loaded)) return false;
+  const TaskLoad result = LoadTaskData(engine_, name, loaded);
+  if (!result.keyFound) return result;
   FromState(loaded);
   lastProgramFile_ = loaded.program;
-  return true;
+  return result;
+}
+
+void TaskEditor::NameChanged() {
+  if (settingName_ || nameTyped_) return;
+  nameTyped_ = true;
+  // The first change by the user: the field now holds only what may be typed, so that what it
+  // shows is what will be saved.
+  const std::string text = Text(kIdFlatEditTaskEndName);
+  const std::string kept = FilterTaskName(text);
+  if (kept == text) return;
+  settingName_ = true;
+  SetText(kIdFlatEditTaskEndName, kept);
+  settingName_ = false;
+  const LPARAM end = static_cast<LPARAM>(W(kept).size());
+  SendMessageW(Item(kIdFlatEditTaskEndName), EM_SETSEL, static_cast<WPARAM>(end), end);
 }
 
 void TaskEditor::StepLogic(int delta) {
@@ -657,15 +678,14 @@ void TaskEditor::StepLogic(int delta) {
 }
 
 void TaskEditor::Finish() {
-  const std::string typed = Text(kIdFlatEditTaskEndName);
-  const NameCheck check = CheckTaskName(engine_, typed, editingName_);
+  const TaskEditorState state = ToState();
+  const NameCheck check = CheckTaskName(engine_, state.name, editingName_);
   if (check != NameCheck::Ok) {
     Warn(check == NameCheck::Missing ? kMsgNameMissing : kMsgNameTaken);
     step_ = 4;
     return;
   }
   if (!files_) throw std::runtime_error("Keine Dateizugriffe vorhanden.");
-  const TaskEditorState state = ToState();
   try {
     SaveTask(engine_, *files_, state, editingName_);
   } catch (...) {
@@ -760,6 +780,7 @@ void TaskEditor::OnCommand(int id, int code, HWND control) {
     if (id == kIdFlatComboBoxTaskTypeInternetShow) ShowModeChanged(id, kIdLabelTaskTypeInternetShow);
   }
   if (code == EN_KILLFOCUS && RangeOf(id)) ClampNumber(id);
+  if (code == EN_CHANGE && id == kIdFlatEditTaskEndName) NameChanged();
 }
 
 // ---- fields -------------------------------------------------------------------------------
@@ -791,7 +812,8 @@ LRESULT CALLBACK TaskEditor::TimeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
   return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
-// The name field keeps only what a task key may be called, typed, pasted or set.
+// The name field keeps only what a task key may be called, typed or pasted. Text the program
+// sets (a loaded name) is kept as it is: that task's key already has that name.
 LRESULT CALLBACK TaskEditor::NameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
                                       DWORD_PTR) {
   switch (msg) {
@@ -811,11 +833,6 @@ LRESULT CALLBACK TaskEditor::NameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
       text.resize(std::min<std::size_t>(text.size(), static_cast<std::size_t>(std::max(room, 0))));
       SendMessageW(hwnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
       return 0;
-    }
-    case WM_SETTEXT: {
-      const std::wstring text =
-          W(FilterTaskName(U8(lp ? std::wstring(reinterpret_cast<const wchar_t*>(lp)) : std::wstring())));
-      return DefSubclassProc(hwnd, msg, wp, reinterpret_cast<LPARAM>(text.c_str()));
     }
     case WM_NCDESTROY:
       RemoveWindowSubclass(hwnd, &TaskEditor::NameProc, kFieldSubclass);

@@ -12,6 +12,7 @@
 #include "exec/platform.h"
 #include "sched/engine.h"
 #include "store/task_editor_state.h"
+#include "store/task_store.h"
 #include "ui/messages.h"
 #include "ui/skin.h"
 
@@ -102,8 +103,9 @@ class TaskEditor {
 
   // Shows step 1; `editingName` empty for a new task.
   void Open(const std::string& editingName);
-  // Loads the stored task into the controls: all or nothing. False when it cannot be read.
-  bool Load(const std::string& name);
+  // Loads the stored task onto the editor's defaults, value by value (LoadTaskData); nothing
+  // changes when its key does not exist.
+  TaskLoad Load(const std::string& name);
 
   TaskEditorState ToState() const;
   void FromState(const TaskEditorState& state);
@@ -159,6 +161,7 @@ class TaskEditor {
   void DeleteFilesClick();
   void FillFileList();
   void Finish();
+  void NameChanged();
   void Warn(int msg) const;
 
   Engine& engine_;
@@ -178,6 +181,10 @@ class TaskEditor {
 
   int step_ = 1;
   std::string editingName_;
+  // The name field: set by the program (the loaded name, kept as it is) until the user changes
+  // it; from then on it holds what the typing rule allows.
+  bool settingName_ = false;
+  bool nameTyped_ = false;
   int active_[5] = {0, 0, 0, 0, 0};  // task kind, trigger, restriction, Konfiguration, Bezeichnung
   int systemChoice_ = 0;
   std::vector<std::string> files_list_;

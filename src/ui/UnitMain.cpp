@@ -96,7 +96,7 @@ void TFormMain::FlatButtonAddClick() {
   if (!editor_ || editor_->IsOpen()) return;
   ShowListPage(false);
   editor_->Open(std::string());
-  timerJobs_.SetEnabled(false);
+  engine_.SuspendTicks(true);
 }
 
 void TFormMain::FlatButtonEditClick() {
@@ -112,17 +112,27 @@ void TFormMain::FlatButtonEditClick() {
     }
   }
   if (!any) return;
-  if (!editor_->Load(name)) {
+  // A task that cannot be run opens all the same, with the editor's defaults in place of what
+  // cannot be read, so that it can be saved sound; only a key gone meanwhile cannot be opened.
+  const TaskLoad load = editor_->Load(name);
+  if (!load.keyFound) {
     ShowWarning(messages_[kMsgLoadFailed]);
     return;
   }
-  timerJobs_.SetEnabled(false);
+  engine_.SuspendTicks(true);
   ShowListPage(false);
   editor_->Open(name);
+  if (!load.unreadable.empty()) {
+    std::string text =
+        "Einige Einstellungen des Tasks konnten nicht gelesen werden; der Editor zeigt an ihrer "
+        "Stelle die Vorgaben:";
+    for (const std::string& value : load.unreadable) text += "\n" + value;
+    ShowWarning(text);
+  }
 }
 
 void TFormMain::TaskEditorClosed(bool saved, const std::string& name) {
-  timerJobs_.SetEnabled(true);
+  engine_.SuspendTicks(false);
   ShowListPage(true);
   if (!saved) return;
   RefreshList();
@@ -214,6 +224,14 @@ void TFormMain::TimerJobsTimer() {
   }
   engine_.TimerJobsTimer();
   RefreshList();
+  if (tickSoonPending_ && !engine_.TickRunning()) TickSoon();
+}
+
+void TFormMain::TickSoon() {
+  tickSoonPending_ = engine_.TickRunning();
+  // The job timer is off while the editor is open (and during a tick): then nothing changes.
+  if (!tickSoonPending_ && timerJobs_.Enabled())
+    SetTimer(hwnd_, kTimerJobs, kTimerJobsSoon, nullptr);
 }
 
 void TFormMain::ShowWarning(const std::string& text) {
@@ -295,6 +313,12 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       break;
+    case WM_POWERBROADCAST:
+      if (wp == PBT_APMRESUMEAUTOMATIC || wp == PBT_APMRESUMESUSPEND) TickSoon();
+      return TRUE;
+    case WM_TIMECHANGE:  // the date, the time or the time zone was changed
+      TickSoon();
+      return 0;
     case WM_CLOSE:
       if (FormCloseQuery()) DestroyWindow(hwnd_);
       return 0;

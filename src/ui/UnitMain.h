@@ -41,6 +41,9 @@ enum MainTimerId : UINT_PTR {
   kTimerTime = 2,  // the clock
 };
 inline constexpr UINT kTimerJobsInterval = 60000;
+// After a resume from standby or hibernation or a change of the clock, the next tick comes this
+// soon instead of up to a minute later.
+inline constexpr UINT kTimerJobsSoon = 3000;
 inline constexpr UINT kTimerTimeInterval = 1000;
 // Seconds without input after which an idle period begins.
 inline constexpr int kIdleInterval = 10;
@@ -140,6 +143,11 @@ class TFormMain {
   };
 
   void TimerJobsTimer();
+  // The computer resumed or its clock changed: the next tick comes in a few seconds, in place of
+  // the one that was due (the tick starts the minute period anew). Not while the editor is open;
+  // during a running tick, right after it.
+  void TickSoon();
+  bool tickSoonPending_ = false;
 
   MessageTable messages_;
   MainChrome chrome_;  // skin, shape, menus, tray icon

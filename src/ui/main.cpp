@@ -2,12 +2,14 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "exec/files_win32.h"
 #include "exec/http.h"
 #include "exec/socket.h"
 #include "exec/power_win32.h"
 #include "exec/shell_win32.h"
+#include "exec/system_dll_win32.h"
 #include "sched/clock.h"
 #include "sched/locale.h"
 #include "store/registry_win32.h"
@@ -18,6 +20,17 @@
 #include "ui/skin.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // Before anything loads a library: only the system directory is searched, never the
+  // program's own folder (the per-user install folder or wherever the zip was unpacked).
+  orv::RestrictDllSearchPath();
+  // The shell opens programs and addresses through COM on this thread.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  struct ComScope {
+    bool on;
+    ~ComScope() {
+      if (on) CoUninitialize();
+    }
+  } comScope{SUCCEEDED(com)};
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
 

@@ -21,6 +21,9 @@
 //                                                   checks that it answers a message within 1 s
 //   orvalis_driver is-visible                       exit 0 when shown, 3 when hidden
 //   orvalis_driver wait-class CLASS TIMEOUT_MS      waits for a shown window of that class
+//   orvalis_driver reachable CLASS                  exit 0 when that window is shown, wholly on
+//                                                   the screen's work area, and has a taskbar
+//                                                   button and a place in Alt+Tab; prints why not
 //   orvalis_driver control-text CLASS ID            prints the text of a control of that window
 //   orvalis_driver click CLASS ID                   clicks a button of that window
 //   orvalis_driver next-execution-future TASK       exit 0 when the task's stored next start
@@ -56,6 +59,8 @@
 //   orvalis_driver tray-remove                      removes the icon, as a dying shell would
 //   orvalis_driver taskbar-created                  tells the program the shell has restarted
 //   orvalis_driver tick                             the job timer fires now
+//   orvalis_driver power-resume                     posts the resume from standby
+//   orvalis_driver time-change                      posts the change of the clock (WM_TIMECHANGE)
 //   orvalis_driver backdrop RRGGBB SECONDS          a window of that colour behind all others,
 //                                                   over the whole screen, for SECONDS
 //   orvalis_driver backdrop-off                     closes it
@@ -358,6 +363,28 @@ int wmain(int argc, wchar_t** argv) {
     }
     return Fail("the window did not appear");
   }
+  if (command == L"reachable" && argc > 2) {
+    HWND w = FindWindowW(argv[2], nullptr);
+    if (!w) return Fail("no such window");
+    RECT place{};
+    GetWindowRect(w, &place);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(w, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& work = monitor.rcWork;
+    const LONG_PTR ex = GetWindowLongPtrW(w, GWL_EXSTYLE);
+    // The shell gives a taskbar button (and Alt+Tab a place) to a shown window that no other
+    // window owns or that asks for one, unless it is a tool window.
+    const bool taskbar = (!GetWindow(w, GW_OWNER) || (ex & WS_EX_APPWINDOW)) &&
+                         !(ex & WS_EX_TOOLWINDOW);
+    if (!IsWindowVisible(w) || IsIconic(w)) return Fail("not shown");
+    if (place.left < work.left || place.top < work.top || place.right > work.right ||
+        place.bottom > work.bottom)
+      return Fail("not on the screen");
+    if (!taskbar) return Fail("no taskbar button");
+    PrintRect(place);
+    return 0;
+  }
   if ((command == L"control-text" || command == L"click") && argc > 3) {
     HWND w = FindWindowW(argv[2], nullptr);
     HWND control = w ? GetDlgItem(w, _wtoi(argv[3])) : nullptr;
@@ -611,6 +638,14 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"tick") {
     PostMessageW(main, WM_TIMER, kTimerJobs, 0);
+    return 0;
+  }
+  if (command == L"power-resume") {  // what Windows sends after standby or hibernation
+    PostMessageW(main, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    return 0;
+  }
+  if (command == L"time-change") {  // what Windows sends after the clock or time zone changed
+    PostMessageW(main, WM_TIMECHANGE, 0, 0);
     return 0;
   }
   if (command == L"is-iconic") return IsIconic(main) ? 0 : 3;

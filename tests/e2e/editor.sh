@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The task editor: a program task made in the four steps and saved into the registry and the
 # list; the time check on "Weiter", the name checks on "Fertig", the name field's filter on
-# pasting, "Abbrechen" and opening a stored task with "Bearbeiten".
+# pasting, "Abbrechen", opening a stored task with "Bearbeiten" (also one that cannot be read
+# whole) and keeping a stored name that could not be typed.
 # Usage: editor.sh PREFIX ORVALIS_EXE DRIVER_EXE SCREENSHOT_DIR
 set -u
 prefix="$1"; exe="$2"; driver="$3"; shots="$4"
@@ -169,11 +170,47 @@ key='HKCU\Software\Velmora\Orvalis\Jobs\Notizen 2'
 run reg query "$key" /v Recover | tr -d '\r' | grep -q '0x1' || fail "Recover was not carried over"
 screenshot editor-renamed
 
-# A task whose values can no longer be read is not opened: message 17, the list stays.
+# A task whose values can no longer be read opens all the same: what fails stands on its
+# default, a message names it, and "Fertig" saves a sound task over it.
 run reg add "$key" /v Intervall /t REG_SZ /d zehn /f >/dev/null 2>&1 || fail "cannot damage the task"
 run "$driver" select 0
 run "$driver" click-main 1003
-expect_dialog "Fehler beim Laden der Task-Einstellungen!"
+expect_dialog 'Einige Einstellungen des Tasks konnten nicht gelesen werden; der Editor zeigt an ihrer Stelle die Vorgaben:\u000AIntervall'
+expect_shown 2003 0
+expect_text 2201 "10"
+expect_text 2100 'C:\windows\notepad.exe'
+press 2003; press 2003; press 2003
+press 2003
 expect_shown 1001 0
-expect_shown 2003 3
+run reg query "$key" /v Intervall | tr -d '\r' | grep -q 'REG_DWORD *0xa' || fail "the task was not saved sound"
+
+# A stored name that could not be typed (an umlaut, more than 30 characters) is kept when the
+# task is opened and saved without touching the name field. The list is read at start-up.
+stop_orvalis
+long='Sicherung B\u00FCro der Kundendaten 2026'
+longkey="HKCU\\Software\\Velmora\\Orvalis\\Jobs\\$(printf 'Sicherung B\xc3\xbcro der Kundendaten 2026')"
+exported="$(mktemp -d)/task.reg"
+run reg export "$key" "$(winpath "$exported")" /y >/dev/null 2>&1 || fail "cannot export the task"
+iconv -f UTF-16 -t UTF-8 "$exported" |
+  sed -e "s/Jobs\\\\Notizen 2/Jobs\\\\$(printf 'Sicherung B\xc3\xbcro der Kundendaten 2026')/" \
+      -e "s/^\"Name\"=\"Notizen 2\"/\"Name\"=\"$(printf 'Sicherung B\xc3\xbcro der Kundendaten 2026')\"/" |
+  iconv -f UTF-8 -t UTF-16 | import_registry
+run reg query "$longkey" >/dev/null 2>&1 || fail "cannot store the task with the long name"
+# The load does not read Definition; the save writes it.
+run reg delete "$longkey" /v Definition /f >/dev/null 2>&1 || fail "cannot prepare the task"
+start_orvalis
+run "$driver" wait-window 30000 || exit 1
+run "$driver" wait-rows 2 10000 || fail "the long-named task is not listed"
+run "$driver" select 1
+run "$driver" click-main 1003
+expect_shown 2003 0
+press 2003; press 2003; press 2003
+expect_text 2400 "$long"
+press 2003
+expect_shown 1001 0
+run "$driver" wait-rows 2 3000 || fail "the save changed the number of rows"
+rows=$(run "$driver" rows | tr -d '\r')
+case "$rows" in *"$long | "*) ;; *) fail "the task is not listed under its stored name: $rows" ;; esac
+run reg query "$longkey" /v Name | tr -d '\r' | grep -q 'Kundendaten 2026' || fail "the stored name changed"
+run reg query "$longkey" /v Definition >/dev/null 2>&1 || fail "the task was not saved"
 echo "editor: ok"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Stored tasks are listed at start-up, sorted, with their texts; a task bound to Windows start
-# really starts its program; a task that cannot be read is left out and reported once.
+# really starts its program; a task that cannot be read is listed as "n/a", reported once, and
+# can be deleted from the list.
 # Usage: list.sh PREFIX ORVALIS_EXE DRIVER_EXE SCREENSHOT_DIR RECORD_ARGS_EXE
 set -u
 prefix="$1"; exe="$2"; driver="$3"; shots="$4"; recorder="$5"
@@ -56,7 +57,8 @@ rows=$(run "$driver" rows | tr -d '\r')
 expected="Alpha | 15 Minute(n) | Leerlauf
 beta | Bei Datei\u00E4nderung | \u00DCberwachung
 delta | Bei Systemstart | Uhrzeit
-gamma | Bei Shutdown | Uhrzeit"
+gamma | Bei Shutdown | Uhrzeit
+Kaputt | n/a | "
 echo "$rows"
 [ "$rows" = "$expected" ] || { echo "list: rows differ, expected:"; echo "$expected"; exit 1; }
 
@@ -69,12 +71,20 @@ run "$driver" click-main 1004
 question=$(run "$driver" dialog-text 10000 6 | tr -d '\r') || { echo "list: no delete question"; exit 1; }
 echo "list: asked: $question"
 [ "$question" = "Sollen selektierte Tasks gel\u00F6scht werden?" ] || { echo "list: wrong question"; exit 1; }
-sleep 1
+run "$driver" wait-rows 3 10000 || exit 1
 rows=$(run "$driver" rows | tr -d '\r')
 expected="beta | Bei Datei\u00E4nderung | \u00DCberwachung
-delta | Bei Systemstart | Uhrzeit"
+delta | Bei Systemstart | Uhrzeit
+Kaputt | n/a | "
 [ "$rows" = "$expected" ] || { echo "list: rows after the delete differ:"; echo "$rows"; exit 1; }
 run reg query 'HKCU\Software\Velmora\Orvalis\Jobs\Alpha' >/dev/null 2>&1 && { echo "list: Alpha's key is still there"; exit 1; }
 run reg query 'HKCU\Software\Velmora\Orvalis\Jobs\gamma' >/dev/null 2>&1 && { echo "list: gamma's key is still there"; exit 1; }
 run reg query 'HKCU\Software\Velmora\Orvalis\Jobs\beta' >/dev/null 2>&1 || { echo "list: beta's key is gone"; exit 1; }
+# The broken task is deleted from the list like any other: its key goes with its row.
+run "$driver" select 2 || exit 1
+run "$driver" click-main 1004
+run "$driver" dialog-text 10000 6 >/dev/null || { echo "list: no delete question for Kaputt"; exit 1; }
+run "$driver" wait-rows 2 10000 || { echo "list: the broken row was not removed"; exit 1; }
+run reg query 'HKCU\Software\Velmora\Orvalis\Jobs\Kaputt' >/dev/null 2>&1 && { echo "list: Kaputt's key is still there"; exit 1; }
+run reg query 'HKCU\Software\Velmora\Orvalis\Jobs\delta' >/dev/null 2>&1 || { echo "list: delta's key is gone"; exit 1; }
 echo "list: ok"

@@ -24,8 +24,10 @@ struct FakeShell : Shell {
     int show;
   };
   std::vector<Call> calls;
-  void Open(const std::string& file, const std::string* params, int show) override {
+  bool fail = false;  // the shell cannot open anything
+  bool Open(const std::string& file, const std::string* params, int show) override {
     calls.push_back({file, params != nullptr, params ? *params : std::string(), show});
+    return !fail;
   }
 };
 

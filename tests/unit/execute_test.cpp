@@ -83,6 +83,24 @@ TEST_F(Execute, ProgramCondition) {
   EXPECT_EQ(shell.calls.size(), 3u);
 }
 
+TEST_F(Execute, AFailedOpenIsTheRunsErrorAndStaysInside) {
+  // The shell could not open the program or the address: the run ends as a failed fetch does,
+  // silently, with NextExecution and the once-per-session row as they were.
+  shell.fail = true;
+  files.existing = {"C:\\Tools\\broken.exe"};
+  Runnable("Prog", {{rec::kOncePerSession, 1}}, {{rec::kProgram, "C:\\Tools\\broken.exe"}});
+  Runnable("Web", {{rec::kTaskType, 1}, {rec::kInBrowser, 1}, {rec::kOncePerSession, 1}},
+           {{rec::kURL, "nirgends:x"}});
+  for (const char* name : {"Prog", "Web"}) {
+    engine.Tasks().Add({name, "18:00 Uhr", "Uhrzeit", false});
+    engine.ExecuteTask(name);
+    EXPECT_EQ(NextExecution(name), 1.0) << name;
+    EXPECT_EQ(engine.Tasks().Row(*engine.Tasks().Find(name)).next, "18:00 Uhr") << name;
+  }
+  EXPECT_EQ(shell.calls.size(), 2u);
+  EXPECT_TRUE(reports.empty());
+}
+
 TEST_F(Execute, InternetTasks) {
   Runnable("Web", {{rec::kTaskType, 1}, {rec::kInBrowser, 1}}, {{rec::kURL, "http://example.test/"},
                                            {rec::kURLShow, "SW_MINIMIZE"}});
@@ -201,25 +219,41 @@ TEST_F(Execute, GetTasksListsSortedAndRunsWindowsStartTasks) {
   EXPECT_TRUE(reports.empty());
 }
 
-TEST_F(Execute, GetTasksLeavesOutBrokenTasksAndReportsThemOnce) {
+TEST_F(Execute, GetTasksListsBrokenTasksAsNaAndReportsThemOnce) {
   files.existing = {"C:\\start.exe"};
-  Task("Alpha", {});
-  Remove("Alpha", rec::kTaskAuto);  // cannot be listed
+  // Bound to Windows start, but its trigger cannot be read: listed, never run.
+  Task("Alpha", {{rec::kOnWindowsEnabled, 1}, {rec::kOnWindows, 0}},
+       {{rec::kProgram, "C:\\start.exe"}});
+  Remove("Alpha", rec::kTaskAuto);
   Task("Beta", {{rec::kOnWindowsEnabled, 1}, {rec::kTaskAuto, 2}}, {{rec::kOnWindows, "0"}});
   Task("Gamma", {{rec::kOnWindowsEnabled, 1}, {rec::kOnWindows, 0}},
        {{rec::kProgram, "C:\\start.exe"}});
   engine.GetTasks();
-  // Beta lists (a file-change task never reads its binding) but cannot be tested for its
-  // Windows start; Gamma after both is listed and run.
-  ASSERT_EQ(engine.Tasks().Size(), 2u);
-  EXPECT_EQ(engine.Tasks().Row(0).name, "Beta");
-  EXPECT_EQ(engine.Tasks().Row(1).name, "Gamma");
+  // Alpha is an "n/a" row; Beta lists (a file-change task never reads its binding) but cannot
+  // be tested for its Windows start; Gamma after both is listed and run.
+  ASSERT_EQ(engine.Tasks().Size(), 3u);
+  const TaskRow& alpha = engine.Tasks().Row(0);
+  EXPECT_EQ(alpha.name, "Alpha");
+  EXPECT_EQ(alpha.next, "n/a");
+  EXPECT_TRUE(alpha.unreadable);
+  EXPECT_EQ(engine.Tasks().Row(1).name, "Beta");
+  EXPECT_FALSE(engine.Tasks().Row(1).unreadable);
+  EXPECT_EQ(engine.Tasks().Row(2).name, "Gamma");
   EXPECT_EQ(shell.calls.size(), 1u);
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_NE(reports[0].find("'Alpha'"), std::string::npos);
   EXPECT_NE(reports[0].find("'Beta'"), std::string::npos);
   EXPECT_NE(reports[0].find("TaskAuto"), std::string::npos);
   EXPECT_FALSE(engine.ReportBrokenTaskOnce("Alpha"));  // already told
+
+  // Nothing runs the broken row: neither "Starten" nor the session end; its name is taken.
+  engine.Tasks().Row(0).selected = true;
+  engine.FlatButtonExecuteClick();
+  Task("Alpha", {{rec::kOnWindows, 1}}, {}, false);
+  engine.QueryEndSession();
+  engine.TimerJobsTimer();  // the tick passes the "n/a" row over without a word
+  EXPECT_EQ(shell.calls.size(), 1u);
+  EXPECT_EQ(reports.size(), 1u);
 
   RegistryAccessor(registry).DeleteKey(rec::kJobsKey);
   engine.GetTasks();  // no jobs key: an empty list, nothing runs

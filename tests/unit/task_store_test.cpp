@@ -263,13 +263,13 @@ TEST_F(TaskStoreTest, SaveThenLoadGivesTheSameState) {
   EXPECT_EQ(String("Full", rec::kURLShow), "SW_MINIMIZE");
 
   TaskEditorState loaded = TaskEditorState::StartUp();
-  ASSERT_TRUE(LoadTaskData(engine, "Full", loaded));
+  ASSERT_TRUE(LoadTaskData(engine, "Full", loaded).Complete());
   EXPECT_EQ(loaded, s);
 
   // And the defaults survive the round trip as well.
   Save(Named("Plain"));
   loaded = s;
-  ASSERT_TRUE(LoadTaskData(engine, "Plain", loaded));
+  ASSERT_TRUE(LoadTaskData(engine, "Plain", loaded).Complete());
   EXPECT_EQ(loaded, Named("Plain"));
 }
 
@@ -285,7 +285,7 @@ TEST_F(TaskStoreTest, LoadOfAnEarlierVersionKeepsTheMissingGroups) {
   s.oncePerSession = true;
   s.programActionFile = "kept";
   s.files = {"C:\\kept.txt"};  // no watch list stored: the list stays
-  ASSERT_TRUE(LoadTaskData(engine, "Early", s));
+  ASSERT_TRUE(LoadTaskData(engine, "Early", s).Complete());
   EXPECT_FALSE(s.timeoutEnabled);
   EXPECT_EQ(s.timeout, 555);
   EXPECT_TRUE(s.onWindowsEnabled);
@@ -306,7 +306,7 @@ TEST_F(TaskStoreTest, LoadBringsIndexesAndNumbersIntoRange) {
         {rec::kMonthDays, "1" + std::string(30, '0')}});
   TaskEditorState s = TaskEditorState::StartUp();
   s.system = rec::kSystemStandby;
-  ASSERT_TRUE(LoadTaskData(engine, "Odd", s));
+  ASSERT_TRUE(LoadTaskData(engine, "Odd", s).Complete());
   EXPECT_EQ(s.taskKind, rec::kTaskSystem);
   EXPECT_EQ(s.trigger, 0);
   EXPECT_EQ(s.dayRestriction, rec::kRestrictMonthDays);
@@ -325,28 +325,43 @@ TEST_F(TaskStoreTest, LoadBringsIndexesAndNumbersIntoRange) {
   // A short text: the days past its end are not chosen.
   Task("Short", {}, {{rec::kMonthDays, "01"}});
   s.monthDays.fill(true);
-  ASSERT_TRUE(LoadTaskData(engine, "Short", s));
+  ASSERT_TRUE(LoadTaskData(engine, "Short", s).Complete());
   std::array<bool, 31> onlySecond{};
   onlySecond[1] = true;
   EXPECT_EQ(s.monthDays, onlySecond);
 }
 
-TEST_F(TaskStoreTest, LoadStopsAtTheFirstUnreadableValue) {
-  Task("Broken", {}, {{rec::kTaskType, "0"}, {rec::kName, "Broken"}});
-  TaskEditorState s = TaskEditorState::StartUp();
-  s.confirm = false;
-  s.program = "untouched";
-  EXPECT_FALSE(LoadTaskData(engine, "Broken", s));
-  EXPECT_EQ(s.name, "Broken");  // read before the failure
-  EXPECT_TRUE(s.confirm);
-  EXPECT_EQ(s.program, "untouched");  // after it
+TEST_F(TaskStoreTest, LoadFillsWhatCanBeReadAndNamesTheRest) {
+  // A task that cannot be run: its trigger and type unreadable. Everything else still loads,
+  // the broken values keep the defaults handed in, and the save writes a sound task over it.
+  Task("Broken", {{rec::kIntervall, 45}, {rec::kConfirm, 0}},
+       {{rec::kTaskType, "0"}, {rec::kProgram, "C:\\x.exe"}});
+  Remove("Broken", rec::kTaskAuto);
+  TaskEditorState s = TaskEditorState::AfterReset();
+  s.taskKind = 2;  // what the caller's defaults say
+  const TaskLoad load = LoadTaskData(engine, "Broken", s);
+  EXPECT_TRUE(load.keyFound);
+  EXPECT_FALSE(load.Complete());
+  EXPECT_EQ(load.unreadable, (std::vector<std::string>{rec::kTaskType, rec::kTaskAuto}));
+  EXPECT_EQ(s.taskKind, 2);
+  EXPECT_EQ(s.trigger, rec::def::kTaskAuto);
+  EXPECT_EQ(s.program, "C:\\x.exe");  // read after the first failure
+  EXPECT_EQ(s.intervall, 45);
+  EXPECT_FALSE(s.confirm);
+  EXPECT_EQ(s.name, "Broken");
+  engine.GetTasks();
+  ASSERT_TRUE(engine.Tasks().Row(0).unreadable);
+  EXPECT_FALSE(engine.ReportBrokenTaskOnce("Broken"));  // told at start
+  Save(s, "Broken");
+  EXPECT_TRUE(LoadTaskData(engine, "Broken", s).Complete());
+  EXPECT_FALSE(engine.Tasks().Row(0).unreadable);
+  // Saved anew, the task is reported again should it break again.
+  EXPECT_TRUE(engine.ReportBrokenTaskOnce("Broken"));
 
+  // A key that does not exist fills nothing.
   TaskEditorState fresh = TaskEditorState::StartUp();
-  EXPECT_FALSE(LoadTaskData(engine, "Missing", fresh));
-
-  Task("NoIdle");
-  Remove("NoIdle", rec::kIdleTime);
-  EXPECT_FALSE(LoadTaskData(engine, "NoIdle", fresh));
+  EXPECT_FALSE(LoadTaskData(engine, "Missing", fresh).keyFound);
+  EXPECT_EQ(fresh, TaskEditorState::StartUp());
 }
 
 TEST_F(TaskStoreTest, LoadReplacesTheFileListWithTheSortedWatchList) {
@@ -357,7 +372,7 @@ TEST_F(TaskStoreTest, LoadReplacesTheFileListWithTheSortedWatchList) {
   registry.SetRaw(rec::FilesKey("Files"), "C:\\a.txt", stamp);
   TaskEditorState s = TaskEditorState::StartUp();
   s.files = {"C:\\before.txt"};
-  ASSERT_TRUE(LoadTaskData(engine, "Files", s));
+  ASSERT_TRUE(LoadTaskData(engine, "Files", s).Complete());
   EXPECT_EQ(s.files, (std::vector<std::string>{"C:\\a.txt", "c:\\b.txt", "D:\\z.txt"}));
 }
 
@@ -412,6 +427,39 @@ TEST_F(TaskStoreTest, NameFilterAndChecks) {
   EXPECT_THROW(Save(Named("Safe\\Sub"), "Safe"), std::invalid_argument);
   EXPECT_THROW(Save(Named("")), std::invalid_argument);
   EXPECT_TRUE(KeyExists(rec::TaskKey("Safe")));
+}
+
+TEST_F(TaskStoreTest, OpeningAndSavingATaskKeepsItsStoredName) {
+  // Names the field would not let anyone type: stored by an older version or by other means.
+  const std::string umlaut = "Sicherung B\xC3\xBCro";
+  const std::string longName = "Monatliche Sicherung der Kundendaten";  // 36 characters
+  for (const std::string& name : {umlaut, longName}) {
+    Task(name);
+    TaskEditorState s = TaskEditorState::AfterReset();
+    ASSERT_TRUE(LoadTaskData(engine, name, s).Complete());
+    EXPECT_EQ(s.name, name);
+    EXPECT_EQ(CheckTaskName(engine, s.name, name), NameCheck::Ok);
+    Save(s, name);
+    EXPECT_TRUE(KeyExists(rec::TaskKey(name))) << name;
+    EXPECT_EQ(String(name, rec::kName), name);
+    EXPECT_EQ(RowNames(), std::vector<std::string>{name});
+    engine.Tasks().Clear();
+  }
+  EXPECT_FALSE(KeyExists(rec::TaskKey("Sicherung Bro")));
+  EXPECT_FALSE(KeyExists(rec::TaskKey(longName.substr(0, 30))));
+  // Only the edited task's own name passes unfiltered: as a new name it is still refused.
+  EXPECT_THROW(Save(Named(umlaut + " 2"), umlaut), std::invalid_argument);
+  EXPECT_THROW(Save(Named(umlaut), "Safe"), std::invalid_argument);
+
+  // A stored Name that is empty, or foreign to the key and not typable, gives the key's name.
+  Task("Plain", {}, {{rec::kName, "Other\\Sub"}});
+  TaskEditorState s = TaskEditorState::AfterReset();
+  ASSERT_TRUE(LoadTaskData(engine, "Plain", s).Complete());
+  EXPECT_EQ(s.name, "Plain");
+  Remove("Plain", rec::kName);
+  s.name.clear();
+  ASSERT_TRUE(LoadTaskData(engine, "Plain", s).Complete());
+  EXPECT_EQ(s.name, "Plain");
 }
 
 struct FailingFiles : Files {

@@ -2,8 +2,10 @@
 // runs, watched files, and what happens when tasks change while a question waits.
 #include <deque>
 #include <functional>
+#include <utility>
 
 #include "exec/prompter.h"
+#include "store/task_store.h"
 #include "unit/engine_fixture.h"
 
 namespace orv::testing {
@@ -21,7 +23,12 @@ struct FakeTimer : JobTimer {
 
 struct FakePump : MessagePump {
   int pumps = 0;
-  void PumpOnce() override { ++pumps; }
+  std::function<void()> meanwhile;  // once, after `skip` more pumps (a click handled there)
+  int skip = 0;
+  void PumpOnce() override {
+    ++pumps;
+    if (meanwhile && skip-- == 0) std::exchange(meanwhile, nullptr)();
+  }
 };
 
 // Answers questions from a script; a step may also act while "its" question is open.
@@ -330,6 +337,33 @@ TEST_F(Tick, WatchedFilesOneChangedFilePerTick) {
   EXPECT_EQ(Row("Akte"), "Bei Datei\xC3\xA4nderung");
 }
 
+TEST_F(Tick, WatchedTaskSavedDuringThePumpIsNoBrokenTask) {
+  Job("Akte", {{rec::kTaskAuto, 2}});
+  RegistryAccessor reg(registry);
+  reg.OpenKey(rec::FilesKey("Akte"), true);
+  for (const char* path : {"C:\\a.txt", "C:\\b.txt", "C:\\c.txt"}) {
+    files.stamps[path] = 100.5;
+    reg.WriteDateTime(path, 100.5);
+  }
+  reg.CloseKey();
+  engine.GetTasks();
+  // The task is opened and saved while the tick pumps after its first file (the tick's own
+  // pump comes first); the watch list is written afresh without c.txt, whose stamp changes.
+  pump.skip = 1;
+  pump.meanwhile = [&] {
+    TaskEditorState s = TaskEditorState::AfterReset();
+    ASSERT_TRUE(LoadTaskData(engine, "Akte", s).Complete());
+    s.files = {"C:\\a.txt", "C:\\b.txt"};
+    SaveTask(engine, files, s, "Akte");
+    files.stamps["C:\\c.txt"] = 300.0;
+  };
+  TickAt(10, 1);
+  EXPECT_TRUE(reports.empty());
+  EXPECT_EQ(Runs("Akte"), 0);
+  EXPECT_EQ(Row("Akte"), "Bei Datei\xC3\xA4nderung");
+  EXPECT_TRUE(engine.ReportBrokenTaskOnce("Akte"));  // never counted as broken
+}
+
 TEST_F(Tick, TasksChangingWhileAQuestionWaits) {
   for (const char* name : {"A", "B", "C"})
     Job(name, {{rec::kConfirm, 1}, {rec::kIntervall, 1}, {rec::kRecover, 0}});
@@ -384,6 +418,85 @@ TEST_F(Tick, TasksChangingWhileAQuestionWaits) {
   EXPECT_TRUE(reports.empty());
 }
 
+TEST_F(Tick, TheEditorOpenedDuringAQuestionKeepsTheTimerOffUntilItCloses) {
+  Job("Frage", {{rec::kConfirm, 1}, {rec::kIntervall, 1}});
+  engine.GetTasks();
+  prompter.confirmSteps.push_back({kAnswerYes, false, [&] { engine.SuspendTicks(true); }});
+  clock.Set(2003, 7, 9, 10, 1);
+  engine.TimerJobsTimer();
+  EXPECT_EQ(Runs("Frage"), 1);
+  EXPECT_FALSE(timer.on) << "the tick that waited must not switch the timer on during the edit";
+  clock.Set(2003, 7, 9, 10, 2);
+  engine.TimerJobsTimer();  // a tick asked for anyway starts nothing while the editor is open
+  EXPECT_EQ(Runs("Frage"), 1);
+  EXPECT_EQ(prompter.asked.size(), 1u);
+  engine.SuspendTicks(false);  // the editor closes
+  EXPECT_TRUE(timer.on);
+  TickAt(10, 3);
+  EXPECT_EQ(Runs("Frage"), 2);
+}
+
+TEST_F(Tick, AnAnswerStandsWhenItCannotBeStored) {
+  Job("Frage", {{rec::kConfirm, 1}, {rec::kIntervall, 1}, {rec::kRecover, 0}});
+  engine.GetTasks();
+  const auto failingWrites = [&] { registry.FailWrites(true); };
+  prompter.confirmSteps.push_back({kAnswerNo, true, failingWrites});
+  TickAt(10, 1);
+  EXPECT_EQ(Runs("Frage"), 0) << "\"Nein\" is never turned into a run";
+  registry.FailWrites(false);
+  prompter.confirmSteps.push_back({kAnswerYes, false, failingWrites});
+  TickAt(10, 2);  // the failed tick left the row to be counted afresh
+  TickAt(10, 3);
+  EXPECT_EQ(Runs("Frage"), 1);
+  registry.FailWrites(false);
+  EXPECT_EQ(prompter.asked.size(), 2u);
+
+  // The same for a missed run made up after a question.
+  Job("Nach", {{rec::kRecover, 2}, {rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}},
+      {{rec::kTime, "08:00"}});
+  engine.Tasks().Add({"Nach", "Donnerstag", "Uhrzeit", false});
+  StoreNextExecution("Nach", EncodeDate(2003, 7, 1) + 0.5);
+  prompter.recoverSteps.push_back({kAnswerYes, true, failingWrites});
+  TickAt(10, 4);
+  EXPECT_EQ(Runs("Nach"), 1);
+  registry.FailWrites(false);
+}
+
+TEST_F(Tick, AnAnswerDoesNotOverwriteAChoiceSavedWhileItsQuestionWaited) {
+  Job("Frage", {{rec::kConfirm, 1}, {rec::kIntervall, 1}, {rec::kRecover, 0}});
+  engine.GetTasks();
+  // The editor saves the task anew with confirmation switched off; the answer "Ja" (box not
+  // ticked) would switch it back on.
+  prompter.confirmSteps.push_back({kAnswerYes, false, [&] {
+    RegistryAccessor(registry).DeleteKey(rec::TaskKey("Frage"));
+    Job("Frage", {{rec::kConfirm, 0}, {rec::kIntervall, 1}, {rec::kRecover, 0}});
+  }});
+  TickAt(10, 1);
+  EXPECT_EQ(Runs("Frage"), 1);
+  RegistryAccessor reg(registry);
+  reg.OpenKeyReadOnly(rec::TaskKey("Frage"));
+  EXPECT_FALSE(reg.ReadBool(rec::kConfirm));
+  TickAt(10, 2);
+  EXPECT_EQ(Runs("Frage"), 2);
+  EXPECT_EQ(prompter.asked.size(), 1u) << "confirmation stays off";
+
+  // A missed-run question: the editor chose "skip" meanwhile; "Ja" with the box ticked would
+  // store "make up without asking".
+  Job("Nach", {{rec::kRecover, 2}, {rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}},
+      {{rec::kTime, "08:00"}});
+  engine.Tasks().Add({"Nach", "Donnerstag", "Uhrzeit", false});
+  StoreNextExecution("Nach", EncodeDate(2003, 7, 1) + 0.5);
+  prompter.recoverSteps.push_back({kAnswerYes, true, [&] {
+    RegistryAccessor(registry).DeleteKey(rec::TaskKey("Nach"));
+    Job("Nach", {{rec::kRecover, 1}, {rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}},
+        {{rec::kTime, "08:00"}});
+  }});
+  TickAt(10, 3);
+  EXPECT_EQ(Runs("Nach"), 1);
+  reg.OpenKeyReadOnly(rec::TaskKey("Nach"));
+  EXPECT_EQ(reg.ReadInteger(rec::kRecover), 1);
+}
+
 TEST_F(Tick, ABrokenTaskIsPassedOverAndReportedOnce) {
   Job("Alt", {{rec::kIntervall, 1}});
   Job("Kaputt", {{rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}}, {{rec::kTime, "18:00"}});
@@ -419,6 +532,100 @@ TEST_F(Tick, CountdownIntoAnExcludedDay) {
   engine.TimerJobsTimer();
   EXPECT_EQ(Runs("Werktag"), 1);  // fires at zero on Saturday all the same
   EXPECT_EQ(Row("Werktag"), "Montag");
+}
+
+// Daylight saving in Berlin, 2027: the clock goes from 02:00 to 03:00 on 28 March and from 03:00
+// back to 02:00 on 31 October. The ticks come once a real minute, as the timer gives them.
+class DaylightSaving : public Tick {
+ protected:
+  void SetUtc(const LocalTime& utc) {
+    const double u = EncodeDateTime(utc);
+    const bool summer = u >= EncodeDate(2027, 3, 28) + 1 / 24.0 &&
+                        u < EncodeDate(2027, 10, 31) + 1 / 24.0;
+    clock.Set(AddMinutes(utc, summer ? 120 : 60));
+    clock.SetUtcOffset(summer ? 120 : 60);
+  }
+  // Three tasks: 02:30 with Recover "skip" and "ask" (the run must not count as missed), and
+  // every 30 minutes. Ticks `minutes` real minutes from `utc` on; returns the local times at
+  // which "Skip" ran.
+  std::vector<std::string> Night(const LocalTime& utc, int minutes) {
+    Job("Skip", {{rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}, {rec::kRecover, 1}},
+        {{rec::kTime, "02:30"}});
+    Job("Frage", {{rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}, {rec::kRecover, 2}},
+        {{rec::kTime, "02:30"}});
+    Job("Halb", {{rec::kIntervall, 30}, {rec::kRecover, 2}});
+    SetUtc(utc);
+    for (const char* name : {"Skip", "Frage"}) StoreNextExecution(name, engine.GetTaskDate(name));
+    engine.GetTasks();
+    std::vector<std::string> ranAt;
+    for (int i = 1; i <= minutes; ++i) {
+      SetUtc(AddMinutes(utc, i));
+      const int before = Runs("Skip");
+      engine.TimerJobsTimer();
+      if (Runs("Skip") > before) ranAt.push_back(engine.NowTimeText());
+    }
+    return ranAt;
+  }
+};
+
+TEST_F(DaylightSaving, SpringATimeTheClockSkipsRunsOnceRightAfterTheJump) {
+  const auto ranAt = Night({2027, 3, 27, 23, 0}, 7 * 60);  // 00:00 to 08:00 local
+  EXPECT_EQ(ranAt, std::vector<std::string>{"03:00"});
+  EXPECT_EQ(Runs("Frage"), 1);
+  EXPECT_TRUE(prompter.asked.empty());
+  EXPECT_EQ(Runs("Halb"), 14);  // every 30 real minutes
+  EXPECT_DOUBLE_EQ(NextExecution("Skip"), EncodeDate(2027, 3, 29) + 2.5 / 24);
+}
+
+TEST_F(DaylightSaving, AutumnARepeatedTimeRunsOnce) {
+  const auto ranAt = Night({2027, 10, 30, 22, 0}, 7 * 60);  // 00:00 to 06:00 local
+  EXPECT_EQ(ranAt, std::vector<std::string>{"02:30"});
+  EXPECT_EQ(Runs("Frage"), 1);
+  EXPECT_TRUE(prompter.asked.empty());
+  EXPECT_EQ(Runs("Halb"), 14);
+  EXPECT_DOUBLE_EQ(NextExecution("Skip"), EncodeDate(2027, 11, 1) + 2.5 / 24);
+}
+
+TEST_F(Tick, BigClockJumpsHandleEachRunOnce) {
+  for (int recover : {0, 1, 2})
+    Job("R" + std::to_string(recover),
+        {{rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}, {rec::kRecover, recover}},
+        {{rec::kTime, "02:30"}});
+  Job("Halb", {{rec::kIntervall, 30}, {rec::kRecover, 0}});
+  clock.Set(2027, 6, 9, 1, 0);
+  for (const char* name : {"R0", "R1", "R2"}) StoreNextExecution(name, engine.GetTaskDate(name));
+  engine.GetTasks();
+  clock.Set(2027, 6, 9, 1, 1);
+  engine.TimerJobsTimer();
+
+  // A day and a bit forward: each missed run once, by its Recover rule; the countdown counts
+  // ticks, not the minutes jumped over.
+  for (int minute = 0; minute < 5; ++minute) {
+    clock.Set(2027, 6, 10, 10, minute);
+    engine.TimerJobsTimer();
+  }
+  EXPECT_EQ(Runs("R0"), 1);
+  EXPECT_EQ(Runs("R1"), 0);
+  EXPECT_EQ(Runs("R2"), 1);
+  EXPECT_EQ(prompter.asked.size(), 1u);
+  EXPECT_EQ(Runs("Halb"), 0);
+  EXPECT_EQ(Row("Halb"), "24 Minute(n)");
+
+  // Back again to before the run just made up: it does not come again at 02:30.
+  for (int minute = 0; minute <= 40; ++minute) {
+    clock.Set(2027, 6, 10, 2, minute);
+    engine.TimerJobsTimer();
+  }
+  EXPECT_EQ(Runs("R0"), 1);
+  EXPECT_EQ(Runs("R1"), 0);
+  EXPECT_EQ(Runs("R2"), 1);
+  EXPECT_EQ(prompter.asked.size(), 1u);
+  EXPECT_EQ(Runs("Halb"), 1);  // at its 30th tick
+  // And on the next day its own run comes as planned.
+  clock.Set(2027, 6, 11, 2, 30);
+  engine.TimerJobsTimer();
+  EXPECT_EQ(Runs("R0"), 2);
+  EXPECT_EQ(Runs("R1"), 1);
 }
 
 }  // namespace

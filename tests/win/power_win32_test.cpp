@@ -28,7 +28,7 @@ struct Recorder {
   BOOL adjustResult = TRUE;
   LUID luid{0x13, 0x7};
   std::vector<std::string> loadedLibraries;    // found by GetModuleHandleA
-  std::vector<std::string> loadableLibraries;  // found by LoadLibraryA
+  std::vector<std::string> loadableLibraries;  // found by LoadSystemLibraryA
   bool exportsSetSuspendState = true;
 
   // What was called, in order, and with what.
@@ -137,8 +137,8 @@ HMODULE WINAPI FakeGetModuleHandleA(LPCSTR name) {
   return lstrcmpiA(name, "POWRPROF.dll") == 0 ? kPowrprof : kLoadedModule;
 }
 
-HMODULE WINAPI FakeLoadLibraryA(LPCSTR name) {
-  rec->calls.push_back(std::string("LoadLibraryA ") + name);
+HMODULE WINAPI FakeLoadSystemLibraryA(LPCSTR name) {
+  rec->calls.push_back(std::string("LoadSystemLibraryA ") + name);
   if (!Has(rec->loadableLibraries, name)) return nullptr;
   return lstrcmpiA(name, "POWRPROF.dll") == 0 ? kPowrprof : kLoadedModule;
 }
@@ -173,7 +173,7 @@ PowerApi FakeApi() {
   api.CloseHandle = &FakeCloseHandle;
   api.ExitWindowsEx = &FakeExitWindowsEx;
   api.GetModuleHandleA = &FakeGetModuleHandleA;
-  api.LoadLibraryA = &FakeLoadLibraryA;
+  api.LoadSystemLibraryA = &FakeLoadSystemLibraryA;
   api.GetProcAddress = &FakeGetProcAddress;
   return api;
 }
@@ -287,7 +287,7 @@ TEST_F(PowerTest, SuspendLooksTheEntryUpOnceAndKeepsIt) {
   r.loadableLibraries = {"POWRPROF.dll"};
   SuspendSystem(false, false, false);
   EXPECT_EQ(r.calls, (std::vector<std::string>{"GetModuleHandleA POWRPROF.dll",
-                                               "LoadLibraryA POWRPROF.dll",
+                                               "LoadSystemLibraryA POWRPROF.dll",
                                                "GetProcAddress SetSuspendState",
                                                "SetSuspendState"}));
   r.calls.clear();
@@ -304,7 +304,7 @@ TEST_F(PowerTest, SuspendRetriesAFailedLookupAtTheNextStandby) {
   SuspendSystem(false, true, false);
   EXPECT_THAT(r.suspends, IsEmpty());
   EXPECT_EQ(r.calls, (std::vector<std::string>{"GetModuleHandleA POWRPROF.dll",
-                                               "LoadLibraryA POWRPROF.dll",
+                                               "LoadSystemLibraryA POWRPROF.dll",
                                                "GetModuleHandleA POWRPROF.dll",
                                                "GetProcAddress SetSuspendState"}));
   // Now the system offers it: this standby finds it and suspends.
@@ -325,13 +325,13 @@ TEST_F(PowerTest, GetModuleProcUsesALoadedLibraryOrLoadsIt) {
   r.calls.clear();
   EXPECT_EQ(GetModuleProc("onDisk.dll", "Exported"), reinterpret_cast<void*>(&FakeExport));
   EXPECT_EQ(r.calls, (std::vector<std::string>{"GetModuleHandleA onDisk.dll",
-                                               "LoadLibraryA onDisk.dll",
+                                               "LoadSystemLibraryA onDisk.dll",
                                                "GetProcAddress Exported"}));
 
   r.calls.clear();
   EXPECT_EQ(GetModuleProc("missing.dll", "Exported"), nullptr);
   EXPECT_EQ(r.calls, (std::vector<std::string>{"GetModuleHandleA missing.dll",
-                                               "LoadLibraryA missing.dll"}));
+                                               "LoadSystemLibraryA missing.dll"}));
 
   EXPECT_EQ(GetModuleProc("loaded.dll", "NotExported"), nullptr);
 }

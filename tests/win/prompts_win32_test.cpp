@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -462,24 +463,69 @@ TEST_F(PromptTest, MessagePumpHandlesWhatWaitsAndHandsQuitBack) {
   DestroyWindow(sink);
 }
 
-TEST_F(PromptTest, QuestionStaysOpenWhileItsOwnerIsMinimised) {
-  bool hiddenWithOwner = true, backWithOwner = false;
-  After(50, [&] {
-    ShowOwnedPopups(owner_, FALSE);  // what minimising the owner does
-    After(100, [&] {
-      hiddenWithOwner = !IsWindowVisible(confirm_->Handle());
-      ShowOwnedPopups(owner_, TRUE);
+// What the user can reach: the question is visible, lies on the screen, and has a taskbar
+// button and a place in Alt+Tab (a visible window that no other window owns, marked as an
+// application window and not as a tool window).
+struct Reachable {
+  bool visible = false, onScreen = false, ownTaskbarButton = false;
+};
+Reachable ReachableNow(HWND hwnd) {
+  Reachable r;
+  r.visible = IsWindowVisible(hwnd) && !IsIconic(hwnd);
+  RECT place{}, work{};
+  GetWindowRect(hwnd, &place);
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  r.onScreen = place.left >= work.left && place.top >= work.top && place.right <= work.right &&
+               place.bottom <= work.bottom && place.right > place.left;
+  const LONG_PTR ex = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
+  r.ownTaskbarButton = !GetWindow(hwnd, GW_OWNER) && (ex & WS_EX_APPWINDOW) &&
+                       !(ex & WS_EX_TOOLWINDOW);
+  return r;
+}
+
+// The main window minimises into the notification area: minimised, then hidden. Windows hides
+// the popups of a window as it is minimised (Wine does not: ShowOwnedPopups does it here).
+void MinimiseToTray(HWND window) {
+  ShowWindow(window, SW_MINIMIZE);
+  ShowOwnedPopups(window, FALSE);
+  ShowWindow(window, SW_HIDE);
+}
+
+TEST_F(PromptTest, QuestionStaysReachableWhenTheMainWindowGoesToTheTrayOrIsThere) {
+  ShowWindow(owner_, SW_SHOWNORMAL);
+  for (QuestionDialog* d : std::initializer_list<QuestionDialog*>{confirm_.get(), recover_.get()}) {
+    const bool confirm = d == confirm_.get();
+    SCOPED_TRACE(confirm ? "confirmation" : "recovery");
+    ShowWindow(owner_, SW_RESTORE);
+    Reachable before, after;
+    After(50, [&] {
+      before = ReachableNow(d->Handle());
+      MinimiseToTray(owner_);
       After(100, [&] {
-        backWithOwner = IsWindowVisible(confirm_->Handle());
-        Click(Yes(*confirm_));
+        after = ReachableNow(d->Handle());
+        Click(Yes(*d));
       });
     });
-  });
-  const PromptResult result =
-      Ask(true, "Task 'A' hat den Durchf\xC3\xBChrungszeitpunkt erreicht.");
-  EXPECT_TRUE(hiddenWithOwner);
-  EXPECT_TRUE(backWithOwner);
-  EXPECT_EQ(result.answer, kAnswerYes);
+    PromptResult result = Ask(confirm, "Task 'A' ...");
+    EXPECT_TRUE(before.visible && before.onScreen && before.ownTaskbarButton);
+    EXPECT_TRUE(after.visible) << "hidden with the main window";
+    EXPECT_TRUE(after.onScreen);
+    EXPECT_TRUE(after.ownTaskbarButton);
+    EXPECT_EQ(result.answer, kAnswerYes);
+
+    // Asked while the main window is already in the tray.
+    ASSERT_FALSE(IsWindowVisible(owner_));
+    Reachable shown;
+    After(50, [&] {
+      shown = ReachableNow(d->Handle());
+      Click(No(*d));
+    });
+    result = Ask(confirm, "Task 'B' ...");
+    EXPECT_TRUE(shown.visible);
+    EXPECT_TRUE(shown.onScreen);
+    EXPECT_TRUE(shown.ownTaskbarButton);
+    EXPECT_EQ(result.answer, kAnswerNo);
+  }
 }
 
 TEST_F(PromptTest, QuestionAskedWhileOneWaitsIsAnsweredFirstThenTheFirstComesBack) {

@@ -1,10 +1,14 @@
 #include "exec/shell_win32.h"
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "store/text.h"
@@ -90,7 +94,7 @@ class ShellTest : public ::testing::Test {
 };
 
 TEST_F(ShellTest, StartsAProgramWithoutParameters) {
-  shell_.Open(U8(HelperExe()), nullptr, kSwHide);
+  EXPECT_TRUE(shell_.Open(U8(HelperExe()), nullptr, kSwHide));
   EXPECT_EQ(WaitForLines(1), "\n");
 }
 
@@ -116,13 +120,67 @@ TEST_F(ShellTest, StartsAProgramWhosePathHasSpacesAndUmlauts) {
 TEST_F(ShellTest, TextWithANulInsideIsNotOpened) {
   // Cut at the NUL, these would start the helper with other parameters than the task holds.
   const std::string cut = std::string("erst") + '\0' + "danach";
-  shell_.Open(U8(HelperExe()), &cut, kSwHide);
-  shell_.Open(U8(HelperExe()) + '\0' + "x", nullptr, kSwHide);
+  EXPECT_FALSE(shell_.Open(U8(HelperExe()), &cut, kSwHide));
+  EXPECT_FALSE(shell_.Open(U8(HelperExe()) + '\0' + "x", nullptr, kSwHide));
   const std::string last = "zuletzt";
   shell_.Open(U8(HelperExe()), &last, kSwHide);
   WaitForLines(1);
   Sleep(1000);  // time for any helper started before the last one to record as well
   EXPECT_EQ(ReadAll(record_), "zuletzt\n");
+}
+
+// The visible top-level windows of this process.
+std::set<HWND> OwnWindows() {
+  std::set<HWND> found;
+  EnumWindows(
+      [](HWND hwnd, LPARAM out) -> BOOL {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd))
+          reinterpret_cast<std::set<HWND>*>(out)->insert(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+TEST_F(ShellTest, WhatCannotBeOpenedFailsWithoutAnyWindow) {
+  // Windows' own ShellExecute puts up an error box here ("Windows cannot find ..."), modal and
+  // ownerless, that holds the caller until someone answers it. Wine's ShellExecuteW shows none
+  // of its own, its ShellExecuteExW does unless told not to. The open runs on a thread of its
+  // own, set up as the program sets up its window thread; a box that appears is recorded and
+  // closed, so that the test fails instead of hanging.
+  for (const std::string target : {std::string("C:\\orvalis-nirgends\\fehlt.exe"),
+                                   std::string("orvalis-unbekannt:ziel")}) {
+    SCOPED_TRACE(target);
+    const std::set<HWND> before = OwnWindows();
+    std::atomic<bool> done{false};
+    bool opened = true;
+    std::thread opener([&] {
+      CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+      opened = shell_.Open(target, nullptr, kSwShow);
+      CoUninitialize();
+      done = true;
+    });
+    std::set<HWND> appeared;
+    const ULONGLONG until = GetTickCount64() + 20000;
+    while (!done && GetTickCount64() < until) {
+      for (HWND w : OwnWindows()) {
+        if (before.count(w)) continue;
+        appeared.insert(w);
+        PostMessageW(w, WM_COMMAND, IDCANCEL, 0);
+        PostMessageW(w, WM_CLOSE, 0, 0);
+      }
+      Sleep(20);
+    }
+    if (!done) {
+      opener.detach();
+      FAIL() << "the open still waits after 20 s";
+    }
+    opener.join();
+    EXPECT_FALSE(opened);
+    EXPECT_TRUE(appeared.empty()) << appeared.size() << " window(s) appeared";
+  }
 }
 
 }  // namespace
