@@ -231,6 +231,13 @@ Section "Uninstall"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
 
+  ; The idle detector's hook library, which Orvalis keeps in this user's folder (a copy named
+  ; after its content when an older one was still in use). A copy that other programs still
+  ; have loaded stays until they let it go.
+  Delete "$LOCALAPPDATA\Orvalis\DsrSleep.dll"
+  Delete "$LOCALAPPDATA\Orvalis\DsrSleep-*.dll"
+  RMDir "$LOCALAPPDATA\Orvalis"
+
   Delete "$SMPROGRAMS\Orvalis\Orvalis.lnk"
   Delete "$SMPROGRAMS\Orvalis\Orvalis-Hilfe.lnk"
   Delete "$SMPROGRAMS\Orvalis\Orvalis deinstallieren.lnk"

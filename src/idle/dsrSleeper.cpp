@@ -59,6 +59,7 @@ void TdsrSleeper::SetHooked(bool on) {
     platform_.KillTimer();
     platform_.Remove();
     shared_ = nullptr;
+    asleep_ = false;  // without the hooks nothing can end the period
   }
 }
 
@@ -102,25 +103,44 @@ void TdsrSleeper::TimerFired() {
 }
 
 void TdsrSleeper::AwakeReceived() {
+  const std::weak_ptr<const void> alive = life_;
   DoAwake();
+  if (alive.expired()) return;  // the handler's messages ended the program meanwhile
   RestartTimer();
+}
+
+bool TdsrSleeper::CheckAwake() {
+  if (!asleep_ || !shared_ || shared_->Sleeping != 0) return false;
+  // Newer in the wrapping tick count: input came after the period began.
+  if (static_cast<std::int32_t>(shared_->LastTick - periodLastTick_) <= 0) return false;
+  AwakeReceived();
+  return true;
 }
 
 void TdsrSleeper::DoSleep() {
   // The period has begun even when the handler fails: the next input must still end it, or
-  // the detector would never arm its timer again.
+  // the detector would never arm its timer again. Nothing is marked when the handler's
+  // messages destroyed the detector (and unmapped the block).
   struct MarkSleeping {
-    volatile TSleeperShared* s;
+    TdsrSleeper* self;
+    std::weak_ptr<const void> alive;
     ~MarkSleeping() {
-      if (s) s->Sleeping = 1;
+      if (alive.expired()) return;
+      self->asleep_ = true;
+      if (volatile TSleeperShared* s = self->shared_) {
+        self->periodLastTick_ = s->LastTick;
+        s->Sleeping = 1;
+      }
     }
-  } mark{shared_};
-  if (onSleep_) onSleep_(*this);
+  } mark{this, life_};
+  // A copy: the handler stays whole even when the detector goes while it runs.
+  if (Event handler = onSleep_) handler(*this);
 }
 
 void TdsrSleeper::DoAwake() {
+  asleep_ = false;
   if (shared_) shared_->Sleeping = 0;
-  if (onAwake_) onAwake_(*this);
+  if (Event handler = onAwake_) handler(*this);
 }
 
 }  // namespace orv

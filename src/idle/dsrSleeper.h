@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -31,6 +32,7 @@ class EOutOfResources : public std::runtime_error {
 
 inline constexpr char kErrLoadLibrary[] = "Unable to load DsrSleep.dll";
 inline constexpr char kErrNoHookState[] = "Cannot find procedure \"HookState\" in DsrSleep.dll";
+inline constexpr char kErrHookState[] = "Cannot install the hooks of DsrSleep.dll";
 inline constexpr char kErrInitSecurity[] = "Cannot initialize security descriptor";
 inline constexpr char kErrSetDacl[] = "Cannot set security descriptor DACL";
 inline constexpr char kErrMapFile[] = "Cannot load MapFile in DsrSleep.dll";
@@ -51,7 +53,8 @@ class SleeperPlatform {
   virtual bool SetTimer(std::uint32_t ms) = 0;
   virtual void KillTimer() = 0;
   // Loads the library, installs the hooks, attaches to the block and registers the detector's
-  // window. Raises EdsrSleeperError after releasing whatever it had acquired.
+  // window. Raises EdsrSleeperError after releasing whatever it had acquired, also when the
+  // library could not install both hooks (no input would ever end an idle period).
   virtual volatile TSleeperShared* Install() = 0;
   // Removes the hooks, unregisters the window, detaches from the block, frees the library.
   virtual void Remove() = 0;
@@ -86,6 +89,17 @@ class TdsrSleeper {
   // The hidden window's two messages.
   void TimerFired();
   void AwakeReceived();
+  // For the owner's minute tick: ends an idle period whose wake-up message never came (it can be
+  // lost, e.g. when the system drops it on its way to an elevated program). A hook has ended
+  // the period in the block (Sleeping 0) and counted input after the period began. True when
+  // it ended one.
+  bool CheckAwake();
+  bool Sleeping() const { return asleep_; }
+
+  // Expires when the detector is destroyed. A handler may pump messages (a warning box), and
+  // one of them may end the program and destroy the detector under it: whoever called into the
+  // detector looks at this before touching it again.
+  std::weak_ptr<const void> Alive() const { return life_; }
 
  protected:
   virtual void DoSleep();
@@ -100,6 +114,9 @@ class TdsrSleeper {
   bool active_ = false;
   std::int32_t interval_ = 60;
   Event onAwake_, onSleep_;
+  bool asleep_ = false;               // an idle period began and no awake ended it yet
+  std::uint32_t periodLastTick_ = 0;  // LastTick when it began
+  std::shared_ptr<const int> life_ = std::make_shared<const int>(0);
 };
 
 }  // namespace orv

@@ -6,7 +6,6 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "idle/dsrSleeper.h"
 
@@ -15,13 +14,26 @@ namespace orv {
 inline constexpr wchar_t kSleeperLibraryName[] = L"DsrSleep.dll";
 inline constexpr wchar_t kSleeperResourceName[] = L"DsrSleepDll";
 
-// Writes the resource "DsrSleepDll" of `module` as DsrSleep.dll into the first of `folders`
-// where that works and returns the file's full path. A file of the same size as the resource
-// is taken as it is and never rewritten. Empty when the module has no such resource or no
-// folder could take the file.
-std::wstring ExtractLibrary(HMODULE module, const std::vector<std::wstring>& folders);
-// Where the library may go: the system directory, then a folder of this user's own.
-std::vector<std::wstring> LibraryFolders();
+// The bytes of the resource "DsrSleepDll" of `module`; empty when it has none.
+struct LibraryImage {
+  const void* data = nullptr;
+  DWORD size = 0;
+};
+LibraryImage CarriedLibrary(HMODULE module);
+
+// True when the open file holds exactly the image's bytes.
+bool FileHolds(HANDLE file, const LibraryImage& image);
+
+// Writes the resource "DsrSleepDll" of `module` as DsrSleep.dll into `folder` (made when
+// missing) and returns the file's full path. A file there that holds the same bytes is taken
+// as it is. One with other bytes is replaced; when it cannot be (processes that received
+// input, or another Orvalis of this user, still have an older library loaded), the library
+// goes to a copy named after its content, DsrSleep-XXXXXXXX.dll, taken or written the same
+// way. Empty when the module has no such resource or the folder takes no file.
+std::wstring ExtractLibrary(HMODULE module, const std::wstring& folder);
+// Where the library goes: this user's own folder, %LOCALAPPDATA%\Orvalis (never the system
+// directory, even for an elevated run). Empty when the platform names no such folder.
+std::wstring LibraryFolder();
 
 class Win32SleeperPlatform : public SleeperPlatform {
  public:
@@ -34,8 +46,13 @@ class Win32SleeperPlatform : public SleeperPlatform {
   // Full path of the library to load; ExtractLibrary sets it.
   void SetLibraryPath(std::wstring path) { libraryPath_ = std::move(path); }
   const std::wstring& LibraryPath() const { return libraryPath_; }
+  // The bytes the library must hold: Install loads nothing else.
+  void SetExpectedLibrary(LibraryImage image) { expected_ = image; }
   HWND Window() const { return window_; }
   UINT AwakeMessage() const { return awakeMessage_; }
+  // Whether the window lets the awake message through the filter that keeps messages of
+  // programs of lower integrity from an elevated program (true where no such filter exists).
+  bool AwakeMessageAllowed() const { return awakeAllowed_; }
 
   std::uint32_t TickCount() override;
   bool SetTimer(std::uint32_t ms) override;
@@ -53,6 +70,8 @@ class Win32SleeperPlatform : public SleeperPlatform {
   HWND window_ = nullptr;
   UINT awakeMessage_ = 0;
   std::wstring libraryPath_;
+  LibraryImage expected_;
+  bool awakeAllowed_ = false;
   HMODULE library_ = nullptr;
   HookStateProc hookState_ = nullptr;
   HANDLE mapping_ = nullptr;

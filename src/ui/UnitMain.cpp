@@ -213,6 +213,15 @@ void TFormMain::FormQueryEndSession() {
 }
 
 void TFormMain::TimerJobsTimer() {
+  // An idle period whose wake-up message was lost ends here, before idle tasks count down.
+  if (dsrSleeperIdle_) {
+    try {
+      (*dsrSleeperIdle_)->CheckAwake();
+    } catch (const std::exception& e) {
+      ShowWarning(e.what());
+    }
+    if (!IsWindow(hwnd_)) return;  // a warning's message loop ended the program meanwhile
+  }
   engine_.TimerJobsTimer();
   RefreshList();
   if (tickSoonPending_ && !engine_.TickRunning()) TickSoon();
@@ -368,7 +377,9 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     }
     case WM_DESTROY:
-      dsrSleeperIdle_.reset();  // the hooks go with the window
+      // The hooks go with the window. This may run inside one of the detector's handlers (its
+      // warning box pumps messages): the detector then leaves itself alone when it returns.
+      dsrSleeperIdle_.reset();
       PostQuitMessage(0);
       return 0;
   }

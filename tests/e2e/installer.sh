@@ -3,7 +3,8 @@
 # the files, the Start-menu shortcuts, the autostart entry and the entry in "Programme und
 # Features" exist; the installed Orvalis.exe starts from there and lists a task stored before;
 # while it runs, neither the installer nor the uninstaller replaces or removes anything; a
-# silent uninstall removes files, shortcuts, autostart and uninstall entry and keeps the tasks.
+# silent uninstall removes files, shortcuts, autostart and uninstall entry and the idle hook
+# library that the program wrote to the user's folder, and keeps the tasks.
 # Usage: installer.sh PREFIX ORVALIS_EXE DRIVER_EXE SCREENSHOT_DIR SETUP_EXE BITS
 set -u
 prefix="$1"; exe="$2"; driver="$3"; shots="$4"; setup="$5"; bits="$6"
@@ -75,6 +76,7 @@ screenshot installer-installed-running
 rows=$(run "$driver" rows | tr -d '\r')
 echo "$rows"
 [ "$rows" = "Vor der Installation | 15 Minute(n) | Leerlauf" ] || fail "the stored task is not listed"
+[ -f "$libdir/DsrSleep.dll" ] || fail "the running Orvalis keeps no DsrSleep.dll in $libdir"
 
 # While Orvalis runs: the installer gives up at once (silently: "Abbrechen") and replaces
 # nothing; so does the uninstaller, run in place so that its exit code is its own.
@@ -107,6 +109,7 @@ sleep 1  # the uninstaller's last step, the question about the tasks, is answere
 [ ! -e "$instdir" ] || { ls -l "$instdir"; fail "the installation folder is still there"; }
 [ ! -e "$menudir" ] || fail "the Start-menu folder is still there"
 [ -z "$(regval "$run_key" Orvalis)" ] || fail "the autostart entry is still there"
+[ ! -e "$libdir" ] || { ls -l "$libdir"; fail "the idle hook library's folder is still there"; }
 run reg query "$uninst_key" >/dev/null 2>&1 && fail "the uninstall entry is still there"
 run reg query 'HKCU\Software\Velmora\Orvalis\Jobs\Vor der Installation' >/dev/null 2>&1 \
   || fail "the silent uninstall deleted the stored tasks"

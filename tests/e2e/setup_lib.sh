@@ -26,11 +26,12 @@ uninst_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvalis'
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 instdir_win="$(envvar LOCALAPPDATA)\\Programs\\Orvalis"
 instdir="$(unixpath "$instdir_win")"
+libdir="$(unixpath "$(envvar LOCALAPPDATA)\\Orvalis")"  # the idle hook library
 menudir="$(unixpath "$(envvar APPDATA)\\Microsoft\\Windows\\Start Menu\\Programs\\Orvalis")"
 [ -n "$instdir" ] && [ -n "$menudir" ] || { echo "setup: cannot find the user's folders in the prefix"; exit 1; }
 
 forget_installation() {
-  rm -rf "$instdir" "$menudir"
+  rm -rf "$instdir" "$menudir" "$libdir"
   run reg delete "$run_key" /v Orvalis /f >/dev/null 2>&1
   run reg delete "$uninst_key" /f >/dev/null 2>&1
   return 0

@@ -24,6 +24,7 @@ struct FakePlatform : SleeperPlatform {
   bool refuseTimer = false;
   const char* installError = nullptr;
   bool stampOnInstall = true;
+  bool unmapOnRemove = false;  // like the real platform: the block is gone after removal
 
   std::uint32_t TickCount() override { return static_cast<std::uint32_t>(now); }
   bool SetTimer(std::uint32_t ms) override {
@@ -45,6 +46,7 @@ struct FakePlatform : SleeperPlatform {
   void Remove() override {
     ++removes;
     UnregisterSleeperWindow(*block, kOwnWindow);
+    if (unmapOnRemove) block.reset();
   }
 };
 
@@ -245,6 +247,68 @@ TEST_F(Idle, AFailingSleepHandlerStillLetsTheNextInputEndThePeriod) {
   KeyAt(12000);
   EXPECT_EQ(awakes.size(), 1u);
   EXPECT_TRUE(platform.armed);
+}
+
+TEST_F(Idle, TheMinuteTickEndsAPeriodWhoseWakeUpMessageWasLost) {
+  Activate();
+  RunUntil(11001);
+  ASSERT_EQ(sleeps.size(), 1u);
+  EXPECT_FALSE(sleeper.CheckAwake());
+  // Another detector on the block re-arming clears Sleeping, but nobody gave input.
+  platform.block->Sleeping = 0;
+  EXPECT_FALSE(sleeper.CheckAwake());
+  platform.block->Sleeping = 1;
+  // The first mouse event only records the anchor: the period goes on, at the tick as well.
+  RunUntil(30000);
+  OnMouseEvent(*platform.block, 0x0201, 5, 5, platform.TickCount(),
+               [](std::uint32_t) { ADD_FAILURE() << "the anchor woke it"; });
+  EXPECT_FALSE(sleeper.CheckAwake());
+  EXPECT_TRUE(awakes.empty());
+  // A key ends the period in the block; its message is dropped on the way.
+  RunUntil(40000);
+  OnKeyboardEvent(*platform.block, platform.TickCount(), [](std::uint32_t) {});
+  EXPECT_TRUE(sleeper.CheckAwake());
+  ASSERT_EQ(awakes.size(), 1u);
+  EXPECT_TRUE(platform.armed);
+  EXPECT_FALSE(sleeper.CheckAwake());  // ended once
+  RunUntil(50001);
+  EXPECT_EQ(sleeps.size(), 2u);  // and the next period begins as usual
+}
+
+// A handler shows a warning; the box's message loop ends the program ("Beenden", the end of
+// the session), which destroys the detector under the handler. Nothing of the detector, nor
+// the block that the platform unmapped, may be touched after the handler returns.
+TEST(IdleLifetime, ADetectorDestroyedWhileItsHandlerShowsAWarningIsLeftAlone) {
+  for (bool inSleep : {false, true}) {
+    FakePlatform p;
+    p.unmapOnRemove = true;
+    auto owner = std::make_unique<TdsrSleeper>(p);
+    int shown = 0;
+    auto warning = [&](TdsrSleeper& sender) {
+      ++shown;
+      EXPECT_EQ(&sender, owner.get());
+      owner.reset();  // what the nested loop ran
+    };
+    owner->SetActive(true);
+    owner->SetInterval(10);
+    if (inSleep) {
+      owner->SetOnSleep(warning);
+      p.now = 11001;
+      owner->TimerFired();
+    } else {
+      owner->SetOnAwake(warning);
+      owner->SetOnSleep([](TdsrSleeper&) {});
+      p.now = 11001;
+      owner->TimerFired();
+      ASSERT_TRUE(owner->Sleeping());
+      p.now = 12000;
+      owner->AwakeReceived();
+    }
+    EXPECT_EQ(shown, 1) << inSleep;
+    EXPECT_FALSE(owner);
+    EXPECT_EQ(p.removes, 1) << inSleep;
+    EXPECT_FALSE(p.armed) << inSleep;
+  }
 }
 
 // The hook side, on a block of exactly 284 bytes of its own, so that the sanitizers see any

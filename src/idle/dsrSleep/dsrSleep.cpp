@@ -7,7 +7,13 @@
 //
 // The procedures run on every input event of the desktop: constant work, no allocation, no
 // lock, no runtime library. Nothing read from the block is trusted, since any process may
-// write it: a crash here would take down whatever program received the input.
+// write it: a crash here would take down whatever program received the input. Every event is
+// passed on to the next hook, so other programs' hooks see it too.
+//
+// The library shows nothing inside other programs: a failure to attach to the block at load
+// time (under the loader lock, where a message box can hang the process) is only remembered.
+// The program's own process learns of it when it installs the hooks; everywhere else the
+// procedures pass every event on and do nothing more.
 #include <windows.h>
 
 #include "idle/dsrSleepCommon.h"
@@ -28,10 +34,9 @@ HHOOK g_mouseHook = nullptr;
 HANDLE g_mapping = nullptr;
 volatile orv::TSleeperShared* g_shared = nullptr;
 HINSTANCE g_module = nullptr;
+const char* g_loadError = nullptr;  // why the block could not be attached at load time
 
-void LoadError(const char* text) {
-  MessageBoxA(nullptr, text, "Error DsrSleep.dll loading", MB_ICONHAND);
-}
+void LoadError(const char* text) { g_loadError = text; }
 
 void AttachSharedBlock() {
   SECURITY_DESCRIPTOR descriptor;
@@ -86,6 +91,12 @@ extern "C" {
 
 BOOL WINAPI HookState(BOOL on) {
   if ((on & 0xFF) != 0) {
+    // Only the program's own process installs the hooks: there, outside the loader lock, the
+    // load error is shown once.
+    if (const char* error = g_loadError) {
+      g_loadError = nullptr;
+      MessageBoxA(nullptr, error, "Error DsrSleep.dll loading", MB_ICONHAND);
+    }
     if (!g_keyboardHook) {
       g_keyboardHook = SetWindowsHookExA(WH_KEYBOARD, reinterpret_cast<HOOKPROC>(&KeyboardProc),
                                          g_module, 0);
@@ -110,19 +121,20 @@ BOOL WINAPI HookState(BOOL on) {
   return !g_keyboardHook && !g_mouseHook;
 }
 
+// Both procedures hand every event on and return what the rest of the chain returns. The hook
+// handle is passed as null: the platform ignores it, and in other processes ours is unknown.
 LRESULT CALLBACK KeyboardProc(int code, WPARAM wp, LPARAM lp) {
-  // Without the block (it could not be mapped here) every event passes on unchanged.
-  if (code < 0 || !g_shared) return CallNextHookEx(g_keyboardHook, code, wp, lp);
-  orv::OnKeyboardEvent(*g_shared, GetTickCount(), PostAwake{wp, lp});
-  return 0;
+  // Without the block (it could not be mapped here) the event only passes on.
+  if (code >= 0 && g_shared) orv::OnKeyboardEvent(*g_shared, GetTickCount(), PostAwake{wp, lp});
+  return CallNextHookEx(nullptr, code, wp, lp);
 }
 
 LRESULT CALLBACK MouseProc(int code, WPARAM wp, LPARAM lp) {
   const auto* record = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lp);
-  if (code < 0 || !g_shared || !record) return CallNextHookEx(g_mouseHook, code, wp, lp);
-  orv::OnMouseEvent(*g_shared, static_cast<std::uint32_t>(wp), record->pt.x, record->pt.y,
-                    GetTickCount(), PostAwake{wp, lp});
-  return 0;
+  if (code >= 0 && g_shared && record)
+    orv::OnMouseEvent(*g_shared, static_cast<std::uint32_t>(wp), record->pt.x, record->pt.y,
+                      GetTickCount(), PostAwake{wp, lp});
+  return CallNextHookEx(nullptr, code, wp, lp);
 }
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
