@@ -6,7 +6,8 @@
 # 2. "Starten" while a fetch started by "Starten" waits starts a nested fetch: the window still
 #    answers while both wait;
 # 3. "Beenden" while a fetch without a time-out waits ends the process within 2 s, no later
-#    fetch starts, and a new start of the program works (the single-instance check is free).
+#    fetch starts, and a new start of the program works (the single-instance check is free);
+#    the end of the session during such a fetch ends it within 2 s as well.
 # Usage: fetch_pumps.sh PREFIX ORVALIS_EXE DRIVER_EXE SCREENSHOT_DIR
 set -u
 prefix="$1"; exe="$2"; driver="$3"; shots="$4"
@@ -97,33 +98,43 @@ run "$driver" click-main 1005
 wait_connections 3
 run "$driver" responsive 10000 || { echo "fetch_pumps: the window froze during the nested fetch"; exit 1; }
 screenshot fetch-nested
-# Both fetches end at their time-out; the window answers afterwards too.
-run "$driver" responsive 10000 || exit 1
 
-# 3. "Beenden" during a fetch that has no time-out. "Endlos" and "Warten" are selected now:
-# "Starten" fetches "Endlos" first, and "Warten" never starts.
+# 3. "Beenden", and then the end of the session, during a fetch that has no time-out.
+# Waits until the program's process is gone (up to 10 s); prints the milliseconds since the
+# driver's "sent at MS" line in $1.
+wait_gone() {
+  local gone="" sent
+  sent=$(sed -n 's/^sent at \([0-9]*\).*/\1/p' <<<"$1")
+  [ -n "$sent" ] || { echo "no time from the driver: $1"; return 1; }
+  for _ in $(seq 1 200); do
+    if ! kill -0 "$orvalis_pid" 2>/dev/null; then gone=yes; break; fi
+    sleep 0.05
+  done
+  echo $(( $(date +%s%N) / 1000000 - sent ))
+  [ -n "$gone" ] && orvalis_pid=""
+  [ -n "$gone" ]
+}
+# The two fetches of "Warten" still wait; "Starten" nests a third. "Endlos" and "Warten" are
+# selected now: it fetches "Endlos" first, and after "Beenden" no fetch of "Warten" starts.
 run "$driver" select 1 || exit 1
 run "$driver" click-main 1005
 wait_connections 4
-before=$(connections)
-q0=$(date +%s%N)
-run "$driver" quit
-gone=""
-for _ in $(seq 1 200); do
-  if ! kill -0 "$orvalis_pid" 2>/dev/null; then gone=yes; break; fi
-  sleep 0.05
-done
-q1=$(date +%s%N)
-quit_ms=$(( (q1 - q0) / 1000000 ))
-[ -n "$gone" ] || { echo "fetch_pumps: the process still runs ${quit_ms} ms after \"Beenden\""; exit 1; }
-orvalis_pid=""
-echo "fetch_pumps: process gone ${quit_ms} ms after \"Beenden\" (driver start included)"
+sent=$(run "$driver" quit)
+quit_ms=$(wait_gone "$sent") || { echo "fetch_pumps: the process still runs ${quit_ms} ms after \"Beenden\""; exit 1; }
+echo "fetch_pumps: process gone ${quit_ms} ms after \"Beenden\""
 [ "$quit_ms" -lt 2000 ] || { echo "fetch_pumps: \"Beenden\" took too long"; exit 1; }
-[ "$(connections)" = "$before" ] || { echo "fetch_pumps: a fetch started after \"Beenden\""; exit 1; }
+[ "$(connections)" = 4 ] || { echo "fetch_pumps: a fetch started after \"Beenden\""; exit 1; }
 
-# A new start works: the single-instance semaphore went with the process.
+# A new start works: the single-instance semaphore went with the process. (It fetches "Abruf"
+# at start-up again.)
 start_orvalis
 run "$driver" wait-window 30000 || { echo "fetch_pumps: a new start did not show the window"; exit 1; }
-stop_orvalis
-
+run "$driver" wait-rows 3 10000 || exit 1
+run "$driver" select 1 || exit 1
+run "$driver" click-main 1005
+wait_connections 6
+sent=$(run "$driver" end-session)
+end_ms=$(wait_gone "$sent") || { echo "fetch_pumps: the process still runs ${end_ms} ms after the session's end"; exit 1; }
+echo "fetch_pumps: process gone ${end_ms} ms after the session's end"
+[ "$end_ms" -lt 2000 ] || { echo "fetch_pumps: the session's end took too long"; exit 1; }
 echo "fetch_pumps: ok"
