@@ -13,12 +13,14 @@ case "$action" in
     # Everything Wine starts in the background gets no handle of ours: ctest waits for its
     # output pipes to close.
     "$ORV_WINE" wineboot -i </dev/null >/dev/null 2>&1
-    wineserver -w </dev/null >/dev/null 2>&1
-    wineserver -p </dev/null >/dev/null 2>&1  # stays up, without a time-out, until "down"
     # Xvfb has no window manager: unmanaged windows spare Wine a 2 s wait each time an active
-    # window is hidden (every answered question).
+    # window is hidden (every answered question, and the shell's tray window when its last icon
+    # goes). Set before the wait below, so that every Wine process of the tests, the shell
+    # (explorer.exe) included, starts afterwards and reads it.
     "$ORV_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
       </dev/null >/dev/null 2>&1
+    wineserver -w </dev/null >/dev/null 2>&1
+    wineserver -p </dev/null >/dev/null 2>&1  # stays up, without a time-out, until "down"
     test -f "$prefix/system.reg" || { echo "wine-prefix: $prefix was not created" >&2; exit 1; }
     echo "wine-prefix: $prefix ready ($ORV_WINE)"
     ;;

@@ -1,6 +1,7 @@
 #include "exec/http.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <limits>
@@ -774,26 +775,75 @@ void CookieJar::EvictOldest(const std::string* host) {
 
 // ---- The client ----
 
-// One GET: the state of a fetch lives here, so that a fetch started from the wait hook on the
-// same client (the hook pumps the message queue, and a message may start another task) shares
-// nothing with the one that waits but the cookie jar, which is only touched between waits.
+// What the thread that asked for a fetch and the fetch's worker share. The worker writes the
+// outcome once, under the lock, and then wakes the waiter; the asking thread reads it after
+// that. Either side may be gone first: both hold it through a shared pointer.
+struct FetchJob {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool finished = false;
+  std::optional<HttpError> error;        // the fetch's failure, when it failed
+  std::vector<std::string> setCookies;   // the Set-Cookie values of the answer
+  int status = 0;                        // the answer's status code, 0 before an answer
+  std::optional<std::string> location;   // the Location of a redirect to follow
+  std::atomic<bool> cancelled{false};
+  std::shared_ptr<FetchWaiter> waiter;   // fixed before the worker starts
+
+  bool Over() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return finished || cancelled;
+  }
+  void Cancel() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      cancelled = true;
+    }
+    changed.notify_all();
+    if (waiter) waiter->Wake();
+  }
+  void Finish(std::optional<HttpError> failure) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      error = std::move(failure);
+      finished = true;
+    }
+    changed.notify_all();
+    if (waiter) waiter->Wake();
+  }
+};
+
+// The socket work of one GET, on the fetch's worker thread. It holds everything it uses, so
+// that it touches nothing of the client that started it; a fetch that is given up on (cancelled,
+// or its client gone) ends at its next look at the job, and a name lookup that never returns
+// just keeps its own thread.
 class HttpFetch {
  public:
-  HttpFetch(HttpClient& client, const Url& url)
-      : client_(client),
+  // One hop of a fetch: one GET of `url`. `total` is when the whole fetch, all hops together,
+  // must be over.
+  HttpFetch(std::shared_ptr<SocketLayer> sockets, std::shared_ptr<TlsLayer> tls,
+            std::shared_ptr<FetchJob> job, const Url& url, int timeoutMs,
+            std::chrono::steady_clock::time_point total, long long totalSeconds)
+      : sockets_(std::move(sockets)),
+        tlsLayer_(std::move(tls)),
+        job_(std::move(job)),
         text_(ForMessage(url.Text())),
         url_(url),
-        timeoutMs_(client.timeoutMs_),
-        lastHook_(Clock::now()) {}
+        timeoutMs_(timeoutMs),
+        total_(total),
+        totalSeconds_(totalSeconds) {}
 
-  // The Location of a redirect to follow; std::nullopt after a 2xx answer.
-  std::optional<std::string> Run();
-  int Status() const { return status_; }
+  void SetCookieHeader(std::string header) { cookies_ = std::move(header); }
+
+  // The worker's whole life: the fetch, then its outcome into the job.
+  void Work() noexcept;
 
  private:
   using Clock = std::chrono::steady_clock;
   using Deadline = std::optional<Clock::time_point>;
   static constexpr std::size_t kReceiveBytes = 16 * 1024;
+
+  // The Location of a redirect to follow; std::nullopt after a 2xx answer.
+  std::optional<std::string> Run();
 
   Deadline FromNow() const {
     if (timeoutMs_ <= 0) return std::nullopt;
@@ -801,39 +851,32 @@ class HttpFetch {
   }
 
   // Runs `step` (one wait of at most the given milliseconds) in slices until it makes progress
-  // or the deadline passes; then kWouldBlock. The hook runs between the slices. When the hook
-  // itself took the rest of the time, one last look without waiting decides.
+  // or the deadline passes; then kWouldBlock. Between the slices the fetch ends when it was
+  // cancelled, and when the whole fetch took longer than its total limit.
   template <class Step>
   NetStatus Wait(Deadline deadline, Step step) {
     for (;;) {
-      int slice = HttpClient::kSliceMs;
-      bool last = false;
-      if (deadline) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now())
-                .count();
-        if (left <= 0) {
-          slice = 0;
-          last = true;
-        } else if (left < slice) {
-          slice = static_cast<int>(left);
-        }
-      }
+      if (job_->cancelled) throw Cancelled();
+      const Clock::time_point now = Clock::now();
+      if (now >= total_) throw TooLong();
+      const bool own = deadline && *deadline < total_;
+      const Clock::time_point end = own ? *deadline : total_;
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now).count();
+      const int slice = static_cast<int>(std::clamp<long long>(left, 0, HttpClient::kSliceMs));
       const NetStatus s = step(slice);
-      if (s != NetStatus::kWouldBlock) {
-        if (Clock::now() - lastHook_ >= std::chrono::milliseconds(HttpClient::kSliceMs)) Hook();
-        return s;
-      }
-      if (last) return s;
-      Hook();
+      if (s != NetStatus::kWouldBlock) return s;
+      if (own && Clock::now() >= *deadline) return s;
     }
   }
 
-  void Hook() {
-    lastHook_ = Clock::now();
-    client_.CallHook();
+  HttpError Cancelled() const {
+    return HttpError("Der Abruf von " + text_ + " wurde abgebrochen.");
   }
-
+  HttpError TooLong() const {
+    return HttpError("Zeit\xC3\xBC" "berschreitung: Der Abruf von " + text_ +
+                     " dauerte l\xC3\xA4nger als " + std::to_string(totalSeconds_) +
+                     " Sekunden.");
+  }
   HttpError TimedOut() const {
     return HttpError("Zeit\xC3\xBC" "berschreitung beim Abrufen von " + text_ + ".");
   }
@@ -852,18 +895,22 @@ class HttpFetch {
   void SendAll(std::string_view data);
   std::size_t ReceiveSome(char* buffer, std::size_t size);
 
-  HttpClient& client_;
+  const std::shared_ptr<SocketLayer> sockets_;
+  const std::shared_ptr<TlsLayer> tlsLayer_;
+  const std::shared_ptr<FetchJob> job_;
   const std::string text_;
   const Url url_;
   const int timeoutMs_;
-  Clock::time_point lastHook_;
+  const Clock::time_point total_;
+  const long long totalSeconds_;
+  std::string cookies_;
   std::unique_ptr<Connection> connection_;
   TlsConnection* tls_ = nullptr;  // connection_, for an https address
   int status_ = 0;
 };
 
 std::vector<SocketAddress> HttpFetch::Resolve() {
-  SocketLayer& sockets = *client_.sockets_;
+  SocketLayer& sockets = *sockets_;
   const std::string_view host = WithoutRootDot(url_.host);
   const HttpError unresolved("Der Name \"" + ForMessage(url_.host) +
                              "\" konnte nicht aufgel\xC3\xB6st werden.");
@@ -885,8 +932,8 @@ std::vector<SocketAddress> HttpFetch::Resolve() {
   }
 
   // The system's resolver blocks and cannot be interrupted. It runs on a thread of its own so
-  // that the time-out holds and the hook keeps running; a lookup that is given up on finishes
-  // in the background and its result is dropped.
+  // that the time-out and a cancel hold; a lookup that is given up on finishes in the
+  // background and its result is dropped.
   struct Job {
     std::mutex mutex;
     std::condition_variable done;
@@ -894,10 +941,9 @@ std::vector<SocketAddress> HttpFetch::Resolve() {
     std::vector<SocketAddress> addresses;
   };
   auto job = std::make_shared<Job>();
-  std::shared_ptr<SocketLayer> layer = client_.sockets_;
   std::vector<SocketAddress> found;
   try {
-    std::thread([job, layer, name = url_.host, port = url_.port] {
+    std::thread([job, layer = sockets_, name = url_.host, port = url_.port] {
       std::vector<SocketAddress> result;
       try {
         result = layer->Resolve(name, port, false);
@@ -910,7 +956,7 @@ std::vector<SocketAddress> HttpFetch::Resolve() {
       job->done.notify_all();
     }).detach();
   } catch (const std::system_error&) {
-    // No thread to be had: resolve here, without a time-out.
+    // No thread to be had: resolve here; this worker then waits for as long as the resolver.
     found = sockets.Resolve(url_.host, url_.port, false);
     if (found.empty()) throw unresolved;
     return found;
@@ -934,7 +980,7 @@ std::vector<SocketAddress> HttpFetch::Resolve() {
 }
 
 void HttpFetch::Connect(const std::vector<SocketAddress>& addresses) {
-  SocketLayer& sockets = *client_.sockets_;
+  SocketLayer& sockets = *sockets_;
   const Deadline deadline = FromNow();  // for all addresses together
   for (const SocketAddress& address : addresses) {
     NetStatus s = NetStatus::kFailed;
@@ -959,7 +1005,7 @@ void HttpFetch::Connect(const std::vector<SocketAddress>& addresses) {
 // The TLS handshake on the fresh connection, within one time-out like the connection attempt.
 void HttpFetch::StartTls() {
   auto tls = std::make_unique<TlsConnection>(std::move(connection_),
-                                             client_.tls_->NewEngine(url_.host, timeoutMs_),
+                                             tlsLayer_->NewEngine(url_.host, timeoutMs_),
                                              url_.HostAndPort());
   tls_ = tls.get();
   connection_ = std::move(tls);
@@ -1002,12 +1048,30 @@ std::size_t HttpFetch::ReceiveSome(char* buffer, std::size_t size) {
   }
 }
 
+void HttpFetch::Work() noexcept {
+  std::optional<HttpError> failure;
+  std::optional<std::string> location;
+  try {
+    location = Run();
+  } catch (const HttpError& e) {
+    failure = e;
+  } catch (const std::exception&) {
+    failure = HttpError("Der Abruf von " + text_ + " ist fehlgeschlagen.");
+  }
+  connection_.reset();  // closed before the waiting thread goes on
+  {
+    std::lock_guard<std::mutex> lock(job_->mutex);
+    job_->location = std::move(location);
+    job_->status = status_;
+  }
+  job_->Finish(std::move(failure));
+}
+
 std::optional<std::string> HttpFetch::Run() {
   std::string request = "GET " + url_.Target() + " HTTP/1.1\r\nHost: " + url_.HostHeader() +
                         "\r\nAccept: " + HttpClient::kAccept +
                         "\r\nUser-Agent: " + HttpClient::kUserAgent + "\r\n";
-  const std::string cookies = client_.jar_.CookieHeader(url_, NowSeconds());
-  if (!cookies.empty()) request += "Cookie: " + cookies + "\r\n";
+  if (!cookies_.empty()) request += "Cookie: " + cookies_ + "\r\n";
   request += "Connection: close\r\n\r\n";
 
   Connect(Resolve());
@@ -1039,9 +1103,13 @@ std::optional<std::string> HttpFetch::Run() {
     earlierHeads += end;
   }
 
-  // Cookies count whatever the status: a login answers with a redirect and its cookie.
-  const std::int64_t now = NowSeconds();
-  for (const std::string& value : head.Values("Set-Cookie")) client_.jar_.Store(url_, value, now);
+  // Cookies count whatever the status: a login answers with a redirect and its cookie. The
+  // jar takes them when the fetch is over.
+  {
+    std::vector<std::string> values = head.Values("Set-Cookie");
+    std::lock_guard<std::mutex> lock(job_->mutex);
+    job_->setCookies = std::move(values);
+  }
 
   const int code = head.status.code;
   status_ = code;
@@ -1088,24 +1156,73 @@ std::optional<std::string> HttpFetch::Run() {
   return std::nullopt;
 }
 
+namespace {
+
+// Every client of the process, for CancelAllFetches.
+std::mutex& ClientsMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+std::vector<HttpClient*>& Clients() {
+  static std::vector<HttpClient*> clients;
+  return clients;
+}
+
+}  // namespace
+
+long long HttpClient::TotalLimitMs(int timeoutMs) {
+  if (timeoutMs <= 0) return kUnlimitedTotalMs;
+  return static_cast<long long>(kTotalFactor) * timeoutMs + kTotalFixedMs;
+}
+
 HttpClient::HttpClient(std::shared_ptr<SocketLayer> sockets, std::shared_ptr<TlsLayer> tls)
     : sockets_(std::move(sockets)), tls_(std::move(tls)) {
   if (!sockets_) throw std::invalid_argument("HttpClient needs a socket layer");
+  std::lock_guard<std::mutex> lock(ClientsMutex());
+  Clients().push_back(this);
+}
+
+HttpClient::~HttpClient() {
+  {
+    std::lock_guard<std::mutex> lock(ClientsMutex());
+    auto& all = Clients();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+  }
+  // A worker still running finds its fetch cancelled and ends on its own; nothing waits for it.
+  Cancel();
 }
 
 void HttpClient::SetReadTimeout(int ms) { timeoutMs_ = std::max(ms, 0); }
 
+void HttpClient::Cancel() {
+  std::vector<std::shared_ptr<FetchJob>> running;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cancelled_ = true;
+    running = running_;
+  }
+  for (const auto& job : running) job->Cancel();
+}
+
+void CancelAllFetches() {
+  std::lock_guard<std::mutex> lock(ClientsMutex());
+  for (HttpClient* client : Clients()) client->Cancel();
+}
+
 void HttpClient::Get(const std::string& url) {
   Url current = ParseUrl(url);  // a malformed address raises here, before any I/O
+  const long long total = totalLimitMs_ > 0 ? totalLimitMs_ : TotalLimitMs(timeoutMs_);
+  // One limit for the whole fetch, every hop of it.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(total);
   for (int hop = 0;; ++hop) {
     if (current.secure && !tls_) {
       throw HttpError("HTTPS steht f\xC3\xBCr " + ForMessage(current.Text()) +
                       " nicht zur Verf\xC3\xBCgung.");
     }
-    HttpFetch fetch(*this, current);
-    const std::optional<std::string> location = fetch.Run();
+    int status = 0;
+    const std::optional<std::string> location =
+        FetchOnce(current, deadline, (total + 999) / 1000, &status);
     if (!location) return;
-    const int status = fetch.Status();
     if (hop == kMaxRedirects) {
       throw HttpError("Zu viele Weiterleitungen beim Abrufen von " + ForMessage(url) + ".",
                       status);
@@ -1125,16 +1242,67 @@ void HttpClient::Get(const std::string& url) {
   }
 }
 
-void HttpClient::CallHook() {
-  if (inHook_ || !hook_) return;
-  // A copy: the hook may replace itself through SetWaitHook while it runs.
-  const std::function<void()> hook = hook_;
-  inHook_ = true;
-  struct Reset {
-    bool& flag;
-    ~Reset() { flag = false; }
-  } reset{inHook_};
-  hook();
+std::optional<std::string> HttpClient::FetchOnce(const Url& address,
+                                                 std::chrono::steady_clock::time_point deadline,
+                                                 long long totalSeconds, int* status) {
+  auto job = std::make_shared<FetchJob>();
+  job->waiter = waiter_;
+  auto fetch = std::make_shared<HttpFetch>(sockets_, tls_, job, address, timeoutMs_, deadline,
+                                           totalSeconds);
+  // The cookies of this hop's host, with those the hops before it were given.
+  fetch->SetCookieHeader(jar_.CookieHeader(address, NowSeconds()));
+  const HttpError cancelled("Der Abruf von " + ForMessage(address.Text()) +
+                            " wurde abgebrochen.");
+
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (cancelled_) throw cancelled;
+    running_.push_back(job);
+  }
+  struct Unlist {
+    HttpClient& client;
+    const std::shared_ptr<FetchJob>& job;
+    ~Unlist() {
+      std::lock_guard<std::mutex> lock(client.mutex_);
+      auto& all = client.running_;
+      all.erase(std::remove(all.begin(), all.end(), job), all.end());
+    }
+  } unlist{*this, job};
+
+  try {
+    std::thread([fetch] { fetch->Work(); }).detach();
+  } catch (const std::system_error&) {
+    throw HttpError("F\xC3\xBCr den Abruf von " + ForMessage(address.Text()) +
+                    " konnte kein Thread gestartet werden.");
+  }
+
+  const auto over = [&job] { return job->Over(); };
+  if (job->waiter) {
+    job->waiter->Wait(over);
+  } else {
+    std::unique_lock<std::mutex> lock(job->mutex);
+    job->changed.wait(lock, [&job] { return job->finished || job->cancelled; });
+  }
+
+  std::optional<HttpError> error;
+  std::vector<std::string> setCookies;
+  std::optional<std::string> location;
+  {
+    std::lock_guard<std::mutex> lock(job->mutex);
+    if (job->cancelled || !job->finished) {
+      // Cancelled, or the waiter gave up: the worker ends on its own at its next look.
+      job->cancelled = true;
+      throw cancelled;
+    }
+    error = std::move(job->error);
+    setCookies = std::move(job->setCookies);
+    location = std::move(job->location);
+    *status = job->status;
+  }
+  const std::int64_t now = NowSeconds();
+  for (const std::string& value : setCookies) jar_.Store(address, value, now);
+  if (error) throw *error;
+  return location;
 }
 
 }  // namespace orv

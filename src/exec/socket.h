@@ -52,6 +52,16 @@ enum class NetStatus {
   kFailed,      // any other failure of the socket
 };
 
+// Every connection the layer opens has TCP keep-alive on: after kKeepAliveIdleS seconds without
+// traffic the system probes the peer every kKeepAliveIntervalS seconds and gives the connection
+// up after kKeepAliveProbes unanswered probes (then a wait for data ends with kReset or
+// kFailed). So a peer that vanished without a word (switched off, cut off) is noticed within
+// about a minute, also by a fetch that has no time-out. (Windows before 10 counts its probes
+// itself: ten, the same.)
+inline constexpr int kKeepAliveIdleS = 20;
+inline constexpr int kKeepAliveIntervalS = 4;
+inline constexpr int kKeepAliveProbes = 10;
+
 // One TCP stream. The destructor closes the socket.
 class Connection {
  public:

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -35,6 +36,28 @@ int NewSocket(int family) {
     return -1;
   }
   return fd;
+}
+
+// Keep-alive with the probe times of socket.h. Where an option is missing the system's own
+// times apply; a failure leaves the connection as it is.
+void KeepAlive(int fd) {
+  int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+#if defined(TCP_KEEPIDLE)
+  int idle = kKeepAliveIdleS;
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+#elif defined(TCP_KEEPALIVE)
+  int idle = kKeepAliveIdleS;
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPALIVE, &idle, sizeof idle);
+#endif
+#ifdef TCP_KEEPINTVL
+  int interval = kKeepAliveIntervalS;
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+#endif
+#ifdef TCP_KEEPCNT
+  int probes = kKeepAliveProbes;
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+#endif
 }
 
 // Waits up to `waitMs` for `events` on the socket. 1 ready, 0 nothing yet (also for an
@@ -213,6 +236,7 @@ class PosixSocketLayer final : public SocketLayer {
       return nullptr;
     }
     auto connection = std::make_unique<PosixConnection>(fd);
+    KeepAlive(fd);
     sockaddr_storage sa;
     const socklen_t length = ToSockaddr(address, &sa);
     if (connect(fd, reinterpret_cast<const sockaddr*>(&sa), length) == 0) {

@@ -1,6 +1,7 @@
 // The socket layer on Winsock 2.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <mstcpip.h>
 
 #include <algorithm>
 #include <climits>
@@ -37,6 +38,24 @@ SOCKET NewSocket(int family) {
     return INVALID_SOCKET;
   }
   return s;
+}
+
+// Keep-alive with the probe times of socket.h: SIO_KEEPALIVE_VALS sets the idle time and the
+// interval; the number of probes can be set from Windows 10 (1703) on, and older systems send
+// ten. A failure leaves the connection as it is.
+void KeepAlive(SOCKET s) {
+  BOOL on = TRUE;
+  setsockopt(s, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on), sizeof on);
+  tcp_keepalive values{};
+  values.onoff = 1;
+  values.keepalivetime = kKeepAliveIdleS * 1000u;
+  values.keepaliveinterval = kKeepAliveIntervalS * 1000u;
+  DWORD returned = 0;
+  WSAIoctl(s, SIO_KEEPALIVE_VALS, &values, sizeof values, nullptr, 0, &returned, nullptr,
+           nullptr);
+  constexpr int kTcpKeepCnt = 16;  // TCP_KEEPCNT of ws2ipdef.h; the mingw headers lack it
+  DWORD probes = kKeepAliveProbes;
+  setsockopt(s, IPPROTO_TCP, kTcpKeepCnt, reinterpret_cast<const char*>(&probes), sizeof probes);
 }
 
 timeval ToTimeval(int waitMs) {
@@ -234,6 +253,7 @@ class WinsockLayer final : public SocketLayer {
     const SOCKET s = NewSocket(address.family == SocketAddress::kIpv4 ? AF_INET : AF_INET6);
     if (s == INVALID_SOCKET) return nullptr;
     auto connection = std::make_unique<WinsockConnection>(s);
+    KeepAlive(s);
     sockaddr_storage sa;
     const int length = ToSockaddr(address, &sa);
     if (connect(s, reinterpret_cast<const sockaddr*>(&sa), length) == 0) {

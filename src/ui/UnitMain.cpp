@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "exec/http.h"
 #include "store/task_record.h"
 #include "store/task_store.h"
 #include "ui/clocktext.h"
@@ -171,7 +172,9 @@ void TFormMain::PopupMenuOptionenMinimiertStartenClick() {
 }
 
 void TFormMain::PopupMenuTrayBeendenClick() {
-  // Ends at once, without a question; the windows are destroyed on the way out.
+  // Ends at once, without a question; the windows are destroyed on the way out. A fetch that
+  // waits is cancelled, and no other starts, so that nothing holds the process up.
+  CancelAllFetches();
   allowClose_ = true;
   DestroyWindow(hwnd_);
 }
@@ -328,6 +331,7 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ENDSESSION:
       // The session ends now: leave cleanly while there is time.
       if (wp) {
+        CancelAllFetches();
         allowClose_ = true;
         DestroyWindow(hwnd_);
       }

@@ -4,6 +4,9 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <functional>
+#include <memory>
+
 #include "exec/files_win32.h"
 #include "exec/http.h"
 #include "exec/socket.h"
@@ -18,6 +21,57 @@
 #include "ui/UnitMain.h"
 #include "ui/prompter_win32.h"
 #include "ui/skin.h"
+
+namespace {
+
+// The window thread's wait for an invisible fetch, whose socket work runs on a worker thread:
+// the thread sleeps until the worker is done or anything arrives for it, and serves its
+// messages meanwhile, as it does while a question waits. A fetch started by one of those
+// messages waits here again, nested. The wait gives up at WM_QUIT (the program ends), which
+// stays in the queue for the loops further out.
+class WindowFetchWaiter final : public orv::FetchWaiter {
+ public:
+  WindowFetchWaiter() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  ~WindowFetchWaiter() override {
+    if (event_) CloseHandle(event_);
+  }
+  WindowFetchWaiter(const WindowFetchWaiter&) = delete;
+  WindowFetchWaiter& operator=(const WindowFetchWaiter&) = delete;
+
+  void Wait(const std::function<bool()>& over) override {
+    for (;;) {
+      // Reset before looking: a wake-up from now on ends the sleep below. A nested wait may
+      // reset a wake-up meant for this one; this one looks at `over` after every message.
+      if (event_) ResetEvent(event_);
+      if (over()) return;
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+          PostQuitMessage(static_cast<int>(msg.wParam));
+          return;
+        }
+        orv::DispatchUiMessage(msg);
+        if (over()) return;
+      }
+      // Sleeps until the worker is done, or a message, input, a timer or a paint request
+      // arrives. Without an event (none could be made) it looks again every 50 ms.
+      if (event_) {
+        MsgWaitForMultipleObjectsEx(1, &event_, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+      } else {
+        MsgWaitForMultipleObjectsEx(0, nullptr, 50, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+      }
+    }
+  }
+
+  void Wake() override {
+    if (event_) SetEvent(event_);
+  }
+
+ private:
+  HANDLE event_;
+};
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // Before anything loads a library: only the system directory is searched, never the
@@ -44,9 +98,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   orv::Win32Files files;
   orv::Win32Power power;
   orv::HttpClient http(orv::MakeSocketLayer());
-  // An invisible fetch waits on the window thread; the window, the tray icon and the input
-  // hooks keep being served while it waits.
-  http.SetWaitHook(orv::PumpPendingMessages);
+  // An invisible fetch does its socket work on a thread of its own; the window, the tray icon
+  // and the input hooks keep being served while the window thread waits for it.
+  http.SetWaiter(std::make_shared<WindowFetchWaiter>());
   orv::TFormMain formMain(registry, orv::SystemClock(), orv::UserLocale(),
                           orv::Services{&shell, &files, &power, &http}, &prompter, skin);
   // The start option alone decides whether the window shows.

@@ -12,7 +12,8 @@
 //   orvalis_driver select ROW...                    selects these rows of the task list
 //   orvalis_driver click-main ID                    clicks a button of the main window
 //   orvalis_driver close                            asks the window to close (WM_CLOSE)
-//   orvalis_driver quit                             "Beenden" (the tray menu's item)
+//   orvalis_driver quit                             "Beenden" (the tray menu's item); prints
+//                                                   "sent at MS" (ms since 1970)
 //   orvalis_driver option show|minimized            the start option (the "Optionen" menu's items)
 //   orvalis_driver command ID                       any menu item: WM_COMMAND with its ID
 //   orvalis_driver is-iconic                        exit 0 when minimised, 3 otherwise
@@ -41,7 +42,8 @@
 //   orvalis_driver selected-rows                    prints the selected rows' indexes
 //   orvalis_driver query-end-session                asks whether the session may end
 //                                                   (WM_QUERYENDSESSION), prints the answer
-//   orvalis_driver end-session                      tells the window the session ends
+//   orvalis_driver end-session                      tells the window the session ends; prints
+//                                                   "sent at MS"
 //   The window chrome and the about box:
 //   orvalis_driver window-rect [CLASS]              prints "X Y WIDTH HEIGHT" on the screen
 //   orvalis_driver control-rect CLASS ID            the same for a control of that window
@@ -82,6 +84,17 @@
 #include "ui/win32_text.h"
 
 namespace {
+
+// The system time in milliseconds since 1970, as the test scripts' `date +%s%N` counts it:
+// "sent at MS", before the driver sends a message whose effect a script times.
+void PrintUnixMs() {
+  FILETIME ft;
+  GetSystemTimeAsFileTime(&ft);
+  const unsigned long long t =
+      (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  std::printf("sent at %llu\n", (t - 116444736000000000ULL) / 10000);
+  std::fflush(stdout);
+}
 
 int Fail(const char* what) {
   std::fprintf(stderr, "driver: %s\n", what);
@@ -571,12 +584,14 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (command == L"end-session") {
+    PrintUnixMs();
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &ignored);
     return 0;
   }
   // Menu items, as the menus send them (see MenuCommandId in src/ui/chrome.h).
   if (command == L"quit") {
+    PrintUnixMs();
     PostMessageW(main, WM_COMMAND, kCmdPopupMenuTrayBeenden, 0);
     return 0;
   }
