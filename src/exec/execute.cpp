@@ -27,6 +27,8 @@ void OpenOrFail(Shell& shell, const std::string& file, const std::string* params
 }  // namespace
 
 void Engine::ExecuteTask(const std::string& taskName) noexcept {
+  // After "Beenden" nothing starts, also not a task whose question or fetch was still waiting.
+  if (stopped_) return;
   try {
     RegistryAccessor reg(registry_);
     // Never created here: a task deleted meanwhile fails at its first read and nothing is

@@ -86,6 +86,9 @@ class Engine {
   // that was already waiting on a question when the editor opened ends without switching the
   // timer on again.
   void SuspendTicks(bool suspended);
+  // The program ends ("Beenden", the session's end): from now on no tick starts, a tick that
+  // waits on a question or a fetch walks no further row, and no task starts any more.
+  void Stop() { stopped_ = true; }
   // Compares the task's watched files with their stored stamps; stores the first new stamp it
   // finds and reports a change. Pumps the message queue after each unchanged file and opens
   // the watch list afresh after it: a save meanwhile has rewritten it.
@@ -150,6 +153,7 @@ class Engine {
   bool idleLabelVisible_ = false;
   bool tickRunning_ = false;
   bool ticksSuspended_ = false;
+  bool stopped_ = false;
   // The local time and UTC offset at the start of the last tick, and the local times that the
   // clock jumped over since then when daylight saving began between two ticks (none otherwise).
   struct TickMoment {

@@ -79,7 +79,7 @@ void Engine::SuspendTicks(bool suspended) {
 void Engine::TimerJobsTimer() {
   // A tick waits for prompts and pumps messages meanwhile; a timer switched on again during
   // that wait (the task editor closed) must not start a second tick inside the first.
-  if (tickRunning_ || ticksSuspended_) return;
+  if (tickRunning_ || ticksSuspended_ || stopped_) return;
   tickRunning_ = true;
   JobTimer* timer = services_.timer;
   struct Finish {
@@ -105,6 +105,7 @@ void Engine::TimerJobsTimer() {
   for (const TaskRow& row : tasks_.Rows()) names.push_back(row.name);
 
   for (const std::string& name : names) {
+    if (stopped_) break;  // the program ended while the tick waited
     try {
       ProcessRow(name, nowText);
     } catch (const std::exception& e) {

@@ -174,6 +174,7 @@ void TFormMain::PopupMenuOptionenMinimiertStartenClick() {
 void TFormMain::PopupMenuTrayBeendenClick() {
   // Ends at once, without a question; the windows are destroyed on the way out. A fetch that
   // waits is cancelled, and no other starts, so that nothing holds the process up.
+  engine_.Stop();
   CancelAllFetches();
   allowClose_ = true;
   DestroyWindow(hwnd_);
@@ -331,6 +332,7 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ENDSESSION:
       // The session ends now: leave cleanly while there is time.
       if (wp) {
+        engine_.Stop();
         CancelAllFetches();
         allowClose_ = true;
         DestroyWindow(hwnd_);

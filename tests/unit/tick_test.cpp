@@ -436,6 +436,20 @@ TEST_F(Tick, TheEditorOpenedDuringAQuestionKeepsTheTimerOffUntilItCloses) {
   EXPECT_EQ(Runs("Frage"), 2);
 }
 
+TEST_F(Tick, NothingStartsAfterTheProgramEndedDuringAQuestion) {
+  // "Beenden" while the first row's question waits: the question is answered "Ja" on the way
+  // out, yet neither that task nor the next due one may start (either could be a shutdown).
+  Job("A", {{rec::kConfirm, 1}, {rec::kIntervall, 1}});
+  Job("B", {{rec::kIntervall, 1}});
+  engine.GetTasks();
+  prompter.confirmSteps.push_back({kAnswerYes, false, [&] { engine.Stop(); }});
+  TickAt(10, 1);
+  EXPECT_EQ(Runs("A"), 0);
+  EXPECT_EQ(Runs("B"), 0);
+  TickAt(10, 2);
+  EXPECT_EQ(Runs("B"), 0) << "no tick starts once the program ends";
+}
+
 TEST_F(Tick, AnAnswerStandsWhenItCannotBeStored) {
   Job("Frage", {{rec::kConfirm, 1}, {rec::kIntervall, 1}, {rec::kRecover, 0}});
   engine.GetTasks();
