@@ -33,7 +33,19 @@ import_registry() {
   run regedit /S "$(winpath "$file")" >/dev/null 2>&1
   rm -f "$file"
 }
+# The screen once the program has handled what it was sent and its windows have stopped
+# changing: taken until two shots in a row are the same (at most five).
 screenshot() {
-  sleep 0.5
-  import -window root "$shots/$1.png" && echo "e2e: screenshot $shots/$1.png"
+  local file="$shots/$1.png" previous
+  previous="$(mktemp --suffix=.png)"
+  run "$driver" sync >/dev/null 2>&1
+  import -window root "$previous" || { rm -f "$previous"; return 1; }
+  for _ in 1 2 3 4; do
+    import -window root "$file" || break
+    [ "$(compare -metric AE "$previous" "$file" null: 2>&1)" = 0 ] && break
+    mv -f "$file" "$previous"
+  done
+  [ -f "$file" ] || mv -f "$previous" "$file"
+  rm -f "$previous"
+  echo "e2e: screenshot $file"
 }
