@@ -4,6 +4,15 @@
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 run() { "$here/wine-run.sh" "$prefix" "$@"; }
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
+# With ORV_OWN_PREFIX set, the script gets a Wine prefix (beside the run's, with that suffix)
+# and a virtual display of its own, removed at its end: it shares no registry key and no screen
+# with the other tests and runs beside them (for a test that mostly waits for real minutes).
+if [ -n "${ORV_OWN_PREFIX:-}" ]; then
+  unset DISPLAY
+  . "$here/../scripts/display.sh"
+  prefix="$prefix-$ORV_OWN_PREFIX"
+  "$here/wine-prefix.sh" up "$prefix" >/dev/null || { echo "e2e: cannot make $prefix"; exit 1; }
+fi
 if [ -z "${DISPLAY:-}" ]; then echo "e2e: no display (the test command provides one)"; exit 1; fi
 mkdir -p "$shots"
 
@@ -19,7 +28,15 @@ stop_orvalis() {
   kill "$orvalis_pid" 2>/dev/null
   orvalis_pid=""
 }
-trap stop_orvalis EXIT
+leave() {
+  stop_orvalis
+  if [ -n "${ORV_OWN_PREFIX:-}" ]; then
+    "$here/wine-prefix.sh" down "$prefix"
+    [ -n "${ORV_XVFB_PID:-}" ] && kill "$ORV_XVFB_PID" 2>/dev/null
+  fi
+  return 0
+}
+trap leave EXIT
 
 # Removes the program's registry keys, then imports a REGEDIT4 file given on standard input.
 reset_registry() {
