@@ -213,7 +213,7 @@ bool Sync(HWND window) {
 int Deliver(HWND target, UINT msg, WPARAM wp, LPARAM lp) {
   if (!SendNotifyMessageW(target, msg, wp, lp)) return Fail("cannot send the message");
   HWND main = FindMain();
-  if (!Sync(main ? main : target)) return Fail("the program did not handle the message within 30 s");
+  if (!Sync(main ? main : target)) return Fail("the message was not handled within 30 s");
   return 0;
 }
 
@@ -643,7 +643,8 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"tray" && argc > 2) {
     const bool left = std::wstring(argv[2]) == L"click";
-    if (!SendNotifyMessageW(main, kTrayMessage, kTrayIconId, left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN))
+    const UINT down = left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN;
+    if (!SendNotifyMessageW(main, kTrayMessage, kTrayIconId, down))
       return Fail("cannot send the message");
     return Deliver(main, kTrayMessage, kTrayIconId, left ? WM_LBUTTONUP : WM_RBUTTONUP);
   }
