@@ -78,17 +78,17 @@ TEST_F(ShellTest, TextWithANulInsideIsNotOpened) {
 }
 
 // The visible top-level windows of this process.
+BOOL CALLBACK CollectOwnWindow(HWND hwnd, LPARAM out) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd))
+    reinterpret_cast<std::set<HWND>*>(out)->insert(hwnd);
+  return TRUE;
+}
+
 std::set<HWND> OwnWindows() {
   std::set<HWND> found;
-  EnumWindows(
-      [](HWND hwnd, LPARAM out) -> BOOL {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(hwnd, &pid);
-        if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd))
-          reinterpret_cast<std::set<HWND>*>(out)->insert(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumWindows(CollectOwnWindow, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
