@@ -158,29 +158,31 @@ TaskEditor::TaskEditor(Engine& engine, Files* files, const MessageTable& message
     : engine_(engine), files_(files), messages_(messages), skin_(skin) {}
 
 TaskEditor::~TaskEditor() {
-  if (boldFont_) DeleteObject(boldFont_);
-  if (background_) DeleteObject(background_);
+  // The class brush goes with its class; while a window of the class is left, the class stays
+  // and keeps its brush.
+  if (classRegistered_ && !UnregisterClassW(kTaskEditorClass, instance_)) background_.Release();
 }
 
 bool TaskEditor::Create(HINSTANCE instance, HWND parent, const RECT& area,
                         ClosedHandler onClosed) {
   instance_ = instance;
   onClosed_ = std::move(onClosed);
-  background_ = CreateSolidBrush(skin::kPalette.window);
+  background_.Reset(CreateSolidBrush(skin::kPalette.window));
   LOGFONTW lf{};
   if (GetObjectW(skin_.Font(), sizeof lf, &lf)) {
     lf.lfWeight = FW_BOLD;
-    boldFont_ = CreateFontIndirectW(&lf);
+    boldFont_.Reset(CreateFontIndirectW(&lf));
   }
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = &TaskEditor::WndProc;
+  wc.lpfnWndProc = &WndProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-  wc.hbrBackground = background_;
+  wc.hbrBackground = background_.Get();
   wc.lpszClassName = kTaskEditorClass;
-  RegisterClassExW(&wc);  // fails harmlessly when registered already
-  hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kTaskEditorClass, L"",
+  // Fails harmlessly when registered already; the class then keeps the brush it has.
+  classRegistered_ = RegisterClassExW(&wc) != 0;
+  CreateWindowExW(WS_EX_CONTROLPARENT, kTaskEditorClass, L"",
                           WS_CHILD | WS_CLIPCHILDREN, area.left, area.top,
                           area.right - area.left, area.bottom - area.top, parent, nullptr,
                           instance, this);
@@ -209,7 +211,7 @@ HWND TaskEditor::Label(const char* text, int x, int y, int w, int h, bool bold, 
                                skin_.Scale(x), skin_.Scale(y), skin_.Scale(w), skin_.Scale(h),
                                hwnd_, IdMenu(id), instance_, nullptr);
   SendMessageW(label, WM_SETFONT,
-               reinterpret_cast<WPARAM>(bold && boldFont_ ? boldFont_ : skin_.Font()), FALSE);
+               reinterpret_cast<WPARAM>(bold && boldFont_ ? boldFont_.Get() : skin_.Font()), FALSE);
   Place(label);
   return label;
 }
@@ -227,7 +229,7 @@ HWND TaskEditor::Edit(int id, int x, int y, int w, int h) {
 HWND TaskEditor::Number(int id, int x, int y, int w) {
   HWND edit = Edit(id, x, y, w);
   SendMessageW(edit, EM_LIMITTEXT, 6, 0);
-  SetWindowSubclass(edit, &TaskEditor::NumberProc, kFieldSubclass, reinterpret_cast<DWORD_PTR>(this));
+  win::Subclass<&TaskEditor::NumberProc>(edit, kFieldSubclass, reinterpret_cast<DWORD_PTR>(this));
   return edit;
 }
 
@@ -374,7 +376,7 @@ void TaskEditor::CreateControls() {
   Check(kIdFlatCheckBoxTaskAutoTime, "Task um", cx, 131, 80);
   HWND time = Edit(kIdFlatMaskEditTaskAutoTime, cx + 84, 130, 54);
   SendMessageW(time, EM_LIMITTEXT, 5, 0);
-  SetWindowSubclass(time, &TaskEditor::TimeProc, kFieldSubclass, reinterpret_cast<DWORD_PTR>(this));
+  win::Subclass<&TaskEditor::TimeProc>(time, kFieldSubclass, reinterpret_cast<DWORD_PTR>(this));
   Label("Uhr durchf\xC3\xBChren.", cx + 146, 134, cw - 146, 16);
   Label("Durchf\xC3\xBChrung beschr\xC3\xA4nken", cx, 160, cw, 16, true);
   tabs(kTabRestrict, {"Wochentage", "Monatstage"}, cx, 177);
@@ -448,7 +450,7 @@ void TaskEditor::CreateControls() {
   Label("Task-Name (max. 30 Zeichen)", cx, 84, cw, 16);
   HWND name = Edit(kIdFlatEditTaskEndName, cx, 102, 250);
   SendMessageW(name, EM_LIMITTEXT, 30, 0);
-  SetWindowSubclass(name, &TaskEditor::NameProc, kFieldSubclass, reinterpret_cast<DWORD_PTR>(this));
+  win::Subclass<&TaskEditor::NameProc>(name, kFieldSubclass, reinterpret_cast<DWORD_PTR>(this));
   Label("Bitte vergeben Sie eine eindeutige, maximal 30 Zeichen umfassende Bezeichnung.", cx, 138,
         cw, 34);
   Label("\xC3\x9C" "bernehmen Sie die Einstellungen, indem Sie den Button 'Fertig' anklicken.", cx,
@@ -795,7 +797,6 @@ LRESULT CALLBACK TaskEditor::NumberProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
       return 0;
     }
   }
-  if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, &TaskEditor::NumberProc, kFieldSubclass);
   return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
@@ -808,7 +809,6 @@ LRESULT CALLBACK TaskEditor::TimeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
       return 0;
     }
   }
-  if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, &TaskEditor::TimeProc, kFieldSubclass);
   return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
@@ -834,36 +834,11 @@ LRESULT CALLBACK TaskEditor::NameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
       SendMessageW(hwnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
       return 0;
     }
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, &TaskEditor::NameProc, kFieldSubclass);
-      break;
   }
   return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
 // ---- window -------------------------------------------------------------------------------
-
-LRESULT CALLBACK TaskEditor::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  TaskEditor* self;
-  if (msg == WM_NCCREATE) {
-    self = static_cast<TaskEditor*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  } else {
-    self = reinterpret_cast<TaskEditor*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  }
-  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-  try {
-    return self->HandleMessage(msg, wp, lp);
-  } catch (const std::exception& e) {
-    MessageBoxW(GetAncestor(hwnd, GA_ROOT), W(e.what()).c_str(), L"Orvalis",
-                MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
-  } catch (...) {
-    MessageBoxW(GetAncestor(hwnd, GA_ROOT), L"Unbekannter Fehler.", L"Orvalis",
-                MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
-  }
-  return 0;
-}
 
 LRESULT TaskEditor::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
@@ -886,7 +861,7 @@ LRESULT TaskEditor::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       SetBkColor(dc, skin::kPalette.window);
       const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lp));
       SetTextColor(dc, id == kIdLabelStep ? skin::kPalette.disabledText : skin::kPalette.text);
-      return reinterpret_cast<LRESULT>(background_);
+      return reinterpret_cast<LRESULT>(background_.Get());
     }
     case WM_PAINT:
       Paint();
@@ -927,10 +902,10 @@ void TaskEditor::Paint() {
     SelectObject(dc, oldBrush);
     SelectObject(dc, oldPen);
     SetTextColor(dc, current ? pal.band : pal.bandText);
-    SelectObject(dc, boldFont_ ? boldFont_ : skin_.Font());
+    SelectObject(dc, boldFont_ ? boldFont_.Get() : skin_.Font());
     const std::wstring number = std::to_wstring(i + 1);
     DrawTextW(dc, number.c_str(), -1, &dot, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    SelectObject(dc, current && boldFont_ ? boldFont_ : skin_.Font());
+    SelectObject(dc, current && boldFont_ ? boldFont_.Get() : skin_.Font());
     SetTextColor(dc, current ? pal.bandText : RGB(0xC4, 0xD7, 0xEA));
     RECT text{skin_.Scale(41), y, band.right - skin_.Scale(2), y + skin_.Scale(20)};
     DrawTextW(dc, W(kSteps[i]).c_str(), -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
@@ -1019,7 +994,7 @@ bool TaskEditor::DrawOwnItem(const DRAWITEMSTRUCT& item) const {
   SelectObject(dc, oldPen);
   wchar_t text[128] = {};
   GetWindowTextW(item.hwndItem, text, 128);
-  HGDIOBJ oldFont = SelectObject(dc, isTab && selected && boldFont_ ? boldFont_ : skin_.Font());
+  HGDIOBJ oldFont = SelectObject(dc, isTab && selected && boldFont_ ? boldFont_.Get() : skin_.Font());
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, isTab && selected ? pal.accent : pal.text);
   RECT tr{textLeft, r.top, r.right - skin_.Scale(4), r.bottom};

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "ui/skin.h"
+#include "ui/win/gdi.h"
 
 namespace orv::art {
 namespace {
@@ -446,14 +447,9 @@ RECT Surface::ChildRect(HWND control) const {
 void Surface::Paint(HDC dc, const RECT& area, int x, int y) const {
   const int w = area.right - area.left, h = area.bottom - area.top;
   if (w <= 0 || h <= 0) return;
-  HDC mem = CreateCompatibleDC(dc);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, w, h);
-  if (!mem || !bitmap) {
-    if (bitmap) DeleteObject(bitmap);
-    if (mem) DeleteDC(mem);
-    return;
-  }
-  HGDIOBJ oldBitmap = SelectObject(mem, bitmap);
+  const win::OffscreenPainter painter(dc, x, y, w, h);
+  if (!painter.Ok()) return;
+  HDC mem = painter.Dc();
   if (background_) {
     BitBlt(mem, 0, 0, w, h, background_, area.left, area.top, SRCCOPY);
   } else {
@@ -488,10 +484,7 @@ void Surface::Paint(HDC dc, const RECT& area, int x, int y) const {
     }
   }
   SetViewportOrgEx(mem, 0, 0, nullptr);
-  BitBlt(dc, x, y, w, h, mem, 0, 0, SRCCOPY);
-  SelectObject(mem, oldBitmap);
-  DeleteObject(bitmap);
-  DeleteDC(mem);
+  painter.Show();
 }
 
 void Surface::PaintChild(HWND control, HDC dc) const {

@@ -11,6 +11,7 @@
 #include "ui/UnitInfo.h"
 #include "ui/prompter_win32.h"
 #include "ui/skin.h"
+#include "ui/win/window.h"
 
 namespace orv {
 
@@ -57,13 +58,11 @@ HRGN LoadShape(const std::vector<BYTE>& stored) {
 }
 
 bool ApplyShape(HWND window, const std::vector<BYTE>& stored) {
-  HRGN region = LoadShape(stored);
+  win::Region region(LoadShape(stored));
   if (!region) return false;
-  if (!SetWindowRgn(window, region, TRUE)) {
-    DeleteObject(region);
-    return false;
-  }
-  return true;  // the window owns the region now
+  if (!SetWindowRgn(window, region.Get(), TRUE)) return false;
+  region.Release();  // the window owns the region now
+  return true;
 }
 
 std::vector<RECT> RegionRects(HRGN region) {
@@ -182,8 +181,6 @@ MainChrome::~MainChrome() {
   RemoveTrayIcon();
   for (HMENU m : {popupMenuTray_, popupMenuProgramm_, popupMenuOptionen_, popupMenuHilfe_})
     if (m) DestroyMenu(m);
-  for (HFONT f : {font_, boldFont_, listBoldFont_})
-    if (f) DeleteObject(f);
   if (smallIcon_) DestroyIcon(smallIcon_);
 }
 
@@ -198,8 +195,8 @@ HWND MainChrome::MakeControl(int id, const wchar_t* text, const RECT& rect, bool
                               form_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
                               nullptr);
   if (hwnd)
-    SetWindowSubclass(hwnd, &MainChrome::ControlProc, kChromeSubclass,
-                      reinterpret_cast<DWORD_PTR>(this));
+    win::Subclass<&MainChrome::ControlProc>(hwnd, kChromeSubclass,
+                                            reinterpret_cast<DWORD_PTR>(this));
   return hwnd;
 }
 
@@ -220,8 +217,8 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
   form_ = form;
   surface_.SetWindow(form);
   smallIcon_ = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 16, 16, 0));
-  font_ = art::MakeFont(L"Tahoma", -11, false);
-  boldFont_ = art::MakeFont(L"Tahoma", -11, true);
+  font_.Reset(art::MakeFont(L"Tahoma", -11, false));
+  boldFont_.Reset(art::MakeFont(L"Tahoma", -11, true));
 
   // Shape and skin.
   ApplyShape(form, StoreShape(kMainWindowShape));
@@ -241,9 +238,9 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
   // later in this list lies above.
   constexpr UINT kLine = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
   HWND shadow = MakeControl(kIdLabelWindowTitleShadow, kTitleText, RECT{52, 32, 166, 48}, true);
-  surface_.AddText(shadow, {boldFont_, art::kTitleShadowColour, kLine | DT_LEFT});
+  surface_.AddText(shadow, {boldFont_.Get(), art::kTitleShadowColour, kLine | DT_LEFT});
   HWND title = MakeControl(kIdLabelWindowTitle, kTitleText, RECT{51, 31, 165, 47}, true);
-  surface_.AddText(title, {boldFont_, art::kTitleColour, kLine | DT_LEFT});
+  surface_.AddText(title, {boldFont_.Get(), art::kTitleColour, kLine | DT_LEFT});
   const struct {
     int id;
     const wchar_t* text;
@@ -253,7 +250,7 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
                 {kIdLabelMenuHilfe, L"Hilfe", {336, 34, 380, 50}}};
   for (const auto& l : labels) {
     HWND label = MakeControl(l.id, l.text, l.rect, true);
-    surface_.AddText(label, {font_, art::kMenuLabelColour, kLine | DT_CENTER});
+    surface_.AddText(label, {font_.Get(), art::kMenuLabelColour, kLine | DT_CENTER});
   }
   surface_.AddImage(MakeControl(kIdImageMinimize, L"", RECT{517, 32, 532, 46}, false),
                     &imageMinimize_);
@@ -273,7 +270,7 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
     SetWindowTheme(tooltip_, L"", L"");
     SendMessageW(tooltip_, TTM_SETTIPBKCOLOR, RGB(0xFF, 0xFF, 0xFF), 0);
     SendMessageW(tooltip_, TTM_SETTIPTEXTCOLOR, skin::kPalette.text, 0);
-    SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
     MakeTooltip(minimizeMove, L"Minimieren");
     MakeTooltip(helpMove, L"Hilfe");
   }
@@ -613,12 +610,10 @@ void MainChrome::MeasureMenuItem(MEASUREITEMSTRUCT& item) const {
     item.itemHeight = kMenuSeparatorHeight;
     return;
   }
-  HDC dc = GetDC(form_);
-  HGDIOBJ old = SelectObject(dc, font_);
+  const win::WindowDc dc(form_);
+  const win::Selection selected(dc.Get(), font_.Get());
   RECT r{0, 0, 0, 0};
-  DrawTextW(dc, spec->text, -1, &r, DT_SINGLELINE | DT_CALCRECT);
-  SelectObject(dc, old);
-  ReleaseDC(form_, dc);
+  DrawTextW(dc.Get(), spec->text, -1, &r, DT_SINGLELINE | DT_CALCRECT);
   item.itemWidth = static_cast<UINT>(kMenuImageColumn + 10 + (r.right - r.left) + 28);
   item.itemHeight = kMenuItemHeight;
 }
@@ -631,9 +626,9 @@ void MainChrome::DrawMenuItem(const DRAWITEMSTRUCT& item) const {
   const int width = r.right - r.left, height = r.bottom - r.top;
   if (width <= 0 || height <= 0) return;
   // Drawn off screen first, so that nothing flickers.
-  HDC dc = CreateCompatibleDC(item.hDC);
-  HBITMAP bitmap = CreateCompatibleBitmap(item.hDC, width, height);
-  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+  const win::OffscreenPainter painter(item.hDC, r.left, r.top, width, height);
+  if (!painter.Ok()) return;
+  HDC dc = painter.Dc();
   const auto fill = [&](const RECT& rect, COLORREF colour) {
     SetDCBrushColor(dc, colour);
     FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
@@ -672,7 +667,7 @@ void MainChrome::DrawMenuItem(const DRAWITEMSTRUCT& item) const {
       menuImages_.back().Draw(dc, 6, (height - 14) / 2);  // the check mark
     }
     RECT text{kMenuImageColumn + 10, 0, width - 16, height};
-    HGDIOBJ oldFont = SelectObject(dc, font_);
+    HGDIOBJ oldFont = SelectObject(dc, font_.Get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, disabled ? p.disabledText : p.text);
     DrawTextW(dc, spec->text, -1, &text,
@@ -692,10 +687,7 @@ void MainChrome::DrawMenuItem(const DRAWITEMSTRUCT& item) const {
       SelectObject(dc, oldPen);
     }
   }
-  BitBlt(item.hDC, r.left, r.top, width, height, dc, 0, 0, SRCCOPY);
-  SelectObject(dc, oldBitmap);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
+  painter.Show();
   // The platform draws a submenu's arrow after this on the same device context: nothing of
   // the item is left for it to draw on.
   if (spec->submenu) ExcludeClipRect(item.hDC, r.left, r.top, r.right, r.bottom);
@@ -728,18 +720,18 @@ LRESULT MainChrome::ListViewTasksCustomDraw(NMLVCUSTOMDRAW& draw) {
     if (GetObjectW(regular ? static_cast<HGDIOBJ>(regular) : GetStockObject(DEFAULT_GUI_FONT),
                    sizeof lf, &lf)) {
       lf.lfWeight = FW_BOLD;
-      listBoldFont_ = CreateFontIndirectW(&lf);
+      listBoldFont_.Reset(CreateFontIndirectW(&lf));
     }
   }
   switch (draw.nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
       return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT:  // ListViewTasksCustomDrawItem: the row starts bold
-      if (listBoldFont_) SelectObject(draw.nmcd.hdc, listBoldFont_);
+      if (listBoldFont_) SelectObject(draw.nmcd.hdc, listBoldFont_.Get());
       return CDRF_NEWFONT | CDRF_NOTIFYSUBITEMDRAW;
     case CDDS_ITEMPREPAINT | CDDS_SUBITEM:  // ListViewTasksCustomDrawSubItem
       if (draw.iSubItem == 0) {
-        if (listBoldFont_) SelectObject(draw.nmcd.hdc, listBoldFont_);
+        if (listBoldFont_) SelectObject(draw.nmcd.hdc, listBoldFont_.Get());
       } else if (regular) {
         SelectObject(draw.nmcd.hdc, regular);
       }
@@ -786,9 +778,6 @@ LRESULT MainChrome::ControlMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         LabelWindowTitleMouseDown(msg);
         return 0;
       }
-      break;
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, &MainChrome::ControlProc, kChromeSubclass);
       break;
   }
   return DefSubclassProc(hwnd, msg, wp, lp);
