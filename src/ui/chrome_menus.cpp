@@ -6,7 +6,7 @@
 #include <cwctype>
 #include <string>
 
-include "ui/UnitInfo.h"
+#include "ui/UnitInfo.h"
 #include "ui/chrome_parts.h"
 #include "ui/skin.h"
 #include "ui/win/gdi.h"
