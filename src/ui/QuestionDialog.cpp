@@ -15,8 +15,8 @@ constexpr char kCheckBoxText[] = "Dieses Fenster nicht mehr anzeigen.";
 
 constexpr QuestionForm kConfirmForm{
     kConfirmWindowClass, 350, 250,
-    "Best\xC3\xA4tigung der Durchf\xC3\xBChrung",
-    "Soll mit der Durchf\xC3\xBChrung des Task nun begonnen werden?",
+    "Bestätigung der Durchführung",
+    "Soll mit der Durchführung des Task nun begonnen werden?",
     L'?',
     kIdConfirmTitle, kIdLabelConfirm1, kIdLabelConfirm2,
     kIdFlatButtonYesConfirm, kIdFlatButtonNoConfirm, kIdFlatCheckBoxConfirm};
@@ -24,7 +24,7 @@ constexpr QuestionForm kConfirmForm{
 constexpr QuestionForm kRecoverForm{
     kRecoverWindowClass, 349, 250,
     "Task nachholen",
-    "Soll die Durchf\xC3\xBChrung des Task nun nachgeholt werden?",
+    "Soll die Durchführung des Task nun nachgeholt werden?",
     L'?',
     kIdRecoverTitle, kIdLabelRecover1, kIdLabelRecover2,
     kIdFlatButtonYesRecover, kIdFlatButtonNoRecover, kIdFlatCheckBoxRecover};

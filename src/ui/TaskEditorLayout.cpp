@@ -131,7 +131,7 @@ void TaskEditor::CreateControls() {
   skin_.CreateButton(hwnd_, kIdFlatButtonWizardCancel, L"Abbrechen", cancel,
                      skin::ButtonKind::kSecondary);
   const RECT back = skin_.Scale(RECT{fr - 208, by, fr - 108, by + 26});
-  skin_.CreateButton(hwnd_, kIdFlatButtonWizardBack, W("Zur\xC3\xBC" "ck"), back,
+  skin_.CreateButton(hwnd_, kIdFlatButtonWizardBack, W("Zurück"), back,
                      skin::ButtonKind::kSecondary);
   const RECT next = skin_.Scale(RECT{fr - 100, by, fr, by + 26});
   skin_.CreateButton(hwnd_, kIdFlatButtonWizardNext, W(messages_[kMsgNext]), next,
@@ -142,9 +142,9 @@ void TaskEditor::CreateControls() {
   onTab(-1, 0);
   tabs(kTabTaskType, {"Programm", "Internet", "System"}, fx, kTabsTop);
   onTab(kTabTaskType, 0);
-  Label("Auszuf\xC3\xBChrende Datei", cx, 84, cw, 16);
+  Label("Auszuführende Datei", cx, 84, cw, 16);
   Edit(kIdFlatEditTaskTypeProgram, cx, 102, cw - 40);
-  Hint(Button(kIdFlatButtonTaskTypeProgram, "\xE2\x80\xA6", cx + cw - 34, 101, 34), "Datei ausw\xC3\xA4hlen");
+  Hint(Button(kIdFlatButtonTaskTypeProgram, "…", cx + cw - 34, 101, 34), "Datei auswählen");
   Label("Parameter", cx, 134, cw, 16);
   Check(kIdFlatCheckBoxTaskTypeProgramParam, "Mit Parameter starten:", cx, 152, 170);
   Edit(kIdFlatEditTaskTypeProgramParam, cx + 176, 151, cw - 176);
@@ -168,31 +168,31 @@ void TaskEditor::CreateControls() {
   onTab(kTabTaskType, 2);
   Label("System-Aktionen", cx, 84, cw, 16);
   const char* const kSystem[] = {"System neustarten", "System herunterfahren",
-                                 "System in Ruhemodus versetzen (wenn unterst\xC3\xBCtzt)",
-                                 "Benutzer abmelden (wenn unterst\xC3\xBCtzt)"};
+                                 "System in Ruhemodus versetzen (wenn unterstützt)",
+                                 "Benutzer abmelden (wenn unterstützt)"};
   const int systemY[] = {104, 126, 170, 192};
   for (int i = 0; i < 4; ++i)
     OwnButton(kIdFlatRadioButtonTaskTypeSystemReboot + i, kSystem[i], cx, systemY[i], cw, 20);
-  Check(kIdFlatCheckBoxTaskTypeSystemPowerOff, "PC ausschalten (wenn unterst\xC3\xBCtzt)", cx + 22,
+  Check(kIdFlatCheckBoxTaskTypeSystemPowerOff, "PC ausschalten (wenn unterstützt)", cx + 22,
         148, cw - 22);
   Check(kIdFlatCheckBoxTaskTypeSystemForceNot,
-        "Programm-R\xC3\xBC" "ckmeldungen abwarten (empfohlen)", cx, 224, cw);
+        "Programm-Rückmeldungen abwarten (empfohlen)", cx, 224, cw);
 
   // Step 2: the trigger.
   curStep_ = 2;
   onTab(-1, 0);
-  tabs(kTabTaskAuto, {"Uhrzeit", "Leerlauf", "\xC3\x84nderung"}, fx, kTabsTop);
+  tabs(kTabTaskAuto, {"Uhrzeit", "Leerlauf", "Änderung"}, fx, kTabsTop);
   onTab(kTabTaskAuto, 0);
-  Label("Zeitvorgaben f\xC3\xBCr Automatisierung", cx, 84, cw, 16, true);
+  Label("Zeitvorgaben für Automatisierung", cx, 84, cw, 16, true);
   Check(kIdFlatCheckBoxTaskAutoMinutes, "Task alle", cx, 104, 80);
   Number(kIdFlatSpinEditTaskAutoMinutes, cx + 84, 103, 54);
-  Label("Minuten durchf\xC3\xBChren.", cx + 146, 107, cw - 146, 16);
+  Label("Minuten durchführen.", cx + 146, 107, cw - 146, 16);
   Check(kIdFlatCheckBoxTaskAutoTime, "Task um", cx, 131, 80);
   HWND time = Edit(kIdFlatMaskEditTaskAutoTime, cx + 84, 130, 54);
   SendMessageW(time, EM_LIMITTEXT, 5, 0);
   win::Subclass<&TaskEditor::TimeProc>(time, kFieldSubclass, reinterpret_cast<DWORD_PTR>(this));
-  Label("Uhr durchf\xC3\xBChren.", cx + 146, 134, cw - 146, 16);
-  Label("Durchf\xC3\xBChrung beschr\xC3\xA4nken", cx, 160, cw, 16, true);
+  Label("Uhr durchführen.", cx + 146, 134, cw - 146, 16);
+  Label("Durchführung beschränken", cx, 160, cw, 16, true);
   tabs(kTabRestrict, {"Wochentage", "Monatstage"}, cx, 177);
   onTab(kTabRestrict, 0);
   const char* const kDays[] = {"Montag", "Dienstag", "Mittwoch", "Donnerstag",
@@ -201,7 +201,7 @@ void TaskEditor::CreateControls() {
     Check(kIdFlatCheckBoxTaskAutoMonday + i, kDays[i], cx + 8 + (i % 3) * 120, 210 + (i / 3) * 23,
           114);
   onTab(kTabRestrict, 1);
-  Label("W\xC3\xA4hlen Sie rechts die Tage des Monats aus, an welchen eine Durchf\xC3\xBChrung "
+  Label("Wählen Sie rechts die Tage des Monats aus, an welchen eine Durchführung "
         "erfolgen soll.",
         cx + 8, 210, 118, 90);
   for (int d = 0; d < 31; ++d) {
@@ -211,19 +211,19 @@ void TaskEditor::CreateControls() {
   }
 
   onTab(kTabTaskAuto, 1);
-  Label("Durchf\xC3\xBChrung bei Leerlauf", cx, 84, cw, 16, true);
+  Label("Durchführung bei Leerlauf", cx, 84, cw, 16, true);
   Check(kIdFlatCheckBoxTaskAutoIdle, "Task nach", cx, 106, 80);
   Number(kIdFlatSpinEditTaskAutoIdle, cx + 84, 105, 54);
-  Label("Minuten Leerlauf durchf\xC3\xBChren.", cx + 146, 109, cw - 146, 16);
+  Label("Minuten Leerlauf durchführen.", cx + 146, 109, cw - 146, 16);
   Label("Hinweis", cx, 144, cw, 16, true);
-  Label("Orvalis ermittelt Leerlauf, indem Eingaben (Tastatur und Mouse) \xC3\xBC" "berpr\xC3\xBC" "ft "
+  Label("Orvalis ermittelt Leerlauf, indem Eingaben (Tastatur und Mouse) überprüft "
         "werden.",
         cx + 8, 170, cw - 16, 34);
 
   onTab(kTabTaskAuto, 2);
-  Check(kIdFlatCheckBoxTaskAutoChange, "Task bei \xC3\x84nderung von Dateien durchf\xC3\xBChren.",
+  Check(kIdFlatCheckBoxTaskAutoChange, "Task bei Änderung von Dateien durchführen.",
         cx, 84, cw);
-  Label("Folgende Dateien \xC3\xBC" "berwachen:", cx, 114, cw, 16);
+  Label("Folgende Dateien überwachen:", cx, 114, cw, 16);
   HWND list = CreateWindowExW(0, L"LISTBOX", L"",
                               WS_CHILD | WS_TABSTOP | WS_BORDER | WS_VSCROLL | WS_HSCROLL |
                                   LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | LBS_WANTKEYBOARDINPUT |
@@ -233,7 +233,7 @@ void TaskEditor::CreateControls() {
                               IdMenu(kIdListBoxTaskAutoChange), instance_, nullptr);
   SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(skin_.Font()), FALSE);
   Place(list);
-  Button(kIdFlatButtonTaskAutoChangeAdd, "Hinzuf\xC3\xBCgen", cx + cw - 104, 132, 104, 26);
+  Button(kIdFlatButtonTaskAutoChangeAdd, "Hinzufügen", cx + cw - 104, 132, 104, 26);
   Button(kIdFlatButtonTaskAutoChangeDelete, "Entfernen", cx + cw - 104, 164, 104, 26);
 
   // Step 3: extra conditions.
@@ -241,19 +241,19 @@ void TaskEditor::CreateControls() {
   onTab(-1, 0);
   tabs(kTabConfig, {"Konfiguration"}, fx, kTabsTop);
   onTab(kTabConfig, 0);
-  Label("Durchf\xC3\xBChrung des Task", cx, 84, cw, 16, true);
-  Check(kIdFlatCheckBoxTaskExtendedWindows, "Task durchf\xC3\xBChren bei", cx, 106, 170);
+  Label("Durchführung des Task", cx, 84, cw, 16, true);
+  Check(kIdFlatCheckBoxTaskExtendedWindows, "Task durchführen bei", cx, 106, 170);
   Combo(kIdFlatComboBoxTaskExtendedWindows, cx + 176, 104, 150, {"Windows-Start", "Windows-Shutdown"});
-  Check(kIdFlatCheckBoxTaskExtendedOnce, "Nur einmal pro Windows-Sitzung durchf\xC3\xBChren", cx,
+  Check(kIdFlatCheckBoxTaskExtendedOnce, "Nur einmal pro Windows-Sitzung durchführen", cx,
         134, cw);
-  Check(kIdFlatCheckBoxTaskExtendedProgram, "Nur durchf\xC3\xBChren, wenn folgendes Programm", cx,
+  Check(kIdFlatCheckBoxTaskExtendedProgram, "Nur durchführen, wenn folgendes Programm", cx,
         162, 260);
   Combo(kIdFlatComboBoxTaskExtendedProgram, cx + 264, 160, cw - 264, {"aktiv", "inaktiv"});
   Edit(kIdFlatEditTaskExtendedProgram, cx + 22, 188, cw - 22 - 40);
-  Hint(Button(kIdFlatButtonTaskExtendedProgram, "\xE2\x80\xA6", cx + cw - 34, 187, 34),
-       "Datei ausw\xC3\xA4hlen");
-  Label("Best\xC3\xA4tigung der Durchf\xC3\xBChrung", cx, 228, cw, 16, true);
-  Check(kIdFlatCheckBoxTaskExtendedConfirm, "Best\xC3\xA4tigung vor Task-Durchf\xC3\xBChrung erforderlich",
+  Hint(Button(kIdFlatButtonTaskExtendedProgram, "…", cx + cw - 34, 187, 34),
+       "Datei auswählen");
+  Label("Bestätigung der Durchführung", cx, 228, cw, 16, true);
+  Check(kIdFlatCheckBoxTaskExtendedConfirm, "Bestätigung vor Task-Durchführung erforderlich",
         cx, 248, cw);
 
   // Step 4: the name.
@@ -267,7 +267,7 @@ void TaskEditor::CreateControls() {
   win::Subclass<&TaskEditor::NameProc>(name, kFieldSubclass, reinterpret_cast<DWORD_PTR>(this));
   Label("Bitte vergeben Sie eine eindeutige, maximal 30 Zeichen umfassende Bezeichnung.", cx, 138,
         cw, 34);
-  Label("\xC3\x9C" "bernehmen Sie die Einstellungen, indem Sie den Button 'Fertig' anklicken.", cx,
+  Label("Übernehmen Sie die Einstellungen, indem Sie den Button 'Fertig' anklicken.", cx,
         178, cw, 34);
 }
 

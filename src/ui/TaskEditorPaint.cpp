@@ -30,7 +30,7 @@ void TaskEditor::Paint() {
   SelectObject(dc, skin_.Font());
   RECT sub{title.left, skin_.Scale(44), title.right, skin_.Scale(62)};
   DrawTextW(dc, L"Task-Editor", -1, &sub, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
-  static const char* const kSteps[] = {"Task-Art", "Durchf\xC3\xBChrung", "Bedingungen",
+  static const char* const kSteps[] = {"Task-Art", "Durchführung", "Bedingungen",
                                        "Bezeichnung"};
   for (int i = 0; i < 4; ++i) {
     const bool current = i + 1 == step_;

@@ -139,7 +139,7 @@ void TaskEditor::StepLogic(int delta) {
     Finish();
     return;
   }
-  static const char* const kHeadings[] = {"Task-Art", "Automatisierte Durchf\xC3\xBChrung",
+  static const char* const kHeadings[] = {"Task-Art", "Automatisierte Durchführung",
                                           "Erweiterte Einstellungen", "Task-Bezeichnung"};
   SetText(kIdLabelStep, "Schritt " + std::to_string(step_) + " von 4");
   SetText(kIdLabelHeading, kHeadings[step_ - 1]);
@@ -180,7 +180,7 @@ void TaskEditor::FlatButtonWizardCancelClick() {
 }
 
 void TaskEditor::ProgramFileClick(int editId) {
-  const auto chosen = ChooseFiles(GetAncestor(hwnd_, GA_ROOT), L"Datei ausw\u00E4hlen", false,
+  const auto chosen = ChooseFiles(GetAncestor(hwnd_, GA_ROOT), L"Datei auswählen", false,
                                   W(lastProgramFile_));
   if (chosen.empty()) return;
   lastProgramFile_ = U8(chosen.front());
@@ -188,7 +188,7 @@ void TaskEditor::ProgramFileClick(int editId) {
 }
 
 void TaskEditor::AddFilesClick() {
-  const auto chosen = ChooseFiles(GetAncestor(hwnd_, GA_ROOT), L"Dateien ausw\u00E4hlen", true, L"");
+  const auto chosen = ChooseFiles(GetAncestor(hwnd_, GA_ROOT), L"Dateien auswählen", true, L"");
   if (chosen.empty()) return;
   std::vector<std::string> paths;
   std::size_t longest = 0;

@@ -84,7 +84,7 @@ bool TFormInfo::Create(HINSTANCE instance) {
   wc.lpszClassName = kInfoWindowClass;
   if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
   // Always on top, without a taskbar button of its own, shown over a hidden main window too.
-  CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kInfoWindowClass, L"Info \u00FCber Orvalis",
+  CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kInfoWindowClass, L"Info über Orvalis",
                   WS_POPUP | WS_CLIPCHILDREN, 0, 0, kWidth, kHeight, nullptr, nullptr, instance,
                   this);
   return hwnd_ != nullptr;
@@ -148,7 +148,7 @@ void TFormInfo::FormCreate() {
         false);
   Label(kIdLabelVersion, L"", RECT{271, 9, 340, 25}, font_.Get(), art::kTitleColour,
         kLine | DT_RIGHT, false);
-  Label(kIdLabelInfo2, L"Der Aufgabenplaner f\u00FCr Windows", RECT{40, 50, 330, 72},
+  Label(kIdLabelInfo2, L"Der Aufgabenplaner für Windows", RECT{40, 50, 330, 72},
         headingFont_.Get(), art::kTitleColour, kLine, false);
   Label(kIdLabelInfo3, L"Produktseite", RECT{40, 92, 300, 106}, boldFont_.Get(), kWhite, kLine, false);
   Label(kIdLabelProductSite, kProductSite, RECT{40, 106, 300, 120}, linkFont_.Get(), art::kLinkColour,

@@ -73,8 +73,8 @@ void TFormMain::CreateIdleDetector() {
     idle.SetActive(true);
   } catch (const std::exception& e) {
     // Without the hooks the scheduler still does everything else; idle tasks wait.
-    ShowWarning(std::string("Die Leerlauf-Erkennung ist nicht verf\xC3\xBC" "gbar (") + e.what() +
-                "). Tasks, die bei Leerlauf starten, werden nicht ausgef\xC3\xBC" "hrt.");
+    ShowWarning(std::string("Die Leerlauf-Erkennung ist nicht verfügbar (") + e.what() +
+                "). Tasks, die bei Leerlauf starten, werden nicht ausgeführt.");
   }
   idle.SetInterval(kIdleInterval);
   idle.SetOnAwake([this](TdsrSleeper&) { dsrSleeperIdleAwake(); });
@@ -411,7 +411,7 @@ void TFormMain::CreateControls() {
     skin::ButtonKind kind;
   };
   const ButtonSpec buttons[] = {
-      {kIdFlatButtonAdd, "Hinzuf\xC3\xBCgen", skin::ButtonKind::kPrimary},
+      {kIdFlatButtonAdd, "Hinzufügen", skin::ButtonKind::kPrimary},
       {kIdFlatButtonEdit, "Bearbeiten", skin::ButtonKind::kSecondary},
       {kIdFlatButtonDelete, "Entfernen", skin::ButtonKind::kSecondary},
       {kIdFlatButtonExecute, "Starten", skin::ButtonKind::kSecondary},

@@ -377,7 +377,7 @@ void PaintInfoSkin(HDC dc, const RECT* shape, int shapeCount, HICON smallIcon) {
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, RGB(0xA9, 0xC3, 0xE3));
   RECT line{40, 138, 300, 154};
-  DrawTextW(dc, L"Copyright \u00A9 2026 Velmora", -1, &line,
+  DrawTextW(dc, L"Copyright © 2026 Velmora", -1, &line,
             DT_SINGLELINE | DT_LEFT | DT_NOPREFIX);
   SelectObject(dc, old);
   DeleteObject(font);

@@ -148,14 +148,14 @@ void MainChrome::PopupMenuHilfeHilfeClick() {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     Report(L"Die Hilfedatei wurde nicht gefunden:\n" + path +
-           L"\n\nSie geh\u00F6rt in denselben Ordner wie Orvalis.exe.");
+           L"\n\nSie gehört in denselben Ordner wie Orvalis.exe.");
     return;
   }
   const auto result = reinterpret_cast<INT_PTR>(
       ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOW));
   if (result <= 32)
-    Report(L"Die Hilfedatei konnte nicht ge\u00F6ffnet werden:\n" + path +
-           L"\n\nF\u00FCr CHM-Dateien ist kein Programm eingerichtet.");
+    Report(L"Die Hilfedatei konnte nicht geöffnet werden:\n" + path +
+           L"\n\nFür CHM-Dateien ist kein Programm eingerichtet.");
 }
 
 // ---- the flat menus -----------------------------------------------------------------------

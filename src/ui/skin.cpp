@@ -143,7 +143,7 @@ std::wstring FitText(HDC dc, const std::wstring& text, const RECT& rect, UINT fl
       candidate.pop_back();
     while (!candidate.empty() && (candidate.back() == L' ' || candidate.back() == L'\n'))
       candidate.pop_back();
-    return candidate + L"\u2026";
+    return candidate + L"…";
   };
   // The longest beginning of the text that fits with "…" behind it.
   std::size_t lo = 0, hi = text.size();
