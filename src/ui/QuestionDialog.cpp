@@ -143,10 +143,8 @@ void QuestionDialog::FormCreate() {
 }
 
 void QuestionDialog::FormPaint() {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(hwnd_, &ps);
-  if (dc) skin_.PaintWindow(hwnd_, dc, skin_.Scale(kBandHeight), form_.badge);
-  EndPaint(hwnd_, &ps);
+  const win::PaintDc dc(hwnd_);
+  if (dc) skin_.PaintWindow(hwnd_, dc.Get(), skin_.Scale(kBandHeight), form_.badge);
 }
 
 void QuestionDialog::FormActivate(WPARAM wp) {

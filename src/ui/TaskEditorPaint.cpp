@@ -13,8 +13,8 @@ namespace orv {
 using namespace editor;
 
 void TaskEditor::Paint() {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(hwnd_, &ps);
+  const win::PaintDc paint(hwnd_);
+  HDC dc = paint.Get();
   RECT client;
   GetClientRect(hwnd_, &client);
   const auto& pal = skin::kPalette;
@@ -78,7 +78,6 @@ void TaskEditor::Paint() {
   }
   SelectObject(dc, oldBrush);
   SelectObject(dc, oldPen);
-  EndPaint(hwnd_, &ps);
 }
 
 // Tab headers with their radio button, and the system-action radio buttons.

@@ -178,10 +178,8 @@ LRESULT TFormInfo::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd_, &ps);
-      if (dc) surface_.Paint(dc, ps.rcPaint, ps.rcPaint.left, ps.rcPaint.top);
-      EndPaint(hwnd_, &ps);
+      const win::PaintDc dc(hwnd_);
+      if (dc) surface_.Paint(dc.Get(), dc.Area(), dc.Area().left, dc.Area().top);
       return 0;
     }
     case WM_DRAWITEM: {

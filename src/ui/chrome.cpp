@@ -146,10 +146,8 @@ bool MainChrome::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) 
       result = 1;  // WM_PAINT covers everything
       return true;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(form_, &ps);
-      if (dc) surface_.Paint(dc, ps.rcPaint, ps.rcPaint.left, ps.rcPaint.top);
-      EndPaint(form_, &ps);
+      const win::PaintDc dc(form_);
+      if (dc) surface_.Paint(dc.Get(), dc.Area(), dc.Area().left, dc.Area().top);
       return true;
     }
     case WM_DRAWITEM: {

@@ -76,6 +76,23 @@ class WindowDc {
   HDC dc_;
 };
 
+// The painting of WM_PAINT: BeginPaint, EndPaint at the end.
+class PaintDc {
+ public:
+  explicit PaintDc(HWND hwnd) : hwnd_(hwnd), dc_(BeginPaint(hwnd, &ps_)) {}
+  PaintDc(const PaintDc&) = delete;
+  PaintDc& operator=(const PaintDc&) = delete;
+  ~PaintDc() { EndPaint(hwnd_, &ps_); }
+  HDC Get() const { return dc_; }
+  const RECT& Area() const { return ps_.rcPaint; }
+  explicit operator bool() const { return dc_ != nullptr; }
+
+ private:
+  HWND hwnd_;
+  PAINTSTRUCT ps_{};
+  HDC dc_;
+};
+
 // Selects an object into a device context and selects the previous one back at the end.
 class Selection {
  public:
