@@ -113,7 +113,7 @@ AlphaImage::AlphaImage(int width, int height, int factor,
   GdiFlush();
 
   void* smallBits = nullptr;
-  bitmap_ = MakeDib(width, height, &smallBits);
+  bitmap_.Reset(MakeDib(width, height, &smallBits));
   if (bitmap_) {
     width_ = width;
     height_ = height;
@@ -145,20 +145,15 @@ AlphaImage::AlphaImage(int width, int height, int factor,
   }
 }
 
-AlphaImage::~AlphaImage() {
-  if (bitmap_) DeleteObject(bitmap_);
-}
-
 AlphaImage::AlphaImage(AlphaImage&& other) noexcept
-    : bitmap_(std::exchange(other.bitmap_, nullptr)),
+    : bitmap_(std::move(other.bitmap_)),
       bits_(std::exchange(other.bits_, nullptr)),
       width_(other.width_),
       height_(other.height_) {}
 
 AlphaImage& AlphaImage::operator=(AlphaImage&& other) noexcept {
   if (this != &other) {
-    if (bitmap_) DeleteObject(bitmap_);
-    bitmap_ = std::exchange(other.bitmap_, nullptr);
+    bitmap_ = std::move(other.bitmap_);
     bits_ = std::exchange(other.bits_, nullptr);
     width_ = other.width_;
     height_ = other.height_;
@@ -170,7 +165,7 @@ void AlphaImage::Draw(HDC dc, int x, int y, BYTE opacity) const {
   if (!bitmap_) return;
   const win::MemoryDc src(dc);
   if (!src) return;
-  const win::Selection selected(src.Get(), bitmap_);
+  const win::Selection selected(src.Get(), bitmap_.Get());
   const BLENDFUNCTION blend{AC_SRC_OVER, 0, opacity, AC_SRC_ALPHA};
   AlphaBlend(dc, x, y, width_, height_, src.Get(), 0, 0, width_, height_, blend);
 }
@@ -270,15 +265,12 @@ AlphaImage MakeBandButton(BandButton button, bool highlighted) {
 
 SkinBitmap::SkinBitmap(int width, int height) : width_(width), height_(height) {
   void* bits = nullptr;
-  bitmap_ = MakeDib(width, height, &bits);
-  dc_ = CreateCompatibleDC(nullptr);
-  if (dc_ && bitmap_) old_ = SelectObject(dc_, bitmap_);
+  bitmap_.Reset(MakeDib(width, height, &bits));
+  if (dc_ && bitmap_) old_ = SelectObject(dc_.Get(), bitmap_.Get());
 }
 
 SkinBitmap::~SkinBitmap() {
-  if (dc_ && old_) SelectObject(dc_, old_);
-  if (dc_) DeleteDC(dc_);
-  if (bitmap_) DeleteObject(bitmap_);
+  if (old_) SelectObject(dc_.Get(), old_);  // the DC and then the bitmap go after this
 }
 
 void VerticalGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom) {
