@@ -127,7 +127,7 @@ Win32SleeperPlatform::Win32SleeperPlatform(HINSTANCE instance,
   awakeMessage_ = RegisterWindowMessageA(kAwakeMessageName);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = &Win32SleeperPlatform::WndProc;
+  wc.lpfnWndProc = &WndProc;
   wc.hInstance = instance;
   wc.lpszClassName = kWindowClass;
   RegisterClassExW(&wc);  // fails harmlessly when a second component registers it again
@@ -209,29 +209,22 @@ void Win32SleeperPlatform::Release() {
   library_ = nullptr;
 }
 
-LRESULT CALLBACK Win32SleeperPlatform::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  Win32SleeperPlatform* self;
-  if (msg == WM_NCCREATE) {
-    self = static_cast<Win32SleeperPlatform*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  } else {
-    self = reinterpret_cast<Win32SleeperPlatform*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  }
-  if (!self || !self->sleeper_ || (msg != WM_TIMER && msg != self->awakeMessage_))
-    return DefWindowProcW(hwnd, msg, wp, lp);
+LRESULT Win32SleeperPlatform::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  if (!sleeper_ || (msg != WM_TIMER && msg != awakeMessage_))
+    return DefWindowProcW(Handle(), msg, wp, lp);
   // An error of the detector or of its owner's handlers is shown; the message is handled.
   // A handler that shows a warning pumps messages, and one of them may end the program: the
   // detector and this platform (one object, dsrSleeper) are then gone, and nothing of them is
   // touched again.
-  const std::weak_ptr<const void> alive = self->sleeper_->Alive();
+  const std::weak_ptr<const void> alive = sleeper_->Alive();
   try {
     if (msg == WM_TIMER)
-      self->sleeper_->TimerFired();
+      sleeper_->TimerFired();
     else
-      self->sleeper_->AwakeReceived();
+      sleeper_->AwakeReceived();
   } catch (const std::exception& e) {
-    if (!alive.expired() && self->reportError_) {
-      const auto report = self->reportError_;  // whole even if the box's loop ends us
+    if (!alive.expired() && reportError_) {
+      const auto report = reportError_;  // whole even if the box's loop ends us
       report(e.what());
     }
   }

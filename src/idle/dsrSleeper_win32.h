@@ -8,6 +8,7 @@
 #include <string>
 
 #include "idle/dsrSleeper.h"
+#include "ui/win/window.h"
 
 namespace orv {
 
@@ -35,7 +36,7 @@ std::wstring ExtractLibrary(HMODULE module, const std::wstring& folder);
 // directory, even for an elevated run). Empty when the platform names no such folder.
 std::wstring LibraryFolder();
 
-class Win32SleeperPlatform : public SleeperPlatform {
+class Win32SleeperPlatform : public SleeperPlatform, public win::Window<Win32SleeperPlatform> {
  public:
   // `reportError` shows an error raised while the hidden window handles a message.
   Win32SleeperPlatform(HINSTANCE instance, std::function<void(const std::string&)> reportError);
@@ -61,13 +62,14 @@ class Win32SleeperPlatform : public SleeperPlatform {
   void Remove() override;
 
  private:
-  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  friend class win::Window<Win32SleeperPlatform>;
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void Release();
 
   using HookStateProc = BOOL(WINAPI*)(BOOL);
   TdsrSleeper* sleeper_ = nullptr;
   std::function<void(const std::string&)> reportError_;
-  HWND window_ = nullptr;
+  HWND window_ = nullptr;  // kept for the shared block's entry after the window is gone
   UINT awakeMessage_ = 0;
   std::wstring libraryPath_;
   LibraryImage expected_;

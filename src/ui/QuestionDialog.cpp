@@ -15,8 +15,8 @@ constexpr char kCheckBoxText[] = "Dieses Fenster nicht mehr anzeigen.";
 
 constexpr QuestionForm kConfirmForm{
     kConfirmWindowClass, 350, 250,
-    "Best\xC3\xA4tigung der Durchf\xC3\xBChrung",
-    "Soll mit der Durchf\xC3\xBChrung des Task nun begonnen werden?",
+    "Bestätigung der Durchführung",
+    "Soll mit der Durchführung des Task nun begonnen werden?",
     L'?',
     kIdConfirmTitle, kIdLabelConfirm1, kIdLabelConfirm2,
     kIdFlatButtonYesConfirm, kIdFlatButtonNoConfirm, kIdFlatCheckBoxConfirm};
@@ -24,7 +24,7 @@ constexpr QuestionForm kConfirmForm{
 constexpr QuestionForm kRecoverForm{
     kRecoverWindowClass, 349, 250,
     "Task nachholen",
-    "Soll die Durchf\xC3\xBChrung des Task nun nachgeholt werden?",
+    "Soll die Durchführung des Task nun nachgeholt werden?",
     L'?',
     kIdRecoverTitle, kIdLabelRecover1, kIdLabelRecover2,
     kIdFlatButtonYesRecover, kIdFlatButtonNoRecover, kIdFlatCheckBoxRecover};
@@ -45,7 +45,7 @@ bool QuestionDialog::Create(HINSTANCE instance, HWND owner) {
   if (hwnd_) return true;
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = &QuestionDialog::WndProc;
+  wc.lpfnWndProc = &WndProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));  // the program's icon on the taskbar
@@ -63,25 +63,6 @@ bool QuestionDialog::Create(HINSTANCE instance, HWND owner) {
   skin_.ShapeWindow(hwnd_);
   MarkKeyboardDialog(hwnd_);
   return true;
-}
-
-LRESULT CALLBACK QuestionDialog::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  QuestionDialog* self;
-  if (msg == WM_NCCREATE) {
-    self = static_cast<QuestionDialog*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  } else {
-    self = reinterpret_cast<QuestionDialog*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  }
-  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-  if (msg == WM_NCDESTROY) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-    self->lastFocus_ = nullptr;
-    return DefWindowProcW(hwnd, msg, wp, lp);
-  }
-  return self->HandleMessage(msg, wp, lp);
 }
 
 LRESULT QuestionDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -132,6 +113,9 @@ LRESULT QuestionDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (pos->flags & SWP_HIDEWINDOW) Dismiss();
       break;
     }
+    case WM_NCDESTROY:
+      lastFocus_ = nullptr;
+      break;
     case WM_DESTROY:
       if (asking_) {
         asking_ = false;
@@ -159,10 +143,8 @@ void QuestionDialog::FormCreate() {
 }
 
 void QuestionDialog::FormPaint() {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(hwnd_, &ps);
-  if (dc) skin_.PaintWindow(hwnd_, dc, skin_.Scale(kBandHeight), form_.badge);
-  EndPaint(hwnd_, &ps);
+  const win::PaintDc dc(hwnd_);
+  if (dc) skin_.PaintWindow(hwnd_, dc.Get(), skin_.Scale(kBandHeight), form_.badge);
 }
 
 void QuestionDialog::FormActivate(WPARAM wp) {

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "ui/skin.h"
+#include "ui/win/window.h"
 
 namespace orv {
 
@@ -54,7 +55,7 @@ struct QuestionForm {
   int idTitle, idLine1, idLine2, idYes, idNo, idCheckBox;
 };
 
-class QuestionDialog {
+class QuestionDialog : public win::Window<QuestionDialog> {
  public:
   // Layout at 96 dpi, in client coordinates.
   static constexpr int kBandHeight = 38;
@@ -73,7 +74,6 @@ class QuestionDialog {
   // Makes the hidden window. `owner` is the main window, which the dialog is centred over
   // while it shows; the dialog is not owned by it. Call once, on the user-interface thread.
   bool Create(HINSTANCE instance, HWND owner);
-  HWND Handle() const { return hwnd_; }
   const QuestionForm& Form() const { return form_; }
   HWND Control(int id) const { return hwnd_ ? GetDlgItem(hwnd_, id) : nullptr; }
 
@@ -92,7 +92,7 @@ class QuestionDialog {
   bool Showing() const;
 
  private:
-  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  friend class win::Window<QuestionDialog>;
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void FormCreate();
   void FormPaint();
@@ -105,7 +105,6 @@ class QuestionDialog {
 
   QuestionForm form_;
   const skin::Skin& skin_;
-  HWND hwnd_ = nullptr;
   HWND owner_ = nullptr;
   HWND lastFocus_ = nullptr;  // focus to give back when the dialog is activated again
   unsigned question_ = 0;

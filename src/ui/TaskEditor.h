@@ -15,6 +15,8 @@
 #include "store/task_store.h"
 #include "ui/messages.h"
 #include "ui/skin.h"
+#include "ui/win/gdi.h"
+#include "ui/win/window.h"
 
 namespace orv {
 
@@ -85,7 +87,7 @@ enum TaskEditorControlId : int {
 // Whether `text` is a time of day "h:mm" or "hh:mm" (hours 0 to 23, minutes 0 to 59).
 bool IsTimeOfDay(const std::string& text);
 
-class TaskEditor {
+class TaskEditor : public win::Window<TaskEditor> {
  public:
   // Called when the editor closes: after "Abbrechen" with saved false, after a save with the
   // saved task's name.
@@ -98,7 +100,6 @@ class TaskEditor {
 
   // Creates the hidden panel over `area` of `parent` in the start-up state.
   bool Create(HINSTANCE instance, HWND parent, const RECT& area, ClosedHandler onClosed);
-  HWND Handle() const { return hwnd_; }
   bool IsOpen() const { return hwnd_ && IsWindowVisible(hwnd_); }
 
   // Shows step 1; `editingName` empty for a new task.
@@ -123,7 +124,7 @@ class TaskEditor {
     int tab;
   };
 
-  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  friend class win::Window<TaskEditor>;
   static LRESULT CALLBACK NumberProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
   static LRESULT CALLBACK TimeProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
   static LRESULT CALLBACK NameProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
@@ -169,10 +170,10 @@ class TaskEditor {
   const MessageTable& messages_;
   const skin::Skin& skin_;
   HINSTANCE instance_ = nullptr;
-  HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;
-  HFONT boldFont_ = nullptr;
-  HBRUSH background_ = nullptr;
+  win::Font boldFont_;
+  win::Brush background_;  // the window class's brush when this editor registered the class
+  bool classRegistered_ = false;
   ClosedHandler onClosed_;
 
   std::vector<Placed> placed_;

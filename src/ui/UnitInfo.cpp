@@ -69,8 +69,6 @@ TFormInfo::TFormInfo(Opener opener) : opener_(std::move(opener)) {}
 
 TFormInfo::~TFormInfo() {
   if (hwnd_) DestroyWindow(hwnd_);
-  for (HFONT f : {font_, boldFont_, headingFont_, linkFont_})
-    if (f) DeleteObject(f);
   for (HICON i : {smallIcon_, bigIcon_})
     if (i) DestroyIcon(i);
 }
@@ -80,34 +78,16 @@ bool TFormInfo::Create(HINSTANCE instance) {
   instance_ = instance;
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = &TFormInfo::WndProc;
+  wc.lpfnWndProc = &WndProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   wc.lpszClassName = kInfoWindowClass;
   if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
   // Always on top, without a taskbar button of its own, shown over a hidden main window too.
-  CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kInfoWindowClass, L"Info \u00FCber Orvalis",
+  CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kInfoWindowClass, L"Info über Orvalis",
                   WS_POPUP | WS_CLIPCHILDREN, 0, 0, kWidth, kHeight, nullptr, nullptr, instance,
                   this);
   return hwnd_ != nullptr;
-}
-
-LRESULT CALLBACK TFormInfo::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  TFormInfo* self;
-  if (msg == WM_NCCREATE) {
-    self = static_cast<TFormInfo*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  } else {
-    self = reinterpret_cast<TFormInfo*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  }
-  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-  if (msg == WM_NCDESTROY) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-    return DefWindowProcW(hwnd, msg, wp, lp);
-  }
-  return self->HandleMessage(msg, wp, lp);
 }
 
 HWND TFormInfo::Label(int id, const std::wstring& text, const RECT& rect, HFONT font,
@@ -115,12 +95,10 @@ HWND TFormInfo::Label(int id, const std::wstring& text, const RECT& rect, HFONT 
   RECT r = rect;
   if (link) {
     // A link is as wide as its text, so that only the text opens it.
-    HDC dc = GetDC(hwnd_);
-    HGDIOBJ old = SelectObject(dc, font);
+    const win::WindowDc dc(hwnd_);
+    const win::Selection selected(dc.Get(), font);
     SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd_, dc);
+    GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
     r.right = r.left + size.cx + 4;
   }
   // Labels other than the links let clicks through to the box (no SS_NOTIFY), which hides it.
@@ -130,7 +108,7 @@ HWND TFormInfo::Label(int id, const std::wstring& text, const RECT& rect, HFONT 
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
                                nullptr);
   if (!label) return nullptr;
-  SetWindowSubclass(label, &TFormInfo::LinkProc, kLinkSubclass, reinterpret_cast<DWORD_PTR>(this));
+  win::Subclass<&TFormInfo::LinkProc>(label, kLinkSubclass, reinterpret_cast<DWORD_PTR>(this));
   surface_.AddText(label, {font, colour, format});
   return label;
 }
@@ -146,19 +124,16 @@ LRESULT CALLBACK TFormInfo::LinkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, 
         return TRUE;
       }
       break;
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, &TFormInfo::LinkProc, kLinkSubclass);
-      break;
   }
   return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
 void TFormInfo::FormCreate() {
   surface_.SetWindow(hwnd_);
-  font_ = art::MakeFont(L"Tahoma", -11, false);
-  boldFont_ = art::MakeFont(L"Tahoma", -11, true);
-  headingFont_ = art::MakeFont(L"Tahoma", -17, true);
-  linkFont_ = art::MakeFont(L"Tahoma", -11, false, true);
+  font_.Reset(art::MakeFont(L"Tahoma", -11, false));
+  boldFont_.Reset(art::MakeFont(L"Tahoma", -11, true));
+  headingFont_.Reset(art::MakeFont(L"Tahoma", -17, true));
+  linkFont_.Reset(art::MakeFont(L"Tahoma", -11, false, true));
   smallIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, 16, 16, 0));
   bigIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, 0));
 
@@ -169,25 +144,25 @@ void TFormInfo::FormCreate() {
     surface_.SetBackground(skinBitmap_->Dc());
   }
 
-  Label(kIdLabelInfo1, L"Orvalis", RECT{42, 9, 200, 25}, boldFont_, art::kTitleColour, kLine,
+  Label(kIdLabelInfo1, L"Orvalis", RECT{42, 9, 200, 25}, boldFont_.Get(), art::kTitleColour, kLine,
         false);
-  Label(kIdLabelVersion, L"", RECT{271, 9, 340, 25}, font_, art::kTitleColour,
+  Label(kIdLabelVersion, L"", RECT{271, 9, 340, 25}, font_.Get(), art::kTitleColour,
         kLine | DT_RIGHT, false);
-  Label(kIdLabelInfo2, L"Der Aufgabenplaner f\u00FCr Windows", RECT{40, 50, 330, 72},
-        headingFont_, art::kTitleColour, kLine, false);
-  Label(kIdLabelInfo3, L"Produktseite", RECT{40, 92, 300, 106}, boldFont_, kWhite, kLine, false);
-  Label(kIdLabelProductSite, kProductSite, RECT{40, 106, 300, 120}, linkFont_, art::kLinkColour,
+  Label(kIdLabelInfo2, L"Der Aufgabenplaner für Windows", RECT{40, 50, 330, 72},
+        headingFont_.Get(), art::kTitleColour, kLine, false);
+  Label(kIdLabelInfo3, L"Produktseite", RECT{40, 92, 300, 106}, boldFont_.Get(), kWhite, kLine, false);
+  Label(kIdLabelProductSite, kProductSite, RECT{40, 106, 300, 120}, linkFont_.Get(), art::kLinkColour,
         kLine, true);
-  Label(kIdLabelInfo5, L"eMail (Support)", RECT{40, 182, 300, 196}, boldFont_, kWhite, kLine,
+  Label(kIdLabelInfo5, L"eMail (Support)", RECT{40, 182, 300, 196}, boldFont_.Get(), kWhite, kLine,
         false);
-  Label(kIdLabelEmail, kSupportEmail, RECT{40, 196, 300, 210}, linkFont_, art::kLinkColour, kLine,
+  Label(kIdLabelEmail, kSupportEmail, RECT{40, 196, 300, 210}, linkFont_.Get(), art::kLinkColour, kLine,
         true);
   HWND icon = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, 304, 198,
                               32, 32, hwnd_,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdImageIcon)),
                               instance_, nullptr);
   if (icon) {
-    SetWindowSubclass(icon, &TFormInfo::LinkProc, kLinkSubclass, reinterpret_cast<DWORD_PTR>(this));
+    win::Subclass<&TFormInfo::LinkProc>(icon, kLinkSubclass, reinterpret_cast<DWORD_PTR>(this));
     surface_.AddIcon(icon, bigIcon_, 32);
   }
 
@@ -203,10 +178,8 @@ LRESULT TFormInfo::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd_, &ps);
-      if (dc) surface_.Paint(dc, ps.rcPaint, ps.rcPaint.left, ps.rcPaint.top);
-      EndPaint(hwnd_, &ps);
+      const win::PaintDc dc(hwnd_);
+      if (dc) surface_.Paint(dc.Get(), dc.Area(), dc.Area().left, dc.Area().top);
       return 0;
     }
     case WM_DRAWITEM: {

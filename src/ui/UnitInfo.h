@@ -12,6 +12,8 @@
 #include <string>
 
 #include "ui/artwork.h"
+#include "ui/win/gdi.h"
+#include "ui/win/window.h"
 
 namespace orv {
 
@@ -46,7 +48,7 @@ std::wstring FileVersionText(const std::wstring& path);
 // The running executable's full path.
 std::wstring ExecutablePath();
 
-class TFormInfo {
+class TFormInfo : public win::Window<TFormInfo> {
  public:
   static constexpr int kWidth = 350;
   static constexpr int kHeight = 250;
@@ -62,7 +64,6 @@ class TFormInfo {
 
   // Makes the hidden window. Call once, on the user-interface thread.
   bool Create(HINSTANCE instance);
-  HWND Handle() const { return hwnd_; }
   HWND Control(int id) const { return hwnd_ ? GetDlgItem(hwnd_, id) : nullptr; }
 
   // Shows the box centred on the screen on top of all windows; when it is shown already, only
@@ -75,7 +76,7 @@ class TFormInfo {
   void LabelEmailClick();
 
  private:
-  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  friend class win::Window<TFormInfo>;
   static LRESULT CALLBACK LinkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
                                    DWORD_PTR ref);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
@@ -85,9 +86,8 @@ class TFormInfo {
 
   Opener opener_;
   HINSTANCE instance_ = nullptr;
-  HWND hwnd_ = nullptr;
   HICON smallIcon_ = nullptr, bigIcon_ = nullptr;
-  HFONT font_ = nullptr, boldFont_ = nullptr, headingFont_ = nullptr, linkFont_ = nullptr;
+  win::Font font_, boldFont_, headingFont_, linkFont_;
   std::unique_ptr<art::SkinBitmap> skinBitmap_;
   art::Surface surface_{nullptr};
   bool pressed_ = false;  // the left button went down on the box

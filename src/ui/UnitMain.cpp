@@ -73,8 +73,8 @@ void TFormMain::CreateIdleDetector() {
     idle.SetActive(true);
   } catch (const std::exception& e) {
     // Without the hooks the scheduler still does everything else; idle tasks wait.
-    ShowWarning(std::string("Die Leerlauf-Erkennung ist nicht verf\xC3\xBC" "gbar (") + e.what() +
-                "). Tasks, die bei Leerlauf starten, werden nicht ausgef\xC3\xBC" "hrt.");
+    ShowWarning(std::string("Die Leerlauf-Erkennung ist nicht verfügbar (") + e.what() +
+                "). Tasks, die bei Leerlauf starten, werden nicht ausgeführt.");
   }
   idle.SetInterval(kIdleInterval);
   idle.SetOnAwake([this](TdsrSleeper&) { dsrSleeperIdleAwake(); });
@@ -238,31 +238,30 @@ void TFormMain::TickSoon() {
     SetTimer(hwnd_, kTimerJobs, kTimerJobsSoon, nullptr);
 }
 
-void TFormMain::ShowWarning(const std::string& text) {
-  MessageBoxW(hwnd_, W(text).c_str(), L"Orvalis", MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
-}
+void TFormMain::ShowWarning(const std::string& text) { win::ShowErrorBox(hwnd_, text); }
 
 TFormMain::~TFormMain() {
-  if (font_) DeleteObject(font_);
-  if (boldFont_) DeleteObject(boldFont_);
-  if (background_) DeleteObject(background_);
+  // The class brush goes with its class; while a window of the class is left, the class stays
+  // and keeps its brush.
+  if (classRegistered_ && !UnregisterClassW(kMainWindowClass, instance_)) background_.Release();
 }
 
 bool TFormMain::Create(HINSTANCE instance) {
   instance_ = instance;
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = &TFormMain::WndProc;
+  wc.lpfnWndProc = &WndProc;
   wc.hInstance = instance;
   wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
   wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
                                              GetSystemMetrics(SM_CXSMICON),
                                              GetSystemMetrics(SM_CYSMICON), 0));
   wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-  background_ = CreateSolidBrush(skin::kPalette.window);
-  wc.hbrBackground = background_;
+  background_.Reset(CreateSolidBrush(skin::kPalette.window));
+  wc.hbrBackground = background_.Get();
   wc.lpszClassName = kMainWindowClass;
   if (!RegisterClassExW(&wc)) return false;
+  classRegistered_ = true;
 
   const int x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
   const int y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
@@ -277,28 +276,6 @@ bool TFormMain::Create(HINSTANCE instance) {
   }
   ApplyStartOption();
   return true;
-}
-
-LRESULT CALLBACK TFormMain::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  TFormMain* self;
-  if (msg == WM_NCCREATE) {
-    self = static_cast<TFormMain*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  } else {
-    self = reinterpret_cast<TFormMain*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  }
-  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-  // The general error handler: an error that no routine catches is shown, and the program
-  // goes on with its message loop.
-  try {
-    return self->HandleMessage(msg, wp, lp);
-  } catch (const std::exception& e) {
-    self->ShowWarning(e.what());
-  } catch (...) {
-    self->ShowWarning("Unbekannter Fehler.");
-  }
-  return 0;
 }
 
 LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -375,7 +352,7 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       HDC dc = reinterpret_cast<HDC>(wp);
       SetBkColor(dc, skin::kPalette.window);
       SetTextColor(dc, skin::kPalette.text);
-      return reinterpret_cast<LRESULT>(background_);
+      return reinterpret_cast<LRESULT>(background_.Get());
     }
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<NMHDR*>(lp);
@@ -404,9 +381,9 @@ void TFormMain::FormCreate() {
   NONCLIENTMETRICSW ncm{};
   ncm.cbSize = sizeof ncm;
   if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) {
-    font_ = CreateFontIndirectW(&ncm.lfMessageFont);
+    font_.Reset(CreateFontIndirectW(&ncm.lfMessageFont));
     ncm.lfMessageFont.lfWeight = FW_BOLD;
-    boldFont_ = CreateFontIndirectW(&ncm.lfMessageFont);
+    boldFont_.Reset(CreateFontIndirectW(&ncm.lfMessageFont));
   }
   CreateListViewTasks();
   CreateControls();
@@ -434,7 +411,7 @@ void TFormMain::CreateControls() {
     skin::ButtonKind kind;
   };
   const ButtonSpec buttons[] = {
-      {kIdFlatButtonAdd, "Hinzuf\xC3\xBCgen", skin::ButtonKind::kPrimary},
+      {kIdFlatButtonAdd, "Hinzufügen", skin::ButtonKind::kPrimary},
       {kIdFlatButtonEdit, "Bearbeiten", skin::ButtonKind::kSecondary},
       {kIdFlatButtonDelete, "Entfernen", skin::ButtonKind::kSecondary},
       {kIdFlatButtonExecute, "Starten", skin::ButtonKind::kSecondary},
@@ -460,10 +437,10 @@ void TFormMain::CreateControls() {
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLabelIdle)),
                                instance_, nullptr);  // hidden until an idle period begins
   if (font_) {
-    SendMessageW(labelDate_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    SendMessageW(labelIdle_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    SendMessageW(labelDate_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+    SendMessageW(labelIdle_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
   }
-  if (boldFont_) SendMessageW(labelTime_, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
+  if (boldFont_) SendMessageW(labelTime_, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.Get()), FALSE);
 }
 
 void TFormMain::CreateListViewTasks() {
@@ -473,7 +450,7 @@ void TFormMain::CreateListViewTasks() {
       WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS,
       r.left, r.top, r.right - r.left, r.bottom - r.top, hwnd_,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdListViewTasks)), instance_, nullptr);
-  if (font_) SendMessageW(listViewTasks_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  if (font_) SendMessageW(listViewTasks_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
   ListView_SetExtendedListViewStyle(listViewTasks_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
   ListView_SetBkColor(listViewTasks_, kListBackground);
   ListView_SetTextBkColor(listViewTasks_, kListBackground);

@@ -14,6 +14,8 @@
 #include "sched/task_list.h"
 #include "ui/messages.h"
 #include "ui/TaskEditor.h"
+#include "ui/win/gdi.h"
+#include "ui/win/window.h"
 
 namespace orv {
 
@@ -63,7 +65,7 @@ struct ColumnSpec {
 inline constexpr ColumnSpec kTaskColumns[] = {
     {"Task-Bezeichnung", 180}, {"Nächster Start", 120}, {"Art", 100}};
 
-class TFormMain {
+class TFormMain : public win::Window<TFormMain> {
  public:
   static constexpr int kWidth = 570;
   static constexpr int kHeight = 427;
@@ -77,7 +79,6 @@ class TFormMain {
   // Creates the window and runs the start-up; shows it or not by the start option. False when
   // the window could not be created.
   bool Create(HINSTANCE instance);
-  HWND Handle() const { return hwnd_; }
   // Another instance was running: this one shows nothing and ends.
   bool SecondInstance() const { return secondInstance_; }
   // Set by the session-end handling: the window may close.
@@ -90,7 +91,7 @@ class TFormMain {
   void SetFormInfo(TFormInfo* info) { chrome_.SetFormInfo(info); }
 
  private:
-  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  friend class win::Window<TFormMain>;
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void FormCreate();
   void CreateIdleDetector();
@@ -155,12 +156,12 @@ class TFormMain {
   PumpWin32 pump_{*this};
   Engine engine_;
   HINSTANCE instance_ = nullptr;
-  HWND hwnd_ = nullptr;
   HWND listViewTasks_ = nullptr;
-  HFONT font_ = nullptr;
-  HFONT boldFont_ = nullptr;
+  win::Font font_;
+  win::Font boldFont_;
   const skin::Skin& skin_;
-  HBRUSH background_ = nullptr;
+  win::Brush background_;  // the window class's brush
+  bool classRegistered_ = false;
   HWND labelDate_ = nullptr, labelTime_ = nullptr, labelIdle_ = nullptr;
   bool secondInstance_ = false;
   bool allowClose_ = false;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "ui/skin.h"
+#include "ui/win/gdi.h"
 
 namespace orv::art {
 namespace {
@@ -44,27 +45,24 @@ struct Canvas {
   // A straight stroke with round ends.
   void Line(double x1, double y1, double x2, double y2, double width, COLORREF c) const {
     const LOGBRUSH brush{BS_SOLID, c, 0};
-    HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND,
-                            std::max(1, S(width)), &brush, 0, nullptr);
-    HGDIOBJ old = SelectObject(dc, pen);
+    const win::Pen pen(ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND,
+                                    std::max(1, S(width)), &brush, 0, nullptr));
+    const win::Selection selected(dc, pen.Get());
     MoveToEx(dc, S(x1), S(y1), nullptr);
     LineTo(dc, S(x2), S(y2));
-    SelectObject(dc, old);
-    DeleteObject(pen);
   }
   // Centred text of `height` pixels; not antialiased here, the averaging smooths it.
   void Text(const wchar_t* text, double l, double t, double r, double b, double height, bool bold,
             COLORREF c) const {
-    HFONT font = CreateFontW(-S(height), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             NONANTIALIASED_QUALITY, DEFAULT_PITCH, L"Tahoma");
-    HGDIOBJ old = SelectObject(dc, font);
+    const win::Font font(CreateFontW(-S(height), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
+                                     FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                     CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, DEFAULT_PITCH,
+                                     L"Tahoma"));
+    const win::Selection selected(dc, font.Get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, c);
     RECT rc{S(l), S(t), S(r), S(b)};
     DrawTextW(dc, text, -1, &rc, DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOPREFIX);
-    SelectObject(dc, old);
-    DeleteObject(font);
   }
 
  private:
@@ -103,14 +101,11 @@ AlphaImage::AlphaImage(int width, int height, int factor,
   if (width <= 0 || height <= 0 || factor <= 0) return;
   const int bw = width * factor, bh = height * factor;
   void* bigBits = nullptr;
-  HBITMAP big = MakeDib(bw, bh, &bigBits);
-  HDC dc = CreateCompatibleDC(nullptr);
-  if (!big || !dc) {
-    if (big) DeleteObject(big);
-    if (dc) DeleteDC(dc);
-    return;
-  }
-  HGDIOBJ old = SelectObject(dc, big);
+  const win::Bitmap big(MakeDib(bw, bh, &bigBits));
+  const win::MemoryDc memory(nullptr);
+  if (!big || !memory) return;
+  HDC dc = memory.Get();
+  const win::Selection selected(dc, big.Get());
   const RECT all{0, 0, bw, bh};
   SetDCBrushColor(dc, kKey);
   FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
@@ -118,7 +113,7 @@ AlphaImage::AlphaImage(int width, int height, int factor,
   GdiFlush();
 
   void* smallBits = nullptr;
-  bitmap_ = MakeDib(width, height, &smallBits);
+  bitmap_.Reset(MakeDib(width, height, &smallBits));
   if (bitmap_) {
     width_ = width;
     height_ = height;
@@ -148,25 +143,17 @@ AlphaImage::AlphaImage(int width, int height, int factor,
       }
     }
   }
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  DeleteObject(big);
-}
-
-AlphaImage::~AlphaImage() {
-  if (bitmap_) DeleteObject(bitmap_);
 }
 
 AlphaImage::AlphaImage(AlphaImage&& other) noexcept
-    : bitmap_(std::exchange(other.bitmap_, nullptr)),
+    : bitmap_(std::move(other.bitmap_)),
       bits_(std::exchange(other.bits_, nullptr)),
       width_(other.width_),
       height_(other.height_) {}
 
 AlphaImage& AlphaImage::operator=(AlphaImage&& other) noexcept {
   if (this != &other) {
-    if (bitmap_) DeleteObject(bitmap_);
-    bitmap_ = std::exchange(other.bitmap_, nullptr);
+    bitmap_ = std::move(other.bitmap_);
     bits_ = std::exchange(other.bits_, nullptr);
     width_ = other.width_;
     height_ = other.height_;
@@ -176,13 +163,11 @@ AlphaImage& AlphaImage::operator=(AlphaImage&& other) noexcept {
 
 void AlphaImage::Draw(HDC dc, int x, int y, BYTE opacity) const {
   if (!bitmap_) return;
-  HDC src = CreateCompatibleDC(dc);
+  const win::MemoryDc src(dc);
   if (!src) return;
-  HGDIOBJ old = SelectObject(src, bitmap_);
+  const win::Selection selected(src.Get(), bitmap_.Get());
   const BLENDFUNCTION blend{AC_SRC_OVER, 0, opacity, AC_SRC_ALPHA};
-  AlphaBlend(dc, x, y, width_, height_, src, 0, 0, width_, height_, blend);
-  SelectObject(src, old);
-  DeleteDC(src);
+  AlphaBlend(dc, x, y, width_, height_, src.Get(), 0, 0, width_, height_, blend);
 }
 
 unsigned AlphaImage::Pixel(int x, int y) const {
@@ -280,15 +265,12 @@ AlphaImage MakeBandButton(BandButton button, bool highlighted) {
 
 SkinBitmap::SkinBitmap(int width, int height) : width_(width), height_(height) {
   void* bits = nullptr;
-  bitmap_ = MakeDib(width, height, &bits);
-  dc_ = CreateCompatibleDC(nullptr);
-  if (dc_ && bitmap_) old_ = SelectObject(dc_, bitmap_);
+  bitmap_.Reset(MakeDib(width, height, &bits));
+  if (dc_ && bitmap_) old_ = SelectObject(dc_.Get(), bitmap_.Get());
 }
 
 SkinBitmap::~SkinBitmap() {
-  if (dc_ && old_) SelectObject(dc_, old_);
-  if (dc_) DeleteDC(dc_);
-  if (bitmap_) DeleteObject(bitmap_);
+  if (old_) SelectObject(dc_.Get(), old_);  // the DC and then the bitmap go after this
 }
 
 void VerticalGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom) {
@@ -308,15 +290,13 @@ void VerticalGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom) {
 }
 
 void FrameShape(HDC dc, const RECT* shape, int shapeCount, COLORREF colour) {
-  HRGN all = CreateRectRgn(0, 0, 0, 0);
+  const win::Region all(CreateRectRgn(0, 0, 0, 0));
   for (int i = 0; i < shapeCount; ++i) {
-    HRGN part = CreateRectRgnIndirect(&shape[i]);
-    CombineRgn(all, all, part, RGN_OR);
-    DeleteObject(part);
+    const win::Region part(CreateRectRgnIndirect(&shape[i]));
+    CombineRgn(all.Get(), all.Get(), part.Get(), RGN_OR);
   }
   SetDCBrushColor(dc, colour);
-  FrameRgn(dc, all, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)), 1, 1);
-  DeleteObject(all);
+  FrameRgn(dc, all.Get(), static_cast<HBRUSH>(GetStockObject(DC_BRUSH)), 1, 1);
 }
 
 namespace {
@@ -371,15 +351,15 @@ void PaintInfoSkin(HDC dc, const RECT* shape, int shapeCount, HICON smallIcon) {
   // Quiet rules between the sections, and the copyright line.
   FillSolid(dc, RECT{40, 80, 226, 81}, RGB(0x3A, 0x72, 0xAE));
   FillSolid(dc, RECT{40, 170, 226, 171}, RGB(0x3A, 0x72, 0xAE));
-  HFONT font = MakeFont(L"Tahoma", -11, false);
-  HGDIOBJ old = SelectObject(dc, font);
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, RGB(0xA9, 0xC3, 0xE3));
-  RECT line{40, 138, 300, 154};
-  DrawTextW(dc, L"Copyright \u00A9 2026 Velmora", -1, &line,
-            DT_SINGLELINE | DT_LEFT | DT_NOPREFIX);
-  SelectObject(dc, old);
-  DeleteObject(font);
+  {
+    const win::Font font(MakeFont(L"Tahoma", -11, false));
+    const win::Selection selected(dc, font.Get());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(0xA9, 0xC3, 0xE3));
+    RECT line{40, 138, 300, 154};
+    DrawTextW(dc, L"Copyright © 2026 Velmora", -1, &line,
+              DT_SINGLELINE | DT_LEFT | DT_NOPREFIX);
+  }
 
   FrameShape(dc, shape, shapeCount, RGB(0x0E, 0x2F, 0x52));
 }
@@ -446,14 +426,9 @@ RECT Surface::ChildRect(HWND control) const {
 void Surface::Paint(HDC dc, const RECT& area, int x, int y) const {
   const int w = area.right - area.left, h = area.bottom - area.top;
   if (w <= 0 || h <= 0) return;
-  HDC mem = CreateCompatibleDC(dc);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, w, h);
-  if (!mem || !bitmap) {
-    if (bitmap) DeleteObject(bitmap);
-    if (mem) DeleteDC(mem);
-    return;
-  }
-  HGDIOBJ oldBitmap = SelectObject(mem, bitmap);
+  const win::OffscreenPainter painter(dc, x, y, w, h);
+  if (!painter.Ok()) return;
+  HDC mem = painter.Dc();
   if (background_) {
     BitBlt(mem, 0, 0, w, h, background_, area.left, area.top, SRCCOPY);
   } else {
@@ -488,10 +463,7 @@ void Surface::Paint(HDC dc, const RECT& area, int x, int y) const {
     }
   }
   SetViewportOrgEx(mem, 0, 0, nullptr);
-  BitBlt(dc, x, y, w, h, mem, 0, 0, SRCCOPY);
-  SelectObject(mem, oldBitmap);
-  DeleteObject(bitmap);
-  DeleteDC(mem);
+  painter.Show();
 }
 
 void Surface::PaintChild(HWND control, HDC dc) const {

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/win/gdi.h"
+
 namespace orv::art {
 
 // Colours (0x00BBGGRR): first those of the window design, then our own.
@@ -41,7 +43,6 @@ class AlphaImage {
   // Calls `draw` on a canvas `factor` times as large (coordinates there are multiplied by
   // `factor`), filled with the key colour kKey; what stays key is transparent.
   AlphaImage(int width, int height, int factor, const std::function<void(HDC dc, int f)>& draw);
-  ~AlphaImage();
   AlphaImage(AlphaImage&& other) noexcept;
   AlphaImage& operator=(AlphaImage&& other) noexcept;
   AlphaImage(const AlphaImage&) = delete;
@@ -49,7 +50,7 @@ class AlphaImage {
 
   static constexpr COLORREF kKey = RGB(0xFF, 0x00, 0xFF);
 
-  bool Ok() const { return bitmap_ != nullptr; }
+  bool Ok() const { return static_cast<bool>(bitmap_); }
   int Width() const { return width_; }
   int Height() const { return height_; }
   // Blends the picture onto `dc`, at `opacity` (255: as it is).
@@ -58,7 +59,7 @@ class AlphaImage {
   unsigned Pixel(int x, int y) const;
 
  private:
-  HBITMAP bitmap_ = nullptr;
+  win::Bitmap bitmap_;
   unsigned* bits_ = nullptr;
   int width_ = 0, height_ = 0;
 };
@@ -90,14 +91,14 @@ class SkinBitmap {
   ~SkinBitmap();
   SkinBitmap(const SkinBitmap&) = delete;
   SkinBitmap& operator=(const SkinBitmap&) = delete;
-  HDC Dc() const { return dc_; }
+  HDC Dc() const { return dc_.Get(); }
   int Width() const { return width_; }
   int Height() const { return height_; }
   bool Ok() const { return dc_ && bitmap_; }
 
  private:
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
+  win::Bitmap bitmap_;
+  win::MemoryDc dc_{nullptr};  // goes before the bitmap, which it holds selected
   HGDIOBJ old_ = nullptr;
   int width_, height_;
 };

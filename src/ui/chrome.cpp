@@ -11,170 +11,14 @@
 #include "ui/UnitInfo.h"
 #include "ui/prompter_win32.h"
 #include "ui/skin.h"
+#include "ui/chrome_parts.h"
+#include "ui/win/window.h"
 
 namespace orv {
 
-// ---- the window shape ---------------------------------------------------------------------
-
-std::vector<BYTE> StoreShape(std::span<const RECT> rects) {
-  RGNDATAHEADER header{};
-  header.dwSize = sizeof header;
-  header.iType = RDH_RECTANGLES;
-  header.nCount = static_cast<DWORD>(rects.size());
-  header.nRgnSize = static_cast<DWORD>(rects.size() * sizeof(RECT));
-  if (!rects.empty()) {
-    header.rcBound = rects.front();
-    for (const RECT& r : rects) {
-      header.rcBound.left = std::min(header.rcBound.left, r.left);
-      header.rcBound.top = std::min(header.rcBound.top, r.top);
-      header.rcBound.right = std::max(header.rcBound.right, r.right);
-      header.rcBound.bottom = std::max(header.rcBound.bottom, r.bottom);
-    }
-  }
-  const DWORD bytes = sizeof header + header.nRgnSize;
-  std::vector<BYTE> stored(sizeof(DWORD) + bytes);
-  std::memcpy(stored.data(), &bytes, sizeof bytes);
-  std::memcpy(stored.data() + sizeof bytes, &header, sizeof header);
-  if (!rects.empty())
-    std::memcpy(stored.data() + sizeof bytes + sizeof header, rects.data(), header.nRgnSize);
-  return stored;
-}
-
-HRGN LoadShape(const std::vector<BYTE>& stored) {
-  DWORD bytes = 0;
-  RGNDATAHEADER header{};
-  if (stored.size() < sizeof bytes + sizeof header) return nullptr;
-  std::memcpy(&bytes, stored.data(), sizeof bytes);
-  std::memcpy(&header, stored.data() + sizeof bytes, sizeof header);
-  if (bytes != stored.size() - sizeof bytes || header.dwSize != sizeof header ||
-      header.iType != RDH_RECTANGLES ||
-      static_cast<unsigned long long>(header.nCount) * sizeof(RECT) > bytes - sizeof header)
-    return nullptr;
-  // The data may not be aligned inside the vector: copy it into DWORD-aligned memory.
-  std::vector<DWORD> aligned((bytes + sizeof(DWORD) - 1) / sizeof(DWORD));
-  std::memcpy(aligned.data(), stored.data() + sizeof bytes, bytes);
-  return ExtCreateRegion(nullptr, bytes, reinterpret_cast<const RGNDATA*>(aligned.data()));
-}
-
-bool ApplyShape(HWND window, const std::vector<BYTE>& stored) {
-  HRGN region = LoadShape(stored);
-  if (!region) return false;
-  if (!SetWindowRgn(window, region, TRUE)) {
-    DeleteObject(region);
-    return false;
-  }
-  return true;  // the window owns the region now
-}
-
-std::vector<RECT> RegionRects(HRGN region) {
-  const DWORD size = region ? GetRegionData(region, 0, nullptr) : 0;
-  if (size < sizeof(RGNDATAHEADER)) return {};
-  std::vector<DWORD> buffer((size + sizeof(DWORD) - 1) / sizeof(DWORD));
-  auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
-  if (GetRegionData(region, size, data) != size) return {};
-  const auto* rects = reinterpret_cast<const RECT*>(data->Buffer);
-  return std::vector<RECT>(rects, rects + data->rdh.nCount);
-}
-
-// ---- the menus ----------------------------------------------------------------------------
-
-namespace {
-
-constexpr MenuItemSpec kSeparator{nullptr, 0, -1, nullptr, false};
-
-constexpr MenuItemSpec kTrayItems[] = {
-    {L"&Anzeigen", kCmdPopupMenuTrayAnzeigen, art::kImageAnzeigen, nullptr, false},
-    {L"&Minimieren", kCmdPopupMenuTrayMinimieren, art::kImageMinimieren, nullptr, false},
-    kSeparator,
-    {L"B&eenden", kCmdPopupMenuTrayBeenden, art::kImageBeenden, nullptr, false},
-    kSeparator,
-    {L"&Info", kCmdPopupMenuTrayInfo, art::kImageInfo, nullptr, false},
-};
-constexpr MenuItemSpec kProgrammItems[] = {
-    {L"&Minimieren", kCmdPopupMenuProgrammMinimieren, art::kImageMinimieren, nullptr, false},
-    kSeparator,
-    {L"&Beenden", kCmdPopupMenuProgrammBeenden, art::kImageBeenden, nullptr, false},
-};
-constexpr MenuItemSpec kAnzeigeItems[] = {
-    {L"&Fenster anzeigen", kCmdPopupMenuOptionenFensterAnzeigen, -1, nullptr, true},
-    {L"&Minimiert starten", kCmdPopupMenuOptionenMinimiertStarten, -1, nullptr, false},
-};
-constexpr MenuItemSpec kHilfeItems[] = {
-    {L"&Hilfe", kCmdPopupMenuHilfeHilfe, art::kImageHilfe, nullptr, false},
-    kSeparator,
-    {L"&Info", kCmdPopupMenuHilfeInfo, art::kImageInfo, nullptr, false},
-};
-
-}  // namespace
-
-const MenuSpec kPopupMenuOptionenAnzeige{L"PopupMenuOptionenAnzeige", kAnzeigeItems};
-namespace {
-const MenuItemSpec kOptionenItems[] = {
-    {L"&Anzeige", 0, art::kImageAnzeige, &kPopupMenuOptionenAnzeige, false},
-};
-}  // namespace
-const MenuSpec kPopupMenuTray{L"PopupMenuTray", kTrayItems};
-const MenuSpec kPopupMenuProgramm{L"PopupMenuProgramm", kProgrammItems};
-const MenuSpec kPopupMenuOptionen{L"PopupMenuOptionen", kOptionenItems};
-const MenuSpec kPopupMenuHilfe{L"PopupMenuHilfe", kHilfeItems};
-
-HMENU BuildPopupMenu(const MenuSpec& spec) {
-  HMENU menu = CreatePopupMenu();
-  if (!menu) return nullptr;
-  UINT position = 0;
-  for (const MenuItemSpec& item : spec.items) {
-    MENUITEMINFOW mii{};
-    mii.cbSize = sizeof mii;
-    mii.fMask = MIIM_FTYPE | MIIM_DATA | MIIM_ID | MIIM_STATE;
-    mii.fType = MFT_OWNERDRAW | (item.text ? 0u : MFT_SEPARATOR);
-    mii.fState = item.checked ? MFS_CHECKED : MFS_UNCHECKED;
-    mii.wID = item.command;
-    mii.dwItemData = reinterpret_cast<ULONG_PTR>(&item);
-    if (item.text) {
-      mii.fMask |= MIIM_STRING;
-      mii.dwTypeData = const_cast<wchar_t*>(item.text);
-    }
-    if (item.submenu) {
-      mii.fMask |= MIIM_SUBMENU;
-      mii.hSubMenu = BuildPopupMenu(*item.submenu);
-    }
-    InsertMenuItemW(menu, position++, TRUE, &mii);
-  }
-  MENUINFO info{};
-  info.cbSize = sizeof info;
-  info.fMask = MIM_BACKGROUND;
-  info.hbrBack = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  SetMenuInfo(menu, &info);
-  return menu;
-}
-
-std::wstring HelpFilePath() {
-  std::wstring path = ExecutablePath();
-  const std::size_t slash = path.find_last_of(L"\\/");
-  path.resize(slash == std::wstring::npos ? 0 : slash + 1);
-  if (!path.empty() && path.back() != L'\\') path += L'\\';
-  return path + L"help.chm";
-}
+using namespace chrome_parts;
 
 // ---- MainChrome ---------------------------------------------------------------------------
-
-namespace {
-
-constexpr UINT_PTR kChromeSubclass = 0x4F43;
-constexpr wchar_t kTitleText[] = L"Orvalis v1.1";
-constexpr int kMenuImageColumn = 26;
-constexpr int kMenuItemHeight = 22;
-constexpr int kMenuSeparatorHeight = 7;
-
-bool IsMenuLabel(int id) {
-  return id == kIdLabelMenuProgramm || id == kIdLabelMenuOptionen || id == kIdLabelMenuHilfe;
-}
-bool IsHotArea(int id) { return id == kIdImageMinimizeMove || id == kIdImageHelpMove; }
-bool IsTitleLabel(int id) { return id == kIdLabelWindowTitle || id == kIdLabelWindowTitleShadow; }
-
-const MenuItemSpec* SpecOf(ULONG_PTR data) { return reinterpret_cast<const MenuItemSpec*>(data); }
-
-}  // namespace
 
 MainChrome::MainChrome() = default;
 
@@ -182,8 +26,6 @@ MainChrome::~MainChrome() {
   RemoveTrayIcon();
   for (HMENU m : {popupMenuTray_, popupMenuProgramm_, popupMenuOptionen_, popupMenuHilfe_})
     if (m) DestroyMenu(m);
-  for (HFONT f : {font_, boldFont_, listBoldFont_})
-    if (f) DeleteObject(f);
   if (smallIcon_) DestroyIcon(smallIcon_);
 }
 
@@ -198,8 +40,8 @@ HWND MainChrome::MakeControl(int id, const wchar_t* text, const RECT& rect, bool
                               form_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
                               nullptr);
   if (hwnd)
-    SetWindowSubclass(hwnd, &MainChrome::ControlProc, kChromeSubclass,
-                      reinterpret_cast<DWORD_PTR>(this));
+    win::Subclass<&MainChrome::ControlProc>(hwnd, kChromeSubclass,
+                                            reinterpret_cast<DWORD_PTR>(this));
   return hwnd;
 }
 
@@ -220,8 +62,8 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
   form_ = form;
   surface_.SetWindow(form);
   smallIcon_ = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 16, 16, 0));
-  font_ = art::MakeFont(L"Tahoma", -11, false);
-  boldFont_ = art::MakeFont(L"Tahoma", -11, true);
+  font_.Reset(art::MakeFont(L"Tahoma", -11, false));
+  boldFont_.Reset(art::MakeFont(L"Tahoma", -11, true));
 
   // Shape and skin.
   ApplyShape(form, StoreShape(kMainWindowShape));
@@ -241,9 +83,9 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
   // later in this list lies above.
   constexpr UINT kLine = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
   HWND shadow = MakeControl(kIdLabelWindowTitleShadow, kTitleText, RECT{52, 32, 166, 48}, true);
-  surface_.AddText(shadow, {boldFont_, art::kTitleShadowColour, kLine | DT_LEFT});
+  surface_.AddText(shadow, {boldFont_.Get(), art::kTitleShadowColour, kLine | DT_LEFT});
   HWND title = MakeControl(kIdLabelWindowTitle, kTitleText, RECT{51, 31, 165, 47}, true);
-  surface_.AddText(title, {boldFont_, art::kTitleColour, kLine | DT_LEFT});
+  surface_.AddText(title, {boldFont_.Get(), art::kTitleColour, kLine | DT_LEFT});
   const struct {
     int id;
     const wchar_t* text;
@@ -253,7 +95,7 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
                 {kIdLabelMenuHilfe, L"Hilfe", {336, 34, 380, 50}}};
   for (const auto& l : labels) {
     HWND label = MakeControl(l.id, l.text, l.rect, true);
-    surface_.AddText(label, {font_, art::kMenuLabelColour, kLine | DT_CENTER});
+    surface_.AddText(label, {font_.Get(), art::kMenuLabelColour, kLine | DT_CENTER});
   }
   surface_.AddImage(MakeControl(kIdImageMinimize, L"", RECT{517, 32, 532, 46}, false),
                     &imageMinimize_);
@@ -273,7 +115,7 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
     SetWindowTheme(tooltip_, L"", L"");
     SendMessageW(tooltip_, TTM_SETTIPBKCOLOR, RGB(0xFF, 0xFF, 0xFF), 0);
     SendMessageW(tooltip_, TTM_SETTIPTEXTCOLOR, skin::kPalette.text, 0);
-    SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
     MakeTooltip(minimizeMove, L"Minimieren");
     MakeTooltip(helpMove, L"Hilfe");
   }
@@ -286,31 +128,6 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
   taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
   AddTrayIcon();
   return true;
-}
-
-bool MainChrome::AddTrayIcon() {
-  if (!form_) return false;
-  NOTIFYICONDATAW data{};
-  data.cbSize = sizeof data;
-  data.hWnd = form_;
-  data.uID = kTrayIconId;
-  data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-  data.uCallbackMessage = kTrayMessage;
-  data.hIcon = smallIcon_;
-  wcsncpy(data.szTip, kTrayHint, std::size(data.szTip) - 1);
-  // After a restart of the shell the icon is gone; should it still be there, update it.
-  trayShown_ = Shell_NotifyIconW(NIM_ADD, &data) || Shell_NotifyIconW(NIM_MODIFY, &data);
-  return trayShown_;
-}
-
-void MainChrome::RemoveTrayIcon() {
-  if (!trayShown_ || !form_) return;
-  NOTIFYICONDATAW data{};
-  data.cbSize = sizeof data;
-  data.hWnd = form_;
-  data.uID = kTrayIconId;
-  Shell_NotifyIconW(NIM_DELETE, &data);
-  trayShown_ = false;
 }
 
 void MainChrome::SetStartOptionChecks(bool showWindow) {
@@ -329,10 +146,8 @@ bool MainChrome::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) 
       result = 1;  // WM_PAINT covers everything
       return true;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(form_, &ps);
-      if (dc) surface_.Paint(dc, ps.rcPaint, ps.rcPaint.left, ps.rcPaint.top);
-      EndPaint(form_, &ps);
+      const win::PaintDc dc(form_);
+      if (dc) surface_.Paint(dc.Get(), dc.Area(), dc.Area().left, dc.Area().top);
       return true;
     }
     case WM_DRAWITEM: {
@@ -496,226 +311,12 @@ void MainChrome::ShowMainWindow() {
   BringWindowToTop(form_);
 }
 
-// ---- the menu bar -------------------------------------------------------------------------
-
-void MainChrome::LabelMenuMouseEnter(int id) {
-  HWND label = Control(id);
-  if (!label) return;
-  hotLabel_ = id;
-  surface_.SetColour(label, art::kMenuLabelHotColour);
-  TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, label, 0};
-  TrackMouseEvent(&track);
-}
-
-void MainChrome::LabelMenuMouseLeave(int id) {
-  if (hotLabel_ == id) hotLabel_ = 0;
-  surface_.SetColour(Control(id), art::kMenuLabelColour);
-}
-
-void MainChrome::PopupMenuAt(HMENU menu, POINT offset, int labelId) {
-  // The labels "Optionen" and "Hilfe" go back to their normal colour first.
-  surface_.SetColour(Control(kIdLabelMenuOptionen), art::kMenuLabelColour);
-  surface_.SetColour(Control(kIdLabelMenuHilfe), art::kMenuLabelColour);
-  if (hotLabel_ == kIdLabelMenuOptionen || hotLabel_ == kIdLabelMenuHilfe) hotLabel_ = 0;
-  RECT window;
-  GetWindowRect(form_, &window);
-  TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, window.left + offset.x,
-                 window.top + offset.y, 0, form_, nullptr);
-  // The menu kept the mouse while it was open: the label may have been left meanwhile.
-  HWND label = Control(labelId);
-  RECT r;
-  POINT cursor;
-  if (label && GetWindowRect(label, &r) && GetCursorPos(&cursor) && !PtInRect(&r, cursor))
-    LabelMenuMouseLeave(labelId);
-}
-
-void MainChrome::LabelMenuProgrammClick() {
-  PopupMenuAt(popupMenuProgramm_, kPopupProgramm, kIdLabelMenuProgramm);
-}
-
-void MainChrome::LabelMenuOptionenClick() {
-  PopupMenuAt(popupMenuOptionen_, kPopupOptionen, kIdLabelMenuOptionen);
-}
-
-void MainChrome::LabelMenuHilfeClick() {
-  PopupMenuAt(popupMenuHilfe_, kPopupHilfe, kIdLabelMenuHilfe);
-}
-
-// ---- the tray icon ------------------------------------------------------------------------
-
-void MainChrome::CoolTrayIconMouseDown(UINT mouseMessage) {
-  switch (mouseMessage) {
-    case WM_LBUTTONDOWN:
-      trayLeftDown_ = true;
-      break;
-    case WM_LBUTTONUP:
-      // A click: pressed and released on the icon.
-      if (trayLeftDown_) {
-        trayLeftDown_ = false;
-        CoolTrayIconClick();
-      }
-      break;
-    case WM_RBUTTONDOWN: {
-      trayLeftDown_ = false;
-      Win32MessagePump().PumpOnce();
-      POINT at{};
-      GetCursorPos(&at);
-      // The menu closes properly only when our window is in the foreground, and after an
-      // empty message once it has.
-      SetForegroundWindow(form_);
-      TrackPopupMenu(popupMenuTray_, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, form_,
-                     nullptr);
-      PostMessageW(form_, WM_NULL, 0, 0);
-      break;
-    }
-  }
-}
-
-void MainChrome::CoolTrayIconClick() { ShowMainWindow(); }
-
-void MainChrome::PopupMenuTrayAnzeigenClick() { ShowMainWindow(); }
-
-void MainChrome::PopupMenuTrayMinimierenClick() { Minimize(); }
-
-void MainChrome::PopupMenuTrayInfoClick() {
-  if (formInfo_) formInfo_->Show();
-}
-
 void MainChrome::Report(const std::wstring& text) {
   if (report_) {
     report_(text);
     return;
   }
   MessageBoxW(form_, text.c_str(), L"Orvalis", MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
-}
-
-void MainChrome::PopupMenuHilfeHilfeClick() {
-  const std::wstring path = HelpFilePath();
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    Report(L"Die Hilfedatei wurde nicht gefunden:\n" + path +
-           L"\n\nSie geh\u00F6rt in denselben Ordner wie Orvalis.exe.");
-    return;
-  }
-  const auto result = reinterpret_cast<INT_PTR>(
-      ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOW));
-  if (result <= 32)
-    Report(L"Die Hilfedatei konnte nicht ge\u00F6ffnet werden:\n" + path +
-           L"\n\nF\u00FCr CHM-Dateien ist kein Programm eingerichtet.");
-}
-
-// ---- the flat menus -----------------------------------------------------------------------
-
-void MainChrome::MeasureMenuItem(MEASUREITEMSTRUCT& item) const {
-  const MenuItemSpec* spec = SpecOf(item.itemData);
-  if (!spec || !spec->text) {
-    item.itemWidth = 60;
-    item.itemHeight = kMenuSeparatorHeight;
-    return;
-  }
-  HDC dc = GetDC(form_);
-  HGDIOBJ old = SelectObject(dc, font_);
-  RECT r{0, 0, 0, 0};
-  DrawTextW(dc, spec->text, -1, &r, DT_SINGLELINE | DT_CALCRECT);
-  SelectObject(dc, old);
-  ReleaseDC(form_, dc);
-  item.itemWidth = static_cast<UINT>(kMenuImageColumn + 10 + (r.right - r.left) + 28);
-  item.itemHeight = kMenuItemHeight;
-}
-
-void MainChrome::DrawMenuItem(const DRAWITEMSTRUCT& item) const {
-  const MenuItemSpec* spec = SpecOf(item.itemData);
-  if (!spec) return;
-  const auto& p = skin::kPalette;
-  const RECT& r = item.rcItem;
-  const int width = r.right - r.left, height = r.bottom - r.top;
-  if (width <= 0 || height <= 0) return;
-  // Drawn off screen first, so that nothing flickers.
-  HDC dc = CreateCompatibleDC(item.hDC);
-  HBITMAP bitmap = CreateCompatibleBitmap(item.hDC, width, height);
-  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
-  const auto fill = [&](const RECT& rect, COLORREF colour) {
-    SetDCBrushColor(dc, colour);
-    FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-  };
-  fill(RECT{0, 0, width, height}, RGB(0xFF, 0xFF, 0xFF));
-  fill(RECT{0, 0, kMenuImageColumn, height}, art::kMenuImageColumn);
-
-  if (!spec->text) {
-    fill(RECT{kMenuImageColumn + 6, height / 2, width - 2, height / 2 + 1}, art::kMenuSeparator);
-  } else {
-    const bool selected = item.itemState & ODS_SELECTED;
-    const bool disabled = item.itemState & (ODS_GRAYED | ODS_DISABLED);
-    const bool checked = item.itemState & ODS_CHECKED;
-    if (selected && !disabled) {
-      HGDIOBJ oldPen = SelectObject(dc, GetStockObject(DC_PEN));
-      HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(DC_BRUSH));
-      SetDCPenColor(dc, p.accent);
-      SetDCBrushColor(dc, p.buttonFaceHot);
-      RoundRect(dc, 1, 1, width - 1, height - 1, 5, 5);
-      SelectObject(dc, oldBrush);
-      SelectObject(dc, oldPen);
-    }
-    const int imageY = (height - 16) / 2;
-    if (spec->image >= 0 && spec->image < art::kMenuImageCount) {
-      if (checked) {
-        HGDIOBJ oldPen = SelectObject(dc, GetStockObject(DC_PEN));
-        HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(DC_BRUSH));
-        SetDCPenColor(dc, p.accent);
-        SetDCBrushColor(dc, p.buttonFacePressed);
-        RoundRect(dc, 3, imageY - 2, 23, imageY + 18, 5, 5);
-        SelectObject(dc, oldBrush);
-        SelectObject(dc, oldPen);
-      }
-      menuImages_[static_cast<std::size_t>(spec->image)].Draw(dc, 5, imageY);
-    } else if (checked) {
-      menuImages_.back().Draw(dc, 6, (height - 14) / 2);  // the check mark
-    }
-    RECT text{kMenuImageColumn + 10, 0, width - 16, height};
-    HGDIOBJ oldFont = SelectObject(dc, font_);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, disabled ? p.disabledText : p.text);
-    DrawTextW(dc, spec->text, -1, &text,
-              DT_SINGLELINE | DT_VCENTER | DT_LEFT |
-                  ((item.itemState & ODS_NOACCEL) ? DT_HIDEPREFIX : 0));
-    SelectObject(dc, oldFont);
-    if (spec->submenu) {
-      // Our own small chevron; the platform's arrow is kept out below.
-      const int cx = width - 11, cy = height / 2;
-      HGDIOBJ oldPen = SelectObject(dc, GetStockObject(DC_PEN));
-      HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(DC_BRUSH));
-      SetDCPenColor(dc, disabled ? p.disabledText : p.text);
-      SetDCBrushColor(dc, disabled ? p.disabledText : p.text);
-      const POINT arrow[3] = {{cx - 2, cy - 4}, {cx + 2, cy}, {cx - 2, cy + 4}};
-      Polygon(dc, arrow, 3);
-      SelectObject(dc, oldBrush);
-      SelectObject(dc, oldPen);
-    }
-  }
-  BitBlt(item.hDC, r.left, r.top, width, height, dc, 0, 0, SRCCOPY);
-  SelectObject(dc, oldBitmap);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
-  // The platform draws a submenu's arrow after this on the same device context: nothing of
-  // the item is left for it to draw on.
-  if (spec->submenu) ExcludeClipRect(item.hDC, r.left, r.top, r.right, r.bottom);
-}
-
-LRESULT MainChrome::MenuChar(wchar_t key, HMENU menu) const {
-  const int count = GetMenuItemCount(menu);
-  for (int i = 0; i < count; ++i) {
-    MENUITEMINFOW mii{};
-    mii.cbSize = sizeof mii;
-    mii.fMask = MIIM_DATA;
-    if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &mii)) continue;
-    const MenuItemSpec* spec = SpecOf(mii.dwItemData);
-    if (!spec || !spec->text) continue;
-    const wchar_t* amp = std::wcschr(spec->text, L'&');
-    if (amp && amp[1] && std::towlower(static_cast<wint_t>(amp[1])) ==
-                             std::towlower(static_cast<wint_t>(key)))
-      return MAKELRESULT(i, MNC_EXECUTE);
-  }
-  return MAKELRESULT(0, MNC_IGNORE);
 }
 
 // ---- the task list's bold names -----------------------------------------------------------
@@ -728,18 +329,18 @@ LRESULT MainChrome::ListViewTasksCustomDraw(NMLVCUSTOMDRAW& draw) {
     if (GetObjectW(regular ? static_cast<HGDIOBJ>(regular) : GetStockObject(DEFAULT_GUI_FONT),
                    sizeof lf, &lf)) {
       lf.lfWeight = FW_BOLD;
-      listBoldFont_ = CreateFontIndirectW(&lf);
+      listBoldFont_.Reset(CreateFontIndirectW(&lf));
     }
   }
   switch (draw.nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
       return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT:  // ListViewTasksCustomDrawItem: the row starts bold
-      if (listBoldFont_) SelectObject(draw.nmcd.hdc, listBoldFont_);
+      if (listBoldFont_) SelectObject(draw.nmcd.hdc, listBoldFont_.Get());
       return CDRF_NEWFONT | CDRF_NOTIFYSUBITEMDRAW;
     case CDDS_ITEMPREPAINT | CDDS_SUBITEM:  // ListViewTasksCustomDrawSubItem
       if (draw.iSubItem == 0) {
-        if (listBoldFont_) SelectObject(draw.nmcd.hdc, listBoldFont_);
+        if (listBoldFont_) SelectObject(draw.nmcd.hdc, listBoldFont_.Get());
       } else if (regular) {
         SelectObject(draw.nmcd.hdc, regular);
       }
@@ -786,9 +387,6 @@ LRESULT MainChrome::ControlMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         LabelWindowTitleMouseDown(msg);
         return 0;
       }
-      break;
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, &MainChrome::ControlProc, kChromeSubclass);
       break;
   }
   return DefSubclassProc(hwnd, msg, wp, lp);

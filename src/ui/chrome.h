@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ui/artwork.h"
+#include "ui/win/gdi.h"
 
 namespace orv {
 
@@ -185,7 +186,7 @@ class MainChrome {
   TFormInfo* formInfo_ = nullptr;
   std::function<void(const std::wstring&)> report_;
   HICON smallIcon_ = nullptr;
-  HFONT font_ = nullptr, boldFont_ = nullptr, listBoldFont_ = nullptr;
+  win::Font font_, boldFont_, listBoldFont_;
   std::unique_ptr<art::SkinBitmap> skinBitmap_;
   art::Surface surface_{nullptr};
   art::AlphaImage imageMinimize_, imageHelp_;

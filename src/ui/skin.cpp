@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "ui/win/window.h"
+
 namespace orv::skin {
 namespace {
 
@@ -66,7 +68,6 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR
       return result;
     }
     case WM_NCDESTROY: {
-      RemoveWindowSubclass(hwnd, ControlProc, kSubclassId);
       RemovePropW(hwnd, kStateProp);
       const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
       delete state;
@@ -142,7 +143,7 @@ std::wstring FitText(HDC dc, const std::wstring& text, const RECT& rect, UINT fl
       candidate.pop_back();
     while (!candidate.empty() && (candidate.back() == L' ' || candidate.back() == L'\n'))
       candidate.pop_back();
-    return candidate + L"\u2026";
+    return candidate + L"…";
   };
   // The longest beginning of the text that fits with "…" behind it.
   std::size_t lo = 0, hi = text.size();
@@ -158,11 +159,8 @@ std::wstring FitText(HDC dc, const std::wstring& text, const RECT& rect, UINT fl
 }
 
 Skin::Skin() {
-  HDC screen = GetDC(nullptr);
-  if (screen) {
-    dpi_ = std::max(96, GetDeviceCaps(screen, LOGPIXELSY));
-    ReleaseDC(nullptr, screen);
-  }
+  if (const win::WindowDc screen(nullptr); screen)
+    dpi_ = std::max(96, GetDeviceCaps(screen.Get(), LOGPIXELSY));
   LOGFONTW lf{};
   NONCLIENTMETRICSW ncm{};
   ncm.cbSize = sizeof ncm;
@@ -173,18 +171,14 @@ Skin::Skin() {
     lf.lfCharSet = DEFAULT_CHARSET;
     wcscpy(lf.lfFaceName, L"Tahoma");
   }
-  font_ = CreateFontIndirectW(&lf);
+  // Without them Font() is the stock font and TitleFont() the text font.
+  font_.Reset(CreateFontIndirectW(&lf));
   lf.lfWeight = FW_BOLD;
   lf.lfHeight = lf.lfHeight < 0 ? lf.lfHeight - Scale(2) : lf.lfHeight + Scale(2);
-  titleFont_ = CreateFontIndirectW(&lf);
-  if (!font_) font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  if (!titleFont_) titleFont_ = font_;
+  titleFont_.Reset(CreateFontIndirectW(&lf));
 }
 
-Skin::~Skin() {
-  if (titleFont_ != font_) DeleteObject(titleFont_);
-  DeleteObject(font_);  // harmless for the stock font
-}
+Skin::~Skin() = default;
 
 RECT Skin::Scale(const RECT& r96) const {
   return RECT{Scale(r96.left), Scale(r96.top), Scale(r96.right), Scale(r96.bottom)};
@@ -202,7 +196,7 @@ HWND MakeControl(HWND parent, const wchar_t* cls, DWORD style, int id, const std
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   auto* state = new ControlState{kind};
   if (!SetPropW(hwnd, kStateProp, state) ||
-      !SetWindowSubclass(hwnd, ControlProc, kSubclassId, reinterpret_cast<DWORD_PTR>(state))) {
+      !win::Subclass<&ControlProc>(hwnd, kSubclassId, reinterpret_cast<DWORD_PTR>(state))) {
     RemovePropW(hwnd, kStateProp);
     delete state;
     DestroyWindow(hwnd);
@@ -217,30 +211,28 @@ HWND Skin::CreateLabel(HWND parent, int id, const std::wstring& text, const RECT
                        LabelKind kind) const {
   const bool title = kind == LabelKind::kBandTitle;
   return MakeControl(parent, L"STATIC", SS_OWNERDRAW | SS_NOPREFIX, id, text, rect,
-                     title ? titleFont_ : font_, title ? Kind::kBandTitle : Kind::kTextLabel);
+                     title ? TitleFont() : Font(), title ? Kind::kBandTitle : Kind::kTextLabel);
 }
 
 HWND Skin::CreateButton(HWND parent, int id, const std::wstring& text, const RECT& rect,
                         ButtonKind kind) const {
-  return MakeControl(parent, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, id, text, rect, font_,
+  return MakeControl(parent, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, id, text, rect, Font(),
                      kind == ButtonKind::kPrimary ? Kind::kPrimaryButton
                                                   : Kind::kSecondaryButton);
 }
 
 HWND Skin::CreateCheckBox(HWND parent, int id, const std::wstring& text,
                           const RECT& rect) const {
-  return MakeControl(parent, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, id, text, rect, font_,
+  return MakeControl(parent, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, id, text, rect, Font(),
                      Kind::kCheckBox);
 }
 
 int Skin::TextHeight(const std::wstring& text, int width) const {
-  HDC dc = CreateCompatibleDC(nullptr);
+  const win::MemoryDc dc(nullptr);
   if (!dc) return 0;
-  HGDIOBJ oldFont = SelectObject(dc, font_);
+  const win::Selection font(dc.Get(), Font());
   RECT r{0, 0, width, 0};
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, kWrapFlags | DT_CALCRECT);
-  SelectObject(dc, oldFont);
-  DeleteDC(dc);
+  DrawTextW(dc.Get(), text.c_str(), static_cast<int>(text.size()), &r, kWrapFlags | DT_CALCRECT);
   return r.bottom - r.top;
 }
 
@@ -252,14 +244,9 @@ bool Skin::DrawItem(const DRAWITEMSTRUCT& item) const {
   if (width <= 0 || height <= 0) return true;
 
   // Drawn off screen first, so that nothing flickers.
-  HDC dc = CreateCompatibleDC(item.hDC);
-  HBITMAP bitmap = CreateCompatibleBitmap(item.hDC, width, height);
-  if (!dc || !bitmap) {
-    if (bitmap) DeleteObject(bitmap);
-    if (dc) DeleteDC(dc);
-    return true;
-  }
-  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+  const win::OffscreenPainter painter(item.hDC, item.rcItem.left, item.rcItem.top, width, height);
+  if (!painter.Ok()) return true;
+  HDC dc = painter.Dc();
   const RECT all{0, 0, width, height};
   const std::wstring text = WindowText(item.hwndItem);
   const bool enabled = IsWindowEnabled(item.hwndItem) && !(item.itemState & ODS_DISABLED);
@@ -271,12 +258,12 @@ bool Skin::DrawItem(const DRAWITEMSTRUCT& item) const {
   switch (state->kind) {
     case Kind::kTextLabel:
       Fill(dc, all, p.window);
-      DrawTextIn(dc, text, all, font_, enabled ? p.text : p.disabledText, kWrapFlags);
+      DrawTextIn(dc, text, all, Font(), enabled ? p.text : p.disabledText, kWrapFlags);
       break;
 
     case Kind::kBandTitle:
       Fill(dc, all, p.band);
-      DrawTextIn(dc, text, all, titleFont_, p.bandText, kLineFlags);
+      DrawTextIn(dc, text, all, TitleFont(), p.bandText, kLineFlags);
       break;
 
     case Kind::kPrimaryButton: {
@@ -290,7 +277,7 @@ bool Skin::DrawItem(const DRAWITEMSTRUCT& item) const {
                             p.bandText, false);
       RECT label = all;
       if (pressed) OffsetRect(&label, 0, 1);
-      DrawTextIn(dc, text, label, font_, p.bandText, kLineFlags | DT_CENTER);
+      DrawTextIn(dc, text, label, Font(), p.bandText, kLineFlags | DT_CENTER);
       break;
     }
 
@@ -304,7 +291,7 @@ bool Skin::DrawItem(const DRAWITEMSTRUCT& item) const {
       if (focused) RoundBox(dc, Inset(all, 1), Scale(kButtonRadius) - 1, face, p.accent, false);
       RECT label = all;
       if (pressed) OffsetRect(&label, 0, 1);
-      DrawTextIn(dc, text, label, font_, enabled ? p.text : p.disabledText,
+      DrawTextIn(dc, text, label, Font(), enabled ? p.text : p.disabledText,
                  kLineFlags | DT_CENTER);
       break;
     }
@@ -337,10 +324,10 @@ bool Skin::DrawItem(const DRAWITEMSTRUCT& item) const {
         DeleteObject(pen);
       }
       RECT label{size + Scale(7), 0, width, height};
-      DrawTextIn(dc, text, label, font_, enabled ? p.text : p.disabledText, kLineFlags);
+      DrawTextIn(dc, text, label, Font(), enabled ? p.text : p.disabledText, kLineFlags);
       if (focused) {
         // A thin ring around the text marks the keyboard focus.
-        HGDIOBJ oldFont = SelectObject(dc, font_);
+        HGDIOBJ oldFont = SelectObject(dc, Font());
         RECT measured{0, 0, 0, 0};
         DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured,
                   DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
@@ -353,10 +340,7 @@ bool Skin::DrawItem(const DRAWITEMSTRUCT& item) const {
     }
   }
 
-  BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, width, height, dc, 0, 0, SRCCOPY);
-  SelectObject(dc, oldBitmap);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
+  painter.Show();
   return true;
 }
 
@@ -369,8 +353,8 @@ HRGN Skin::MakeOutline(int width, int height) const {
 void Skin::ShapeWindow(HWND window) const {
   RECT r;
   if (!GetWindowRect(window, &r)) return;
-  HRGN outline = MakeOutline(r.right - r.left, r.bottom - r.top);
-  if (outline && !SetWindowRgn(window, outline, TRUE)) DeleteObject(outline);
+  win::Region outline(MakeOutline(r.right - r.left, r.bottom - r.top));
+  if (outline && SetWindowRgn(window, outline.Get(), TRUE)) outline.Release();  // the window's now
 }
 
 void Skin::PaintWindow(HWND window, HDC target, int bandHeight, wchar_t badge) const {
@@ -378,19 +362,14 @@ void Skin::PaintWindow(HWND window, HDC target, int bandHeight, wchar_t badge) c
   GetClientRect(window, &client);
   const int width = client.right, height = client.bottom;
   if (width <= 0 || height <= 0) return;
-  HDC dc = CreateCompatibleDC(target);
-  HBITMAP bitmap = CreateCompatibleBitmap(target, width, height);
-  if (!dc || !bitmap) {
-    if (bitmap) DeleteObject(bitmap);
-    if (dc) DeleteDC(dc);
-    return;
-  }
-  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+  const win::OffscreenPainter painter(target, 0, 0, width, height);
+  if (!painter.Ok()) return;
+  HDC dc = painter.Dc();
   const Palette& p = kPalette;
 
   Fill(dc, client, p.window);
-  HRGN outline = MakeOutline(width, height);
-  SelectClipRgn(dc, outline);
+  const win::Region outline(MakeOutline(width, height));
+  SelectClipRgn(dc, outline.Get());
   Fill(dc, RECT{0, 0, width, bandHeight}, p.band);
   SelectClipRgn(dc, nullptr);
 
@@ -404,19 +383,15 @@ void Skin::PaintWindow(HWND window, HDC target, int bandHeight, wchar_t badge) c
     Ellipse(dc, circle.left, circle.top, circle.right, circle.bottom);
     SelectObject(dc, oldBrush);
     SelectObject(dc, oldPen);
-    DrawTextIn(dc, std::wstring(1, badge), circle, titleFont_, p.band,
+    DrawTextIn(dc, std::wstring(1, badge), circle, TitleFont(), p.band,
                DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOPREFIX);
   }
 
   if (outline) {
     SetDCBrushColor(dc, p.border);
-    FrameRgn(dc, outline, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)), 1, 1);
-    DeleteObject(outline);
+    FrameRgn(dc, outline.Get(), static_cast<HBRUSH>(GetStockObject(DC_BRUSH)), 1, 1);
   }
-  BitBlt(target, 0, 0, width, height, dc, 0, 0, SRCCOPY);
-  SelectObject(dc, oldBitmap);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
+  painter.Show();
 }
 
 bool IsChecked(HWND checkBox) {

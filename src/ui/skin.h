@@ -14,6 +14,8 @@
 
 #include <string>
 
+#include "ui/win/gdi.h"
+
 namespace orv::skin {
 
 struct Palette {
@@ -78,8 +80,10 @@ class Skin {
   int Dpi() const { return dpi_; }
   int Scale(int px96) const { return MulDiv(px96, dpi_, 96); }
   RECT Scale(const RECT& r96) const;
-  HFONT Font() const { return font_; }
-  HFONT TitleFont() const { return titleFont_; }
+  HFONT Font() const {
+    return font_ ? font_.Get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  }
+  HFONT TitleFont() const { return titleFont_ ? titleFont_.Get() : Font(); }
 
   // Child controls. `rect` is in the parent's client coordinates, device pixels. Each carries
   // its look with it; the parent hands WM_DRAWITEM to DrawItem.
@@ -106,8 +110,8 @@ class Skin {
   HRGN MakeOutline(int width, int height) const;
 
   int dpi_ = 96;
-  HFONT font_ = nullptr;
-  HFONT titleFont_ = nullptr;
+  win::Font font_;
+  win::Font titleFont_;
 };
 
 // Check box state, also reachable through BM_GETCHECK / BM_SETCHECK.

@@ -1,19 +1,13 @@
-// UTF-8 <-> wide text at the Win32 boundary.
+// UTF-8 <-> wide text at the Win32 boundary, as the windows spell it.
 #pragma once
 
 #include <string>
 
-#include "store/text.h"
+#include "ui/win/text.h"
 
 namespace orv {
 
-inline std::wstring W(const std::string& utf8) {
-  const std::u16string w = Utf8ToUtf16(utf8);
-  return std::wstring(w.begin(), w.end());
-}
-
-inline std::string U8(const std::wstring& wide) {
-  return Utf16ToUtf8(std::u16string(wide.begin(), wide.end()));
-}
+inline std::wstring W(const std::string& utf8) { return win::Wide(utf8); }
+inline std::string U8(const std::wstring& wide) { return win::Narrow(wide); }
 
 }  // namespace orv

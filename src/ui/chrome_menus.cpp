@@ -1,0 +1,270 @@
+// The menus: their items, the menu bar's labels, the flat owner-drawn items and the help.
+#include "ui/chrome.h"
+
+#include <shellapi.h>
+
+#include <cwctype>
+#include <string>
+
+#include "ui/UnitInfo.h"
+#include "ui/chrome_parts.h"
+#include "ui/skin.h"
+#include "ui/win/gdi.h"
+
+namespace orv {
+
+using namespace chrome_parts;
+
+// ---- the menus ----------------------------------------------------------------------------
+
+namespace {
+
+constexpr MenuItemSpec kSeparator{nullptr, 0, -1, nullptr, false};
+
+constexpr MenuItemSpec kTrayItems[] = {
+    {L"&Anzeigen", kCmdPopupMenuTrayAnzeigen, art::kImageAnzeigen, nullptr, false},
+    {L"&Minimieren", kCmdPopupMenuTrayMinimieren, art::kImageMinimieren, nullptr, false},
+    kSeparator,
+    {L"B&eenden", kCmdPopupMenuTrayBeenden, art::kImageBeenden, nullptr, false},
+    kSeparator,
+    {L"&Info", kCmdPopupMenuTrayInfo, art::kImageInfo, nullptr, false},
+};
+constexpr MenuItemSpec kProgrammItems[] = {
+    {L"&Minimieren", kCmdPopupMenuProgrammMinimieren, art::kImageMinimieren, nullptr, false},
+    kSeparator,
+    {L"&Beenden", kCmdPopupMenuProgrammBeenden, art::kImageBeenden, nullptr, false},
+};
+constexpr MenuItemSpec kAnzeigeItems[] = {
+    {L"&Fenster anzeigen", kCmdPopupMenuOptionenFensterAnzeigen, -1, nullptr, true},
+    {L"&Minimiert starten", kCmdPopupMenuOptionenMinimiertStarten, -1, nullptr, false},
+};
+constexpr MenuItemSpec kHilfeItems[] = {
+    {L"&Hilfe", kCmdPopupMenuHilfeHilfe, art::kImageHilfe, nullptr, false},
+    kSeparator,
+    {L"&Info", kCmdPopupMenuHilfeInfo, art::kImageInfo, nullptr, false},
+};
+
+}  // namespace
+
+const MenuSpec kPopupMenuOptionenAnzeige{L"PopupMenuOptionenAnzeige", kAnzeigeItems};
+namespace {
+const MenuItemSpec kOptionenItems[] = {
+    {L"&Anzeige", 0, art::kImageAnzeige, &kPopupMenuOptionenAnzeige, false},
+};
+}  // namespace
+const MenuSpec kPopupMenuTray{L"PopupMenuTray", kTrayItems};
+const MenuSpec kPopupMenuProgramm{L"PopupMenuProgramm", kProgrammItems};
+const MenuSpec kPopupMenuOptionen{L"PopupMenuOptionen", kOptionenItems};
+const MenuSpec kPopupMenuHilfe{L"PopupMenuHilfe", kHilfeItems};
+
+HMENU BuildPopupMenu(const MenuSpec& spec) {
+  HMENU menu = CreatePopupMenu();
+  if (!menu) return nullptr;
+  UINT position = 0;
+  for (const MenuItemSpec& item : spec.items) {
+    MENUITEMINFOW mii{};
+    mii.cbSize = sizeof mii;
+    mii.fMask = MIIM_FTYPE | MIIM_DATA | MIIM_ID | MIIM_STATE;
+    mii.fType = MFT_OWNERDRAW | (item.text ? 0u : MFT_SEPARATOR);
+    mii.fState = item.checked ? MFS_CHECKED : MFS_UNCHECKED;
+    mii.wID = item.command;
+    mii.dwItemData = reinterpret_cast<ULONG_PTR>(&item);
+    if (item.text) {
+      mii.fMask |= MIIM_STRING;
+      mii.dwTypeData = const_cast<wchar_t*>(item.text);
+    }
+    if (item.submenu) {
+      mii.fMask |= MIIM_SUBMENU;
+      mii.hSubMenu = BuildPopupMenu(*item.submenu);
+    }
+    InsertMenuItemW(menu, position++, TRUE, &mii);
+  }
+  MENUINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIM_BACKGROUND;
+  info.hbrBack = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  SetMenuInfo(menu, &info);
+  return menu;
+}
+
+std::wstring HelpFilePath() {
+  std::wstring path = ExecutablePath();
+  const std::size_t slash = path.find_last_of(L"\\/");
+  path.resize(slash == std::wstring::npos ? 0 : slash + 1);
+  if (!path.empty() && path.back() != L'\\') path += L'\\';
+  return path + L"help.chm";
+}
+
+
+// ---- the menu bar -------------------------------------------------------------------------
+
+void MainChrome::LabelMenuMouseEnter(int id) {
+  HWND label = Control(id);
+  if (!label) return;
+  hotLabel_ = id;
+  surface_.SetColour(label, art::kMenuLabelHotColour);
+  TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, label, 0};
+  TrackMouseEvent(&track);
+}
+
+void MainChrome::LabelMenuMouseLeave(int id) {
+  if (hotLabel_ == id) hotLabel_ = 0;
+  surface_.SetColour(Control(id), art::kMenuLabelColour);
+}
+
+void MainChrome::PopupMenuAt(HMENU menu, POINT offset, int labelId) {
+  // The labels "Optionen" and "Hilfe" go back to their normal colour first.
+  surface_.SetColour(Control(kIdLabelMenuOptionen), art::kMenuLabelColour);
+  surface_.SetColour(Control(kIdLabelMenuHilfe), art::kMenuLabelColour);
+  if (hotLabel_ == kIdLabelMenuOptionen || hotLabel_ == kIdLabelMenuHilfe) hotLabel_ = 0;
+  RECT window;
+  GetWindowRect(form_, &window);
+  TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, window.left + offset.x,
+                 window.top + offset.y, 0, form_, nullptr);
+  // The menu kept the mouse while it was open: the label may have been left meanwhile.
+  HWND label = Control(labelId);
+  RECT r;
+  POINT cursor;
+  if (label && GetWindowRect(label, &r) && GetCursorPos(&cursor) && !PtInRect(&r, cursor))
+    LabelMenuMouseLeave(labelId);
+}
+
+void MainChrome::LabelMenuProgrammClick() {
+  PopupMenuAt(popupMenuProgramm_, kPopupProgramm, kIdLabelMenuProgramm);
+}
+
+void MainChrome::LabelMenuOptionenClick() {
+  PopupMenuAt(popupMenuOptionen_, kPopupOptionen, kIdLabelMenuOptionen);
+}
+
+void MainChrome::LabelMenuHilfeClick() {
+  PopupMenuAt(popupMenuHilfe_, kPopupHilfe, kIdLabelMenuHilfe);
+}
+
+// ---- the help ----------------------------------------------------------------------------
+
+void MainChrome::PopupMenuHilfeHilfeClick() {
+  const std::wstring path = HelpFilePath();
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    Report(L"Die Hilfedatei wurde nicht gefunden:\n" + path +
+           L"\n\nSie gehört in denselben Ordner wie Orvalis.exe.");
+    return;
+  }
+  const auto result = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOW));
+  if (result <= 32)
+    Report(L"Die Hilfedatei konnte nicht geöffnet werden:\n" + path +
+           L"\n\nFür CHM-Dateien ist kein Programm eingerichtet.");
+}
+
+// ---- the flat menus -----------------------------------------------------------------------
+
+void MainChrome::MeasureMenuItem(MEASUREITEMSTRUCT& item) const {
+  const MenuItemSpec* spec = SpecOf(item.itemData);
+  if (!spec || !spec->text) {
+    item.itemWidth = 60;
+    item.itemHeight = kMenuSeparatorHeight;
+    return;
+  }
+  const win::WindowDc dc(form_);
+  const win::Selection selected(dc.Get(), font_.Get());
+  RECT r{0, 0, 0, 0};
+  DrawTextW(dc.Get(), spec->text, -1, &r, DT_SINGLELINE | DT_CALCRECT);
+  item.itemWidth = static_cast<UINT>(kMenuImageColumn + 10 + (r.right - r.left) + 28);
+  item.itemHeight = kMenuItemHeight;
+}
+
+void MainChrome::DrawMenuItem(const DRAWITEMSTRUCT& item) const {
+  const MenuItemSpec* spec = SpecOf(item.itemData);
+  if (!spec) return;
+  const auto& p = skin::kPalette;
+  const RECT& r = item.rcItem;
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  if (width <= 0 || height <= 0) return;
+  // Drawn off screen first, so that nothing flickers.
+  const win::OffscreenPainter painter(item.hDC, r.left, r.top, width, height);
+  if (!painter.Ok()) return;
+  HDC dc = painter.Dc();
+  const auto fill = [&](const RECT& rect, COLORREF colour) {
+    SetDCBrushColor(dc, colour);
+    FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+  };
+  fill(RECT{0, 0, width, height}, RGB(0xFF, 0xFF, 0xFF));
+  fill(RECT{0, 0, kMenuImageColumn, height}, art::kMenuImageColumn);
+
+  if (!spec->text) {
+    fill(RECT{kMenuImageColumn + 6, height / 2, width - 2, height / 2 + 1}, art::kMenuSeparator);
+  } else {
+    const bool selected = item.itemState & ODS_SELECTED;
+    const bool disabled = item.itemState & (ODS_GRAYED | ODS_DISABLED);
+    const bool checked = item.itemState & ODS_CHECKED;
+    if (selected && !disabled) {
+      HGDIOBJ oldPen = SelectObject(dc, GetStockObject(DC_PEN));
+      HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(DC_BRUSH));
+      SetDCPenColor(dc, p.accent);
+      SetDCBrushColor(dc, p.buttonFaceHot);
+      RoundRect(dc, 1, 1, width - 1, height - 1, 5, 5);
+      SelectObject(dc, oldBrush);
+      SelectObject(dc, oldPen);
+    }
+    const int imageY = (height - 16) / 2;
+    if (spec->image >= 0 && spec->image < art::kMenuImageCount) {
+      if (checked) {
+        HGDIOBJ oldPen = SelectObject(dc, GetStockObject(DC_PEN));
+        HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(DC_BRUSH));
+        SetDCPenColor(dc, p.accent);
+        SetDCBrushColor(dc, p.buttonFacePressed);
+        RoundRect(dc, 3, imageY - 2, 23, imageY + 18, 5, 5);
+        SelectObject(dc, oldBrush);
+        SelectObject(dc, oldPen);
+      }
+      menuImages_[static_cast<std::size_t>(spec->image)].Draw(dc, 5, imageY);
+    } else if (checked) {
+      menuImages_.back().Draw(dc, 6, (height - 14) / 2);  // the check mark
+    }
+    RECT text{kMenuImageColumn + 10, 0, width - 16, height};
+    HGDIOBJ oldFont = SelectObject(dc, font_.Get());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, disabled ? p.disabledText : p.text);
+    DrawTextW(dc, spec->text, -1, &text,
+              DT_SINGLELINE | DT_VCENTER | DT_LEFT |
+                  ((item.itemState & ODS_NOACCEL) ? DT_HIDEPREFIX : 0));
+    SelectObject(dc, oldFont);
+    if (spec->submenu) {
+      // Our own small chevron; the platform's arrow is kept out below.
+      const int cx = width - 11, cy = height / 2;
+      HGDIOBJ oldPen = SelectObject(dc, GetStockObject(DC_PEN));
+      HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(DC_BRUSH));
+      SetDCPenColor(dc, disabled ? p.disabledText : p.text);
+      SetDCBrushColor(dc, disabled ? p.disabledText : p.text);
+      const POINT arrow[3] = {{cx - 2, cy - 4}, {cx + 2, cy}, {cx - 2, cy + 4}};
+      Polygon(dc, arrow, 3);
+      SelectObject(dc, oldBrush);
+      SelectObject(dc, oldPen);
+    }
+  }
+  painter.Show();
+  // The platform draws a submenu's arrow after this on the same device context: nothing of
+  // the item is left for it to draw on.
+  if (spec->submenu) ExcludeClipRect(item.hDC, r.left, r.top, r.right, r.bottom);
+}
+
+LRESULT MainChrome::MenuChar(wchar_t key, HMENU menu) const {
+  const int count = GetMenuItemCount(menu);
+  for (int i = 0; i < count; ++i) {
+    MENUITEMINFOW mii{};
+    mii.cbSize = sizeof mii;
+    mii.fMask = MIIM_DATA;
+    if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &mii)) continue;
+    const MenuItemSpec* spec = SpecOf(mii.dwItemData);
+    if (!spec || !spec->text) continue;
+    const wchar_t* amp = std::wcschr(spec->text, L'&');
+    if (amp && amp[1] && std::towlower(static_cast<wint_t>(amp[1])) ==
+                             std::towlower(static_cast<wint_t>(key)))
+      return MAKELRESULT(i, MNC_EXECUTE);
+  }
+  return MAKELRESULT(0, MNC_IGNORE);
+}
+
+}  // namespace orv
