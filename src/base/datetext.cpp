@@ -1,4 +1,4 @@
-#include "sched/datetext.h"
+#include "base/datetext.h"
 
 #include <array>
 #include <cctype>

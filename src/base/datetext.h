@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "sched/oledate.h"
+#include "base/oledate.h"
 
 namespace orv {
 

@@ -1,4 +1,4 @@
-#include "sched/oledate.h"
+#include "base/oledate.h"
 
 #include <cmath>
 

@@ -1,10 +1,10 @@
-#include "sched/engine.h"
+#include "engine/engine.h"
 
 #include <cmath>
 #include <cstdio>
 
 #include "store/task_record.h"
-#include "store/text.h"
+#include "base/text.h"
 
 namespace orv {
 

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "sched/clock.h"
-#include "sched/locale.h"
-#include "sched/task_list.h"
+#include "platform/clock.h"
+#include "platform/locale.h"
+#include "engine/task_list.h"
 #include "store/registry.h"
-#include "ui/messages.h"
+#include "base/messages.h"
 
 namespace orv {
 
@@ -26,7 +26,7 @@ class Prompter;
 class MessagePump;
 class JobTimer;
 
-// The platform services that running a task needs (src/exec/platform.h).
+// The platform services that running a task needs (src/platform/platform.h).
 struct Services {
   Shell* shell = nullptr;
   Files* files = nullptr;

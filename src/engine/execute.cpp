@@ -1,7 +1,7 @@
 // Running one task: the program condition, the action, the once-per-session mark and the next
 // fixed-time start.
-#include "exec/platform.h"
-#include "sched/engine.h"
+#include "platform/platform.h"
+#include "engine/engine.h"
 #include "store/task_record.h"
 
 namespace orv {

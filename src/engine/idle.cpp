@@ -1,7 +1,7 @@
 // The end of an idle period: every waiting idle task goes back to its full idle minutes.
 #include <exception>
 
-#include "sched/engine.h"
+#include "engine/engine.h"
 
 namespace orv {
 

@@ -1,8 +1,8 @@
 // The confirmation step and the missed-run check of the minute tick.
 #include <optional>
 
-#include "exec/prompter.h"
-#include "sched/engine.h"
+#include "platform/prompter.h"
+#include "engine/engine.h"
 #include "store/task_record.h"
 
 namespace orv {

@@ -1,7 +1,7 @@
 // The next-start text of a task list row and the date of a task's next fixed-time run.
 #include <optional>
 
-#include "sched/engine.h"
+#include "engine/engine.h"
 #include "store/task_record.h"
 
 namespace orv {

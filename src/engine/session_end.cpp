@@ -2,7 +2,7 @@
 // lets the session end.
 #include <exception>
 
-#include "sched/engine.h"
+#include "engine/engine.h"
 #include "store/task_record.h"
 
 namespace orv {

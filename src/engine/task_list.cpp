@@ -1,4 +1,4 @@
-#include "sched/task_list.h"
+#include "engine/task_list.h"
 
 #include <stdexcept>
 

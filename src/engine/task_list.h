@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "sched/locale.h"
+#include "platform/locale.h"
 
 namespace orv {
 

@@ -1,10 +1,10 @@
-#include "store/task_store.h"
+#include "engine/task_store.h"
 
 #include <algorithm>
 #include <exception>
 #include <stdexcept>
 
-#include "sched/datetext.h"
+#include "base/datetext.h"
 #include "store/registry.h"
 #include "store/task_record.h"
 

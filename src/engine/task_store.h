@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "exec/platform.h"
-#include "sched/engine.h"
+#include "platform/platform.h"
+#include "engine/engine.h"
 #include "store/task_editor_state.h"
 
 namespace orv {

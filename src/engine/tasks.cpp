@@ -1,5 +1,5 @@
 // Loading the task list at start-up.
-#include "sched/engine.h"
+#include "engine/engine.h"
 #include "store/task_record.h"
 
 namespace orv {

@@ -1,6 +1,6 @@
 // The minute tick: the whole scheduler.
-#include "exec/prompter.h"
-#include "sched/engine.h"
+#include "platform/prompter.h"
+#include "engine/engine.h"
 #include "store/task_record.h"
 
 namespace orv {

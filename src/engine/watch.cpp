@@ -1,6 +1,6 @@
 // The file-change watch: polled stamps, compared once a minute.
-#include "exec/platform.h"
-#include "sched/engine.h"
+#include "platform/platform.h"
+#include "engine/engine.h"
 #include "store/task_record.h"
 
 namespace orv {

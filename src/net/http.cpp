@@ -1,4 +1,4 @@
-#include "exec/http.h"
+#include "net/http.h"
 
 #include <algorithm>
 #include <atomic>
@@ -10,7 +10,7 @@
 #include <thread>
 #include <utility>
 
-#include "exec/socket.h"
+#include "platform/socket.h"
 
 namespace orv {
 

@@ -2,7 +2,7 @@
 // and the pieces it parses answers with. The parsing functions do no I/O: they take bytes and
 // text, raise HttpError on malformed input and never read outside what they are given.
 //
-// What a fetch does: one GET of the address as stored, http or https (TLS through exec/tls.h),
+// What a fetch does: one GET of the address as stored, http or https (TLS through net/tls.h),
 // no proxy; redirects (301, 302, 303, 307, 308) are followed up to kMaxRedirects hops, from
 // http to https but never back; the answer is read to its end and thrown away; cookies are kept
 // in memory for the client's lifetime and sent back to the same host, Secure ones over https
@@ -26,8 +26,8 @@
 #include <utility>
 #include <vector>
 
-#include "exec/platform.h"
-#include "exec/tls.h"
+#include "platform/platform.h"
+#include "net/tls.h"
 
 namespace orv {
 
@@ -249,7 +249,7 @@ class HttpClient : public Http {
   static constexpr int kUnlimitedTotalMs = 10 * 60 * 1000;
   static long long TotalLimitMs(int timeoutMs);
 
-  // `sockets` must not be null: MakeSocketLayer() (exec/socket.h) in the program. Without a
+  // `sockets` must not be null: MakeSocketLayer() (platform/socket.h) in the program. Without a
   // TLS layer an https address ends in an error.
   explicit HttpClient(std::shared_ptr<SocketLayer> sockets,
                       std::shared_ptr<TlsLayer> tls = MakeTlsLayer());

@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "exec/socket.h"
+#include "platform/socket.h"
 
 namespace orv {
 

@@ -2,7 +2,7 @@
 #include <chrono>
 #include <utility>
 
-#include "exec/tls.h"
+#include "net/tls.h"
 
 namespace orv {
 

@@ -14,21 +14,11 @@
 #include <mutex>
 #include <vector>
 
-#include "exec/tls.h"
+#include "net/tls.h"
+#include "platform/win32/wide.h"
 
 namespace orv {
 namespace {
-
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) {
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  }
-  return wide;
-}
 
 std::string Hex(long code) {
   char text[16];
@@ -91,7 +81,7 @@ struct CertFree {
 class SchannelEngine : public TlsEngine {
  public:
   SchannelEngine(std::shared_ptr<Credentials> creds, const std::string& host, int verifyWaitMs)
-      : creds_(std::move(creds)), host_(host), wideHost_(Widen(host)),
+      : creds_(std::move(creds)), host_(host), wideHost_(Wide(host)),
         verifyWaitMs_(verifyWaitMs) {}
   ~SchannelEngine() override {
     if (haveContext_) DeleteSecurityContext(&context_);

@@ -15,14 +15,8 @@ class Locale {
   virtual int Compare(const std::string& a, const std::string& b) = 0;
 };
 
-// A German locale without the platform: "dd.mm.yyyy" and a comparison that orders letters
-// alphabetically with a lower-case letter before its upper-case form, as the Windows word sort
-// does for plain ASCII names. For tests and the portable build.
-class GermanTestLocale : public Locale {
- public:
-  std::string ShortDate(double date) override;
-  int Compare(const std::string& a, const std::string& b) override;
-};
+// The date part of an OLE date as "dd.mm.yyyy": the short date when the platform gives none.
+std::string NumericShortDate(double date);
 
 // The user's locale through GetDateFormatW and CompareStringW.
 Locale& UserLocale();

@@ -59,7 +59,7 @@ class Power {
   virtual void SuspendSystem(bool hibernate, bool force, bool disableWakeEvents) = 0;
 };
 
-// The invisible fetch of a URL. Raises HttpError (src/exec/http.h) on any failure.
+// The invisible fetch of a URL. Raises HttpError (src/net/http.h) on any failure.
 class Http {
  public:
   virtual ~Http() = default;

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "store/task_store.h"
+#include "engine/task_store.h"
 #include "ui/win32_text.h"
 
 namespace orv {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "store/text.h"
+#include "base/text.h"
 
 namespace orv {
 

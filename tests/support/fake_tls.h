@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "exec/tls.h"
+#include "net/tls.h"
 
 namespace orv {
 

@@ -1,8 +1,8 @@
-#include "store/registry_memory.h"
+#include "support/registry_memory.h"
 
 #include <algorithm>
 
-#include "store/text.h"
+#include "base/text.h"
 
 namespace orv {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "exec/http.h"
+#include "net/http.h"
 
 namespace orv {
 namespace {

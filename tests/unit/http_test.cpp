@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "exec/http.h"
-#include "exec/socket.h"
+#include "net/http.h"
+#include "platform/socket.h"
 
 #ifndef _WIN32
 #include <netinet/in.h>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ui/messages.h"
+#include "base/messages.h"
 
 namespace orv {
 namespace {

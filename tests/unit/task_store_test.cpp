@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <iterator>
 
-#include "sched/datetext.h"
-#include "store/task_store.h"
+#include "base/datetext.h"
+#include "engine/task_store.h"
 #include "unit/engine_fixture.h"
 
 namespace orv::testing {

@@ -4,8 +4,8 @@
 #include <functional>
 #include <utility>
 
-#include "exec/prompter.h"
-#include "store/task_store.h"
+#include "platform/prompter.h"
+#include "engine/task_store.h"
 #include "unit/engine_fixture.h"
 
 namespace orv::testing {

@@ -4,13 +4,15 @@
 #include <string>
 #include <utility>
 
-#include "sched/clock.h"
-#include "sched/engine.h"
-#include "sched/locale.h"
+#include "platform/clock.h"
+#include "engine/engine.h"
+#include "platform/locale.h"
 #include "store/registry.h"
-#include "store/registry_memory.h"
+#include "support/registry_memory.h"
 #include "store/task_record.h"
-#include "ui/messages.h"
+#include "base/messages.h"
+#include "support/settable_clock.h"
+#include "support/test_locale.h"
 
 namespace orv {
 namespace {

@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "exec/tls.h"
-#include "unit/fake_tls.h"
+#include "net/tls.h"
+#include "support/fake_tls.h"
 
 namespace orv {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "store/text.h"
+#include "base/text.h"
 
 namespace orv::testing {
 namespace {

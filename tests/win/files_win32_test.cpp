@@ -1,4 +1,4 @@
-#include "exec/files_win32.h"
+#include "platform/win32/files_win32.h"
 
 #include <windows.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "store/text.h"
+#include "base/text.h"
 
 namespace orv::testing {
 namespace {

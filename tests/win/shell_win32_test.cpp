@@ -1,4 +1,4 @@
-#include "exec/shell_win32.h"
+#include "platform/win32/shell_win32.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "store/text.h"
+#include "base/text.h"
 
 namespace orv::testing {
 namespace {

@@ -12,7 +12,7 @@
 
 #include <algorithm>
 
-#include "exec/socket.h"
+#include "platform/socket.h"
 
 namespace orv {
 namespace {

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "sched/clock.h"
+#include "platform/clock.h"
 
 namespace orv {
 

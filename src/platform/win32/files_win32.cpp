@@ -1,9 +1,9 @@
-#include "exec/files_win32.h"
+#include "platform/win32/files_win32.h"
 
 #include <windows.h>
 
-#include "sched/oledate.h"
-#include "store/text.h"
+#include "base/oledate.h"
+#include "platform/win32/wide.h"
 
 namespace orv {
 
@@ -13,8 +13,7 @@ namespace {
 // names no file at all.
 bool ToWide(const std::string& utf8, std::wstring& out) {
   if (utf8.find('\0') != std::string::npos) return false;
-  const std::u16string w = Utf8ToUtf16(utf8);
-  out.assign(w.begin(), w.end());
+  out = Wide(utf8);
   return true;
 }
 

@@ -1,7 +1,7 @@
 // The file tests a task's conditions need, on the real file system.
 #pragma once
 
-#include "exec/platform.h"
+#include "platform/platform.h"
 
 namespace orv {
 

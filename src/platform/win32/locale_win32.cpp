@@ -1,17 +1,12 @@
 #include <windows.h>
 
-#include "sched/locale.h"
-#include "sched/oledate.h"
-#include "store/text.h"
+#include "platform/locale.h"
+#include "base/oledate.h"
+#include "platform/win32/wide.h"
 
 namespace orv {
 
 namespace {
-
-std::wstring Wide(const std::string& s) {
-  const std::u16string w = Utf8ToUtf16(s);
-  return std::wstring(w.begin(), w.end());
-}
 
 class Win32Locale : public Locale {
  public:
@@ -23,8 +18,8 @@ class Win32Locale : public Locale {
     st.wDay = static_cast<WORD>(t.day);
     wchar_t buf[128];
     const int n = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, buf, 128);
-    if (n <= 1) return GermanTestLocale().ShortDate(date);
-    return Utf16ToUtf8(std::u16string(buf, buf + n - 1));
+    if (n <= 1) return NumericShortDate(date);
+    return Narrow(buf, static_cast<std::size_t>(n - 1));
   }
 
   int Compare(const std::string& a, const std::string& b) override {

@@ -1,8 +1,8 @@
-#include "exec/power_win32.h"
+#include "platform/win32/power_win32.h"
 
 #include <atomic>
 
-#include "exec/system_dll_win32.h"
+#include "platform/win32/system_dll_win32.h"
 
 namespace orv {
 

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "exec/platform.h"
+#include "platform/platform.h"
 
 namespace orv {
 

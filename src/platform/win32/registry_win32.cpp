@@ -1,21 +1,12 @@
-#include "store/registry_win32.h"
+#include "platform/win32/registry_win32.h"
 
 #include <windows.h>
 
-#include "store/text.h"
+#include "platform/win32/wide.h"
 
 namespace orv {
 
 namespace {
-
-std::wstring Wide(const std::string& utf8) {
-  const std::u16string w = Utf8ToUtf16(utf8);
-  return std::wstring(w.begin(), w.end());
-}
-
-std::string Narrow(const wchar_t* s, std::size_t n) {
-  return Utf16ToUtf8(std::u16string(s, s + n));
-}
 
 class Win32Key : public RegistryBackend::Key {
  public:

@@ -1,7 +1,7 @@
 // The current user's hive (HKEY_CURRENT_USER) through the wide registry API.
 #pragma once
 
-#include "store/registry.h"
+#include "platform/registry_backend.h"
 
 namespace orv {
 

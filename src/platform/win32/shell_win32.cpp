@@ -1,18 +1,13 @@
-#include "exec/shell_win32.h"
+#include "platform/win32/shell_win32.h"
 
 #include <windows.h>
 #include <shellapi.h>
 
-#include "store/text.h"
+#include "platform/win32/wide.h"
 
 namespace orv {
 
 namespace {
-
-std::wstring Wide(const std::string& utf8) {
-  const std::u16string w = Utf8ToUtf16(utf8);
-  return std::wstring(w.begin(), w.end());
-}
 
 bool HasNul(const std::string& s) { return s.find('\0') != std::string::npos; }
 

@@ -1,7 +1,7 @@
 // Opening a program, document or web address through the Windows shell.
 #pragma once
 
-#include "exec/platform.h"
+#include "platform/platform.h"
 
 namespace orv {
 

@@ -7,7 +7,7 @@
 #include <climits>
 #include <cstring>
 
-#include "exec/socket.h"
+#include "platform/socket.h"
 
 namespace orv {
 namespace {

@@ -1,4 +1,4 @@
-#include "exec/system_dll_win32.h"
+#include "platform/win32/system_dll_win32.h"
 
 #include <string>
 
