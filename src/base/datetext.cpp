@@ -11,9 +11,9 @@ constexpr std::array<const char*, 8> kDayNames = {
     "", "Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"};
 constexpr std::array<const char*, 8> kDayShort = {"", "So", "Mo", "Di", "Mi", "Do", "Fr", "Sa"};
 constexpr std::array<const char*, 13> kMonthNames = {
-    "",     "Januar", "Februar", "M\xC3\xA4rz",  "April",    "Mai",     "Juni",
+    "",     "Januar", "Februar", "März",  "April",    "Mai",     "Juni",
     "Juli", "August", "September", "Oktober", "November", "Dezember"};
-constexpr std::array<const char*, 13> kMonthShort = {"",    "Jan", "Feb", "M\xC3\xA4r", "Apr",
+constexpr std::array<const char*, 13> kMonthShort = {"",    "Jan", "Feb", "Mär", "Apr",
                                                      "Mai", "Jun", "Jul", "Aug",        "Sep",
                                                      "Okt", "Nov", "Dez"};
 

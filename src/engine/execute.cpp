@@ -21,7 +21,7 @@ int ShowCommandOf(const std::string& name) {
 // NextExecution and its row as they were.
 void OpenOrFail(Shell& shell, const std::string& file, const std::string* params, int show) {
   if (!shell.Open(file, params, show))
-    throw ShellError("'" + file + "' kann nicht ge\xC3\xB6" "ffnet werden.");
+    throw ShellError("'" + file + "' kann nicht geöffnet werden.");
 }
 
 }  // namespace

@@ -16,8 +16,8 @@ using State = TaskEditorState;
 // Opens a key for writing; a key that cannot be opened or created is a failed write.
 void OpenForWriting(RegistryAccessor& reg, const std::string& path) {
   if (!reg.OpenKey(path, true))
-    throw RegistryError("Der Registrierungsschl\xC3\xBCssel \"" + path +
-                        "\" konnte nicht ge\xC3\xB6" "ffnet werden.");
+    throw RegistryError("Der Registrierungsschlüssel \"" + path +
+                        "\" konnte nicht geöffnet werden.");
 }
 
 // Weekday values in the order of the editor's check boxes, Monday first.
@@ -82,7 +82,7 @@ void SaveTask(Engine& engine, Files& files, const TaskEditorState& s,
   // The edited task may keep its own name as stored (a key of that name exists, so it is a
   // sound key name), also when the field would not let it be typed.
   if (name.empty() || (FilterTaskName(name) != name && name != editingName))
-    throw std::invalid_argument("Ung\xC3\xBCltiger Task-Name \"" + name + "\".");
+    throw std::invalid_argument("Ungültiger Task-Name \"" + name + "\".");
 
   RegistryAccessor reg(engine.Registry());
 

@@ -54,9 +54,9 @@ void Engine::GetTasks() {
 
   if (!broken.empty() && reporter_) {
     std::string text = broken.size() == 1
-                           ? "Ein Task konnte nicht gelesen werden und wird nicht ausgef\xC3\xBChrt:"
+                           ? "Ein Task konnte nicht gelesen werden und wird nicht ausgeführt:"
                            : "Diese Tasks konnten nicht gelesen werden und werden nicht "
-                             "ausgef\xC3\xBChrt:";
+                             "ausgeführt:";
     for (const std::string& line : broken) text += "\n" + line;
     reporter_(text);
   }

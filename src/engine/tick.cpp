@@ -113,8 +113,8 @@ void Engine::TimerJobsTimer() {
       // A task deleted or renamed while the tick waited is no error of the task.
       if (!tasks_.Find(name)) continue;
       if (ReportBrokenTaskOnce(name) && reporter_)
-        reporter_("Der Task '" + name + "' kann nicht ausgef\xC3\xBChrt werden, da seine "
-                  "Einstellungen nicht gelesen werden k\xC3\xB6nnen:\n" + e.what());
+        reporter_("Der Task '" + name + "' kann nicht ausgeführt werden, da seine "
+                  "Einstellungen nicht gelesen werden können:\n" + e.what());
     }
   }
 }

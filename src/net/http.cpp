@@ -116,12 +116,12 @@ class HttpFetch {
     return HttpError("Der Abruf von " + text_ + " wurde abgebrochen.");
   }
   HttpError TooLong() const {
-    return HttpError("Zeit\xC3\xBC" "berschreitung: Der Abruf von " + text_ +
-                     " dauerte l\xC3\xA4nger als " + std::to_string(totalSeconds_) +
+    return HttpError("Zeitüberschreitung: Der Abruf von " + text_ +
+                     " dauerte länger als " + std::to_string(totalSeconds_) +
                      " Sekunden.");
   }
   HttpError TimedOut() const {
-    return HttpError("Zeit\xC3\xBC" "berschreitung beim Abrufen von " + text_ + ".");
+    return HttpError("Zeitüberschreitung beim Abrufen von " + text_ + ".");
   }
   HttpError Broken() const {
     if (tls_ && !tls_->Failure().empty()) return HttpError(tls_->Failure());
@@ -156,7 +156,7 @@ std::vector<SocketAddress> HttpFetch::Resolve() {
   SocketLayer& sockets = *sockets_;
   const std::string_view host = WithoutRootDot(url_.host);
   const HttpError unresolved("Der Name \"" + ForMessage(url_.host) +
-                             "\" konnte nicht aufgel\xC3\xB6st werden.");
+                             "\" konnte nicht aufgelöst werden.");
   // Names that never need a name server.
   if (host == "localhost") {
     return {SocketAddress::Ipv4(127, 0, 0, 1, url_.port), SocketAddress::Ipv6Loopback(url_.port)};
@@ -211,7 +211,7 @@ std::vector<SocketAddress> HttpFetch::Resolve() {
                : NetStatus::kWouldBlock;
   });
   if (s != NetStatus::kOk) {
-    throw HttpError("Zeit\xC3\xBC" "berschreitung beim Aufl\xC3\xB6sen des Namens \"" +
+    throw HttpError("Zeitüberschreitung beim Auflösen des Namens \"" +
                     ForMessage(url_.host) + "\".");
   }
   {
@@ -238,7 +238,7 @@ void HttpFetch::Connect(const std::vector<SocketAddress>& addresses) {
       return;
     }
     if (s == NetStatus::kWouldBlock) {
-      throw HttpError("Zeit\xC3\xBC" "berschreitung beim Verbinden mit " + url_.HostAndPort() +
+      throw HttpError("Zeitüberschreitung beim Verbinden mit " + url_.HostAndPort() +
                       ".");
     }
   }
@@ -255,7 +255,7 @@ void HttpFetch::StartTls() {
   const NetStatus s = Wait(FromNow(), [&](int ms) { return connection_->FinishConnect(ms); });
   if (s == NetStatus::kOk) return;
   if (s == NetStatus::kWouldBlock) {
-    throw HttpError("Zeit\xC3\xBC" "berschreitung beim TLS-Verbindungsaufbau mit " +
+    throw HttpError("Zeitüberschreitung beim TLS-Verbindungsaufbau mit " +
                     url_.HostAndPort() + ".");
   }
   throw Broken();
@@ -330,7 +330,7 @@ std::optional<std::string> HttpFetch::Run() {
     std::size_t end = FindHeadEnd(buffer);
     while (end == npos) {
       if (earlierHeads + buffer.size() >= kMaxHeadBytes) {
-        throw Malformed("Kopfzeilen l\xC3\xA4nger als 64 KiB");
+        throw Malformed("Kopfzeilen länger als 64 KiB");
       }
       const std::size_t from = buffer.size() >= 2 ? buffer.size() - 2 : 0;
       const std::size_t want = std::min(chunk.size(), kMaxHeadBytes - earlierHeads - buffer.size());
@@ -459,8 +459,8 @@ void HttpClient::Get(const std::string& url) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(total);
   for (int hop = 0;; ++hop) {
     if (current.secure && !tls_) {
-      throw HttpError("HTTPS steht f\xC3\xBCr " + ForMessage(current.Text()) +
-                      " nicht zur Verf\xC3\xBCgung.");
+      throw HttpError("HTTPS steht für " + ForMessage(current.Text()) +
+                      " nicht zur Verfügung.");
     }
     int status = 0;
     const std::optional<std::string> location =
@@ -515,7 +515,7 @@ std::optional<std::string> HttpClient::FetchOnce(const Url& address,
   try {
     std::thread([fetch] { fetch->Work(); }).detach();
   } catch (const std::system_error&) {
-    throw HttpError("F\xC3\xBCr den Abruf von " + ForMessage(address.Text()) +
+    throw HttpError("Für den Abruf von " + ForMessage(address.Text()) +
                     " konnte kein Thread gestartet werden.");
   }
 

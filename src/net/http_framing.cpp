@@ -106,7 +106,7 @@ BodyFraming DecideBodyFraming(const ResponseHead& head) {
       // 18 digits stay well inside 64 bits.
       const auto v = ParseDecimal(item, 18);
       if (!v) throw Malformed("fehlerhafte Content-Length");
-      if (length && *length != *v) throw Malformed("widerspr\xC3\xBC" "chliche Content-Length");
+      if (length && *length != *v) throw Malformed("widersprüchliche Content-Length");
       length = v;
       pos = comma + 1;
     }
@@ -129,7 +129,7 @@ std::size_t ChunkedDecoder::Feed(std::string_view data, std::string* out) {
                 : (trailerBytes_ >= kMaxHeadBytes ? 0 : kMaxHeadBytes - trailerBytes_);
         if (line_.size() + (end - i) > limit) {
           throw Malformed(state_ == State::kSize ? "Chunk-Kopf zu lang"
-                                                 : "Trailer l\xC3\xA4nger als 64 KiB");
+                                                 : "Trailer länger als 64 KiB");
         }
         line_.append(data.substr(i, end - i));
         i = end;
@@ -178,15 +178,15 @@ void ChunkedDecoder::TakeLine() {
     for (; i < line.size() && IsHex(line[i]); ++i) {
       // One more digit would not fit in 64 bits.
       if (size > (std::numeric_limits<std::uint64_t>::max() >> 4)) {
-        throw Malformed("Chunk-Gr\xC3\xB6\xC3\x9F" "e zu gro\xC3\x9F");
+        throw Malformed("Chunk-Größe zu groß");
       }
       size = (size << 4) | static_cast<std::uint64_t>(HexValue(line[i]));
     }
-    if (i == 0) throw Malformed("fehlerhafte Chunk-Gr\xC3\xB6\xC3\x9F" "e");
+    if (i == 0) throw Malformed("fehlerhafte Chunk-Größe");
     while (i < line.size() && IsOws(line[i])) ++i;
     // What follows a ';' are chunk extensions, which the client has no use for.
     if (i < line.size() && line[i] != ';') {
-      throw Malformed("fehlerhafte Chunk-Gr\xC3\xB6\xC3\x9F" "e");
+      throw Malformed("fehlerhafte Chunk-Größe");
     }
     if (size == 0) {
       state_ = State::kTrailer;

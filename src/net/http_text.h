@@ -79,11 +79,11 @@ inline std::string ForMessage(std::string_view s) {
 }
 
 inline HttpError Malformed(const std::string& detail) {
-  return HttpError("Ung\xC3\xBCltige Antwort des Servers: " + detail + ".");
+  return HttpError("Ungültige Antwort des Servers: " + detail + ".");
 }
 
 inline HttpError InvalidAddress(std::string_view text) {
-  return HttpError("Die Adresse \"" + ForMessage(text) + "\" ist ung\xC3\xBCltig.");
+  return HttpError("Die Adresse \"" + ForMessage(text) + "\" ist ungültig.");
 }
 
 // Decimal digits only, at most `maxDigits` of them.

@@ -92,7 +92,7 @@ NetStatus TlsConnection::FinishConnect(int waitMs) {
     std::size_t malformed = 0;
     const std::size_t whole = CompleteRecords(&malformed);
     if (malformed && whole == 0) {
-      return Fail("Ung\xC3\xBCltige TLS-Daten von " + name_ + ".");
+      return Fail("Ungültige TLS-Daten von " + name_ + ".");
     }
     if (!started_ || (whole > 0 && whole > waitingFor)) {
       started_ = true;
@@ -180,7 +180,7 @@ NetStatus TlsConnection::Receive(char* buffer, std::size_t size, std::size_t* re
     std::size_t recordSize = 0;
     switch (CheckRecord(in_, &recordSize)) {
       case RecordCheck::kMalformed:
-        return Fail("Ung\xC3\xBCltige TLS-Daten von " + name_ + ".");
+        return Fail("Ungültige TLS-Daten von " + name_ + ".");
       case RecordCheck::kComplete: {
         plain_.clear();
         plainPos_ = 0;

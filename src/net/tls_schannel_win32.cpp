@@ -90,7 +90,7 @@ class SchannelEngine : public TlsEngine {
   Step Handshake(std::string_view in, std::size_t* used, std::string* out) override {
     *used = 0;
     if (!creds_->Ok()) {
-      return Failed("TLS steht nicht zur Verf\xC3\xBCgung (" + Hex(creds_->Status()) + ").");
+      return Failed("TLS steht nicht zur Verfügung (" + Hex(creds_->Status()) + ").");
     }
     std::string input(in);  // Schannel may write into its input
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -150,7 +150,7 @@ class SchannelEngine : public TlsEngine {
 
   bool Encrypt(std::string_view plain, std::string* out) override {
     if (plain.size() > sizes_.cbMaximumMessage) {
-      Failed("Zu viele Daten f\xC3\xBCr einen TLS-Datensatz.");
+      Failed("Zu viele Daten für einen TLS-Datensatz.");
       return false;
     }
     std::vector<char> message(sizes_.cbHeader + plain.size() + sizes_.cbTrailer);
@@ -165,7 +165,7 @@ class SchannelEngine : public TlsEngine {
     SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
     const SECURITY_STATUS s = EncryptMessage(&context_, 0, &desc, 0);
     if (s != SEC_E_OK) {
-      Failed("Die Daten f\xC3\xBCr " + host_ + " konnten nicht verschl\xC3\xBCsselt werden (" +
+      Failed("Die Daten für " + host_ + " konnten nicht verschlüsselt werden (" +
              Hex(s) + ").");
       return false;
     }
@@ -185,7 +185,7 @@ class SchannelEngine : public TlsEngine {
     SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
     const SECURITY_STATUS s = DecryptMessage(&context_, &desc, 0, nullptr);
     if (s != SEC_E_OK && s != SEC_I_CONTEXT_EXPIRED && s != SEC_I_RENEGOTIATE) {
-      Failed("Ung\xC3\xBCltige TLS-Daten von " + host_ + " (" + Hex(s) + ").");
+      Failed("Ungültige TLS-Daten von " + host_ + " (" + Hex(s) + ").");
       return Opened::kFailed;
     }
     const char* const begin = record;
@@ -267,7 +267,7 @@ class SchannelEngine : public TlsEngine {
     const std::unique_ptr<const CERT_CONTEXT, CertFree> cert(raw);
     Chain chain = BuildChain(cert.get(), true);
     if (!chain) {
-      Failed(CertificateError("konnte nicht gepr\xC3\xBC" "ft werden."));
+      Failed(CertificateError("konnte nicht geprüft werden."));
       return false;
     }
     DWORD errors = chain->TrustStatus.dwErrorStatus;
@@ -281,15 +281,15 @@ class SchannelEngine : public TlsEngine {
     // The chain's own status is checked too: a chain that ends without a trusted root is not
     // trusted, whatever a policy says of it.
     if (errors & CERT_TRUST_IS_NOT_TIME_VALID) {
-      Failed(CertificateError("ist abgelaufen oder noch nicht g\xC3\xBCltig."));
+      Failed(CertificateError("ist abgelaufen oder noch nicht gültig."));
       return false;
     }
     if (errors & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN)) {
-      Failed(CertificateError("stammt von keiner vertrauensw\xC3\xBCrdigen Stelle."));
+      Failed(CertificateError("stammt von keiner vertrauenswürdigen Stelle."));
       return false;
     }
     if (errors) {
-      Failed(CertificateError("ist ung\xC3\xBCltig (" + Hex(static_cast<long>(errors)) + ")."));
+      Failed(CertificateError("ist ungültig (" + Hex(static_cast<long>(errors)) + ")."));
       return false;
     }
     DWORD policy = Policy(chain.get());
@@ -306,20 +306,20 @@ class SchannelEngine : public TlsEngine {
       case 0:
         return true;
       case static_cast<DWORD>(CERT_E_CN_NO_MATCH):
-        Failed(CertificateError("gilt nicht f\xC3\xBCr diesen Namen."));
+        Failed(CertificateError("gilt nicht für diesen Namen."));
         return false;
       case static_cast<DWORD>(CERT_E_EXPIRED):
-        Failed(CertificateError("ist abgelaufen oder noch nicht g\xC3\xBCltig."));
+        Failed(CertificateError("ist abgelaufen oder noch nicht gültig."));
         return false;
       case static_cast<DWORD>(CERT_E_UNTRUSTEDROOT):
       case static_cast<DWORD>(CERT_E_CHAINING):
-        Failed(CertificateError("stammt von keiner vertrauensw\xC3\xBCrdigen Stelle."));
+        Failed(CertificateError("stammt von keiner vertrauenswürdigen Stelle."));
         return false;
       case static_cast<DWORD>(CRYPT_E_REVOKED):
         Failed(CertificateError("wurde widerrufen."));
         return false;
       default:
-        Failed(CertificateError("ist ung\xC3\xBCltig (" + Hex(static_cast<long>(policy)) + ")."));
+        Failed(CertificateError("ist ungültig (" + Hex(static_cast<long>(policy)) + ")."));
         return false;
     }
   }

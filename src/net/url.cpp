@@ -41,7 +41,7 @@ Url ParseUrl(std::string_view text) {
   if (scheme != "http" && scheme != "https") {
     throw HttpError("Die Adresse \"" + ForMessage(text) + "\" verwendet das Protokoll \"" +
                     ForMessage(scheme) +
-                    "\"; abgerufen werden k\xC3\xB6nnen nur http- und https-Adressen.");
+                    "\"; abgerufen werden können nur http- und https-Adressen.");
   }
   std::string_view rest = text.substr(colon + 1);
   if (rest.substr(0, 2) != "//") throw InvalidAddress(text);
