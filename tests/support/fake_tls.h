@@ -41,7 +41,7 @@ class FakeTlsEngine : public TlsEngine {
     if (CheckRecord(in, &size) != RecordCheck::kComplete) return Step::kNeedMore;
     *used = size;
     if (in[0] != 22 || in.substr(kTlsRecordHeader, size - kTlsRecordHeader) == "bad certificate") {
-      failure_ = "Das Zertifikat ist ung\xC3\xBCltig.";
+      failure_ = "Das Zertifikat ist ungültig.";
       *out += FakeRecord(21, std::string("\x02\x2A", 2));
       return Step::kFailed;
     }
@@ -69,7 +69,7 @@ class FakeTlsEngine : public TlsEngine {
       default:
         break;
     }
-    failure_ = "Ung\xC3\xBCltige TLS-Daten.";
+    failure_ = "Ungültige TLS-Daten.";
     return Opened::kFailed;
   }
   std::string Failure() const override { return failure_; }

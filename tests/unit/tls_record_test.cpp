@@ -142,7 +142,7 @@ TEST(TlsRecords, BrokenStreamsFail) {
   }
   Tls refused(FakeRecord(22, "bad certificate"));
   refused.c->FinishConnect(1000);
-  EXPECT_EQ(refused.c->Failure(), "Das Zertifikat ist ung\xC3\xBCltig.");
+  EXPECT_EQ(refused.c->Failure(), "Das Zertifikat ist ungültig.");
   EXPECT_EQ(refused.sent->substr(refused.sent->size() - 7), FakeRecord(21, "\x02\x2A"));
 }
 
