@@ -73,11 +73,11 @@ REG
 
 run "$driver" backdrop "$backdrop" 240 >/dev/null 2>&1 &
 trap 'stop_orvalis; run "$driver" backdrop-off >/dev/null 2>&1' EXIT
-sleep 2
+run "$driver" wait-class OrvalisBackdrop 30000 >/dev/null || fail "no backdrop"
 start_orvalis
 run "$driver" wait-window 30000 || exit 1
 xdotool mousemove 5 780
-sleep 1.5
+run "$driver" sync || fail "the program does not answer"
 
 # The window and its shape.
 read -r wx wy ww wh <<<"$(drv window-rect)"
@@ -108,19 +108,16 @@ echo "chrome: shape and corners ok"
 # the minute tick asks nothing while the rest runs.
 run "$driver" tick
 run "$driver" wait-class TFormConfirm 10000 || fail "no question"
-sleep 0.3
 screenshot chrome-confirm
-run "$driver" click TFormConfirm 1105
-sleep 0.5
+run "$driver" click TFormConfirm 1105 || fail "cannot answer the question"
 run "$driver" select 1
 run "$driver" click-main 1004
 drv dialog-text 5000 6 >/dev/null || fail "no delete question"
 run "$driver" wait-rows 1 5000 || fail "the question's task was not deleted"
-run "$driver" click-main 1002
-run "$driver" shown 2003 || { sleep 1; run "$driver" shown 2003; } || fail "no task editor"
-sleep 0.5
+run "$driver" click-main 1002 || fail "cannot click Hinzufuegen"
+run "$driver" shown 2003 || fail "no task editor"
 screenshot chrome-editor
-run "$driver" press 2001; sleep 0.5
+run "$driver" press 2001 || fail "cannot cancel the editor"
 echo "chrome: question and editor ok"
 
 # The menu bar: hover colour, then each menu at its place.
@@ -148,10 +145,12 @@ screenshot chrome-menu-hilfe
 close_menus
 # "Minimiert starten" chosen with the access keys: Anzeige, then Minimiert starten.
 open_menu 1023 Optionen 274
-xdotool key a; sleep 0.5; xdotool key m; sleep 0.8
+xdotool key a; sleep 0.5; xdotool key m
 close_menus
-run reg query 'HKCU\Software\Velmora\Orvalis' /v Minimized | tr -d '\r' | grep -q '0x1' \
-  || fail "Minimiert starten was not chosen"
+# The menu posts its command when it closes: up to 5 s for the stored option.
+minimized() { run reg query 'HKCU\Software\Velmora\Orvalis' /v Minimized | tr -d '\r' | grep -q '0x1'; }
+for _ in $(seq 1 10); do minimized && break; sleep 0.5; done
+minimized || fail "Minimiert starten was not chosen"
 run "$driver" option show
 echo "chrome: menu bar ok"
 
@@ -169,7 +168,7 @@ close_menus
 echo "chrome: tray menu ok"
 
 # The about box: version from the file, shape, never twice, a click hides it.
-sleep 0.5
+run "$driver" sync || fail "the program does not answer"
 version=$(drv control-text TFormInfo 1302)
 [ "$version" = "v1.1.0.0" ] || fail "the about box shows version \"$version\""
 read -r ix iy iw ih <<<"$(drv window-rect TFormInfo)"
@@ -188,10 +187,10 @@ for p in "$ix $iy" "$((ix + 349)) $((iy + 249))" "$((ix + 5)) $iy" "$ix $((iy + 
 done
 expect_other_pixel "$about" $((ix + 6)) "$iy" "$(pixel "$main" $((ix + 6)) "$iy" | tr -d '#')"
 run "$driver" command 3032   # "&Info" of the "Hilfe" menu while it is open
-sleep 0.5
 [ "$(drv window-count TFormInfo)" = 1 ] || fail "the about box is shown twice"
 read -r vx vy vw vh <<<"$(drv control-rect TFormInfo 1302)"
-xdotool mousemove $((vx + vw / 2)) $((vy + vh / 2)); sleep 0.3; xdotool click 1; sleep 0.5
+xdotool mousemove $((vx + vw / 2)) $((vy + vh / 2)); sleep 0.3; xdotool click 1
+for _ in $(seq 1 25); do [ "$(drv window-count TFormInfo)" = 0 ] && break; sleep 0.2; done
 [ "$(drv window-count TFormInfo)" = 0 ] || fail "a click on the version did not hide the about box"
 echo "chrome: about box ok"
 
@@ -199,16 +198,17 @@ echo "chrome: about box ok"
 read -r hx hy hw hh <<<"$(drv control-rect TFormMain 1027)"
 xdotool mousemove $((hx + hw / 2)) $((hy + hh / 2)); sleep 1.5
 screenshot chrome-hover-minimize
-xdotool click 1; sleep 1
+xdotool click 1
+for _ in $(seq 1 25); do run "$driver" is-visible || break; sleep 0.2; done
 run "$driver" is-visible; [ $? = 3 ] || fail "minimising left the window shown"
 run "$driver" is-iconic || fail "the window is not minimised"
 kill -0 "$orvalis_pid" 2>/dev/null || fail "minimising ended the program"
 # The shell restarts: the icon is gone until the program hears "TaskbarCreated".
 run "$driver" tray-remove || fail "no tray icon to remove"
 run "$driver" tray-present; [ $? = 3 ] || fail "the tray icon is still there"
-run "$driver" taskbar-created; sleep 0.5
+run "$driver" taskbar-created || fail "TaskbarCreated was not handled"
 run "$driver" tray-present || fail "the tray icon did not come back"
-run "$driver" tray click; sleep 1
+run "$driver" tray click || fail "the tray click was not handled"
 run "$driver" is-visible || fail "a click on the tray icon did not show the window"
 run "$driver" is-iconic; [ $? = 3 ] || fail "the window is still minimised"
 echo "chrome: tray ok"

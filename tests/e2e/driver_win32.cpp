@@ -67,6 +67,13 @@
 //                                                   over the whole screen, for SECONDS
 //   orvalis_driver backdrop-off                     closes it
 //
+//   orvalis_driver sync                             returns once the program's window thread has
+//                                                   handled everything sent to it before and
+//                                                   waits for messages again
+//
+// The commands that deliver a message to the program (click, click-main, press, close, option,
+// command, tray, taskbar-created, tick, power-resume, time-change, dialog-text's button) return
+// only once the program has handled it, as "sync" does: the scripts never sleep for a message.
 // Exit code 0 on success, 1 when an expectation fails, 2 on a usage error.
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -200,6 +207,28 @@ int Backdrop(unsigned rgb, int seconds) {
 }
 
 HWND FindMain() { return FindWindowW(kMainClass, nullptr); }
+
+// Waits until the program's window thread has handled everything sent to it before and is
+// waiting for messages again (in its message loop or in the loop of a dialog or menu it shows).
+// Messages sent from another thread are handled in the order they were sent, and before any
+// posted one: a WM_NULL sent after the message answers only once that message has been handled
+// or has opened a modal loop. A window that went away meanwhile (the program ended) counts as
+// handled.
+bool Sync(HWND window) {
+  DWORD_PTR ignored = 0;
+  if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &ignored)) return true;
+  return !IsWindow(window);
+}
+
+// Delivers a message the way the program would get it posted, and returns once the program has
+// handled it. SendNotifyMessage does not wait itself, so a handler that opens a dialog does not
+// hold the driver; the sync after it answers from the dialog's loop.
+int Deliver(HWND target, UINT msg, WPARAM wp, LPARAM lp) {
+  if (!SendNotifyMessageW(target, msg, wp, lp)) return Fail("cannot send the message");
+  HWND main = FindMain();
+  if (!Sync(main ? main : target)) return Fail("the message was not handled within 30 s");
+  return 0;
+}
 
 // Memory inside the program's process, for messages whose arguments are pointers.
 class RemoteBuffer {
@@ -402,10 +431,7 @@ int wmain(int argc, wchar_t** argv) {
     HWND w = FindWindowW(argv[2], nullptr);
     HWND control = w ? GetDlgItem(w, _wtoi(argv[3])) : nullptr;
     if (!control) return Fail("no such control");
-    if (command == L"click") {
-      PostMessageW(control, BM_CLICK, 0, 0);
-      return 0;
-    }
+    if (command == L"click") return Deliver(control, BM_CLICK, 0, 0);
     wchar_t text[1024] = {};
     SendMessageW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
     std::printf("%s\n", Printable(text).c_str());
@@ -525,6 +551,10 @@ int wmain(int argc, wchar_t** argv) {
           std::fflush(stdout);
           const int button = argc > 3 ? _wtoi(argv[3]) : IDOK;
           PostMessageW(search.found, WM_COMMAND, button, 0);
+          // The box is gone and the code after it has run up to the next wait for messages.
+          for (DWORD waited = 0; IsWindow(search.found) && waited < 10000; waited += 20) Sleep(20);
+          if (IsWindow(search.found)) return Fail("the message box stayed open");
+          if (!Sync(owner)) return Fail("the program did not go on after the message box");
           return 0;
         }
       }
@@ -555,10 +585,7 @@ int wmain(int argc, wchar_t** argv) {
   if ((command == L"text" || command == L"press" || command == L"shown") && argc > 2) {
     HWND control = FindDescendant(main, _wtoi(argv[2]));
     if (!control) return Fail("no such control");
-    if (command == L"press") {
-      PostMessageW(control, BM_CLICK, 0, 0);
-      return 0;
-    }
+    if (command == L"press") return Deliver(control, BM_CLICK, 0, 0);
     if (command == L"shown") return IsWindowVisible(control) ? 0 : 3;
     wchar_t text[1024] = {};
     SendMessageW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
@@ -571,10 +598,8 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("%ld %ld\n", r.right - r.left, r.bottom - r.top);
     return 0;
   }
-  if (command == L"close") {
-    PostMessageW(main, WM_CLOSE, 0, 0);
-    return 0;
-  }
+  if (command == L"close") return Deliver(main, WM_CLOSE, 0, 0);
+  if (command == L"sync") return Sync(main) ? 0 : Fail("the program does not answer");
   if (command == L"query-end-session") {
     DWORD_PTR answer = 0;
     if (!SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 60000,
@@ -595,17 +620,13 @@ int wmain(int argc, wchar_t** argv) {
     PostMessageW(main, WM_COMMAND, kCmdPopupMenuTrayBeenden, 0);
     return 0;
   }
-  if (command == L"option" && argc > 2) {
-    PostMessageW(main, WM_COMMAND,
-                 std::wstring(argv[2]) == L"show" ? kCmdPopupMenuOptionenFensterAnzeigen
-                                                  : kCmdPopupMenuOptionenMinimiertStarten,
-                 0);
-    return 0;
-  }
-  if (command == L"command" && argc > 2) {
-    PostMessageW(main, WM_COMMAND, static_cast<WPARAM>(_wtoi(argv[2])), 0);
-    return 0;
-  }
+  if (command == L"option" && argc > 2)
+    return Deliver(main, WM_COMMAND,
+                   std::wstring(argv[2]) == L"show" ? kCmdPopupMenuOptionenFensterAnzeigen
+                                                    : kCmdPopupMenuOptionenMinimiertStarten,
+                   0);
+  if (command == L"command" && argc > 2)
+    return Deliver(main, WM_COMMAND, static_cast<WPARAM>(_wtoi(argv[2])), 0);
   if (command == L"window-count" && argc > 2) {
     ClassCount count{0, argv[2], 0};
     GetWindowThreadProcessId(main, &count.pid);
@@ -636,33 +657,21 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (command == L"tray" && argc > 2) {
-    if (std::wstring(argv[2]) == L"click") {
-      PostMessageW(main, kTrayMessage, kTrayIconId, WM_LBUTTONDOWN);
-      PostMessageW(main, kTrayMessage, kTrayIconId, WM_LBUTTONUP);
-    } else {
-      PostMessageW(main, kTrayMessage, kTrayIconId, WM_RBUTTONDOWN);
-      PostMessageW(main, kTrayMessage, kTrayIconId, WM_RBUTTONUP);
-    }
-    return 0;
+    const bool left = std::wstring(argv[2]) == L"click";
+    const UINT down = left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN;
+    if (!SendNotifyMessageW(main, kTrayMessage, kTrayIconId, down))
+      return Fail("cannot send the message");
+    return Deliver(main, kTrayMessage, kTrayIconId, left ? WM_LBUTTONUP : WM_RBUTTONUP);
   }
   if (command == L"tray-present") return TrayIcon(main, NIM_MODIFY) ? 0 : 3;
   if (command == L"tray-remove") return TrayIcon(main, NIM_DELETE) ? 0 : Fail("no tray icon");
-  if (command == L"taskbar-created") {
-    PostMessageW(main, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-    return 0;
-  }
-  if (command == L"tick") {
-    PostMessageW(main, WM_TIMER, kTimerJobs, 0);
-    return 0;
-  }
-  if (command == L"power-resume") {  // what Windows sends after standby or hibernation
-    PostMessageW(main, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
-    return 0;
-  }
-  if (command == L"time-change") {  // what Windows sends after the clock or time zone changed
-    PostMessageW(main, WM_TIMECHANGE, 0, 0);
-    return 0;
-  }
+  if (command == L"taskbar-created")
+    return Deliver(main, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  if (command == L"tick") return Deliver(main, WM_TIMER, kTimerJobs, 0);
+  if (command == L"power-resume")  // what Windows sends after standby or hibernation
+    return Deliver(main, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+  if (command == L"time-change")  // what Windows sends after the clock or time zone changed
+    return Deliver(main, WM_TIMECHANGE, 0, 0);
   if (command == L"is-iconic") return IsIconic(main) ? 0 : 3;
   if (command == L"main-text" && argc > 2) {
     HWND control = GetDlgItem(main, _wtoi(argv[2]));
@@ -693,8 +702,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"click-main" && argc > 2) {
     HWND control = GetDlgItem(main, _wtoi(argv[2]));
     if (!control) return Fail("no such control");
-    PostMessageW(control, BM_CLICK, 0, 0);
-    return 0;
+    return Deliver(control, BM_CLICK, 0, 0);
   }
   if (command == L"select") {
     RemoteBuffer remote(list, sizeof(LVITEMW));

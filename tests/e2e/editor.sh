@@ -32,14 +32,14 @@ expect_dialog() {
   local text
   text=$(run "$driver" dialog-text 10000 | tr -d '\r') || fail "no message box for \"$1\""
   [ "$text" = "$1" ] || fail "message \"$text\", expected \"$1\""
-  sleep 0.5
 }
-press() { run "$driver" press "$1" || fail "cannot press $1"; sleep 0.4; }
+# The driver returns once the program has handled the click.
+press() { run "$driver" press "$1" || fail "cannot press $1"; }
 
 reset_registry
 start_orvalis
 run "$driver" wait-window 30000 || exit 1
-sleep 1
+run "$driver" sync || fail "the program does not answer"
 
 # "Hinzufügen": step 1 with "Weiter" and no "Zurück"; the program condition starts as "inaktiv".
 run "$driver" click-main 1002

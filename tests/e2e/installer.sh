@@ -105,7 +105,10 @@ for _ in $(seq 1 100); do
   if [ ! -e "$instdir" ] && [ ! -e "$menudir" ] && ! run reg query "$uninst_key" >/dev/null 2>&1; then break; fi
   sleep 0.2
 done
-sleep 1  # the uninstaller's last step, the question about the tasks, is answered "Nein" silently
+# The uninstaller's last step, the question about the tasks, is answered "Nein" silently: wait
+# until its copy has ended.
+for _ in $(seq 1 100); do uninstaller_copy_running || break; sleep 0.1; done
+uninstaller_copy_running && fail "the uninstaller is still running"
 [ ! -e "$instdir" ] || { ls -l "$instdir"; fail "the installation folder is still there"; }
 [ ! -e "$menudir" ] || fail "the Start-menu folder is still there"
 [ -z "$(regval "$run_key" Orvalis)" ] || fail "the autostart entry is still there"

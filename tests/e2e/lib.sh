@@ -4,6 +4,15 @@
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 run() { "$here/wine-run.sh" "$prefix" "$@"; }
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
+# With ORV_OWN_PREFIX set, the script gets a Wine prefix (beside the run's, with that suffix)
+# and a virtual display of its own, removed at its end: it shares no registry key and no screen
+# with the other tests and runs beside them (for a test that mostly waits for real minutes).
+if [ -n "${ORV_OWN_PREFIX:-}" ]; then
+  unset DISPLAY
+  . "$here/../scripts/display.sh"
+  prefix="$prefix-$ORV_OWN_PREFIX"
+  "$here/wine-prefix.sh" up "$prefix" >/dev/null || { echo "e2e: cannot make $prefix"; exit 1; }
+fi
 if [ -z "${DISPLAY:-}" ]; then echo "e2e: no display (the test command provides one)"; exit 1; fi
 mkdir -p "$shots"
 
@@ -19,7 +28,15 @@ stop_orvalis() {
   kill "$orvalis_pid" 2>/dev/null
   orvalis_pid=""
 }
-trap stop_orvalis EXIT
+leave() {
+  stop_orvalis
+  if [ -n "${ORV_OWN_PREFIX:-}" ]; then
+    "$here/wine-prefix.sh" down "$prefix"
+    [ -n "${ORV_XVFB_PID:-}" ] && kill "$ORV_XVFB_PID" 2>/dev/null
+  fi
+  return 0
+}
+trap leave EXIT
 
 # Removes the program's registry keys, then imports a REGEDIT4 file given on standard input.
 reset_registry() {
@@ -33,7 +50,19 @@ import_registry() {
   run regedit /S "$(winpath "$file")" >/dev/null 2>&1
   rm -f "$file"
 }
+# The screen once the program has handled what it was sent and its windows have stopped
+# changing: taken until two shots in a row are the same (at most five).
 screenshot() {
-  sleep 0.5
-  import -window root "$shots/$1.png" && echo "e2e: screenshot $shots/$1.png"
+  local file="$shots/$1.png" previous
+  previous="$(mktemp --suffix=.png)"
+  run "$driver" sync >/dev/null 2>&1
+  import -window root "$previous" || { rm -f "$previous"; return 1; }
+  for _ in 1 2 3 4; do
+    import -window root "$file" || break
+    [ "$(compare -metric AE "$previous" "$file" null: 2>&1)" = 0 ] && break
+    mv -f "$file" "$previous"
+  done
+  [ -f "$file" ] || mv -f "$previous" "$file"
+  rm -f "$previous"
+  echo "e2e: screenshot $file"
 }

@@ -28,10 +28,14 @@ REGEDIT4
 "Param"=dword:00000001
 "ParamString"="lang"
 REG
-t0=$(date +%s)
 start_orvalis
 run "$driver" wait-window 30000 || exit 1
-sleep 1.5  # the clock has ticked
+# The clock's labels are filled by its timer: up to 5 s for a time of day to show.
+for _ in $(seq 1 25); do
+  time_text=$(run "$driver" main-text 1007 | tr -d '\r')
+  case "$time_text" in [0-2][0-9]:[0-5][0-9]" Uhr") break ;; esac
+  sleep 0.2
+done
 screenshot mainwindow
 date_text=$(run "$driver" main-text 1006 | tr -d '\r')
 time_text=$(run "$driver" main-text 1007 | tr -d '\r')
@@ -46,29 +50,29 @@ if kill -0 $second 2>/dev/null; then kill $second; echo "mainwindow: the second 
 run "$driver" is-visible || { echo "mainwindow: the first window changed"; exit 1; }
 
 # Closing minimises; the program goes on.
-run "$driver" close
-sleep 1
+run "$driver" close || exit 1
 kill -0 "$orvalis_pid" 2>/dev/null || { echo "mainwindow: a close request ended the program"; exit 1; }
 run "$driver" is-iconic || { echo "mainwindow: a close request did not minimise"; exit 1; }
 rows=$(run "$driver" row-count | tr -d '\r')
 [ "$rows" = 1 ] || { echo "mainwindow: the long-named task is not listed ($rows rows)"; exit 1; }
-# The first tick comes a minute after the start, with the window minimised.
-until [ $(( $(date +%s) - t0 )) -gt 75 ]; do grep -q lang "$record" 2>/dev/null && break; sleep 2; done
+# The job timer fires with the window minimised (tick_realtime.sh waits for the real minute).
+run "$driver" tick || exit 1
+for _ in $(seq 1 50); do grep -q lang "$record" 2>/dev/null && break; sleep 0.2; done
 grep -q lang "$record" 2>/dev/null || { echo "mainwindow: the task did not run while minimised"; exit 1; }
 
 # "Minimiert starten" is stored; the window stays as it is; the next start is hidden.
-run "$driver" option minimized
-sleep 0.5
+run "$driver" option minimized || exit 1
 run reg query 'HKCU\Software\Velmora\Orvalis' /v Minimized | tr -d '\r' | grep -q '0x1' \
   || { echo "mainwindow: Minimized=1 not stored"; exit 1; }
 stop_orvalis
-sleep 1
 start_orvalis
-sleep 4
+# Through the start-up: the window exists, answers, and its thread waits for messages again.
+run "$driver" responsive 30000 >/dev/null || { echo "mainwindow: no window after the restart"; exit 1; }
+run "$driver" sync || exit 1
+run "$driver" tray-present || { echo "mainwindow: the start-up did not finish (no tray icon)"; exit 1; }
 run "$driver" is-visible; vis=$?
 [ "$vis" = 3 ] || { echo "mainwindow: started shown although Minimiert starten ($vis)"; exit 1; }
-run "$driver" option show
-sleep 0.5
+run "$driver" option show || exit 1
 run reg query 'HKCU\Software\Velmora\Orvalis' /v Minimized | tr -d '\r' | grep -q '0x0' \
   || { echo "mainwindow: Minimized=0 not stored"; exit 1; }
 echo "mainwindow: ok"

@@ -27,7 +27,7 @@ http.server.HTTPServer(("127.0.0.1", port), H).serve_forever()
 PY
 server=$!
 trap 'kill $server 2>/dev/null; stop_orvalis' EXIT
-sleep 0.5
+for _ in $(seq 1 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
 
 task() {  # name, OnWindowsEnabled, OnWindows (empty: none stored), OncePerSession
   cat <<REG

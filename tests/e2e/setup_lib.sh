@@ -53,6 +53,14 @@ window_shot() {
 
 # Ends what is left of an installer or uninstaller (after a failure): the uninstaller runs as a
 # copy of itself named Un_A.exe (Au_.exe in older NSIS versions).
+# Whether such a copy still runs in this test's prefix.
+uninstaller_copy_running() {
+  local pid
+  for pid in $(pgrep -f 'Un_A\.exe|Au_\.exe'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" && return 0
+  done
+  return 1
+}
 end_setup_processes() {
   local name
   for name in ${setup:+"$(basename "$setup")"} uninstall.exe Un_A.exe Au_.exe; do

@@ -15,7 +15,6 @@ run "$driver" wait-window 60000 || exit 1
 t1=$(date +%s%N)
 empty_ms=$(( (t1 - t0) / 1000000 ))
 stop_orvalis
-sleep 1
 
 {
   echo REGEDIT4

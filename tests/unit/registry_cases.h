@@ -14,8 +14,10 @@
 
 namespace orv::testing {
 
-// A root of the tests' own; the program's keys are not touched.
-inline const std::string kRoot = "\\Software\\Velmora\\OrvalisTests\\Registry";
+// A root of the tests' own, outside the vendor's key: the program's keys are not touched, and
+// the end-to-end tests, which remove and check the whole vendor key, can run meanwhile.
+inline const std::string kTestsKey = "\\Software\\OrvalisTests";
+inline const std::string kRoot = kTestsKey + "\\Registry";
 
 template <typename Factory>
 class RegistryCases : public ::testing::Test {
@@ -28,7 +30,7 @@ class RegistryCases : public ::testing::Test {
   }
   void TearDown() override {
     RegistryAccessor reg(*backend_);
-    reg.DeleteKey(kRoot);
+    reg.DeleteKey(kTestsKey);
   }
 
   // Stores any type and bytes, as another program could.

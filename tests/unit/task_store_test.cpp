@@ -67,16 +67,32 @@ TEST_F(TaskStoreTest, NewTaskWritesEveryValueInOrderWithTheRecordDefaults) {
   EXPECT_TRUE(KeyExists(rec::FilesKey("Backup")));
   EXPECT_TRUE(ValueNames(rec::FilesKey("Backup")).empty());
 
-  // Untouched controls store what the record names as defaults: the fixture writes those.
-  Task("Reference");
-  for (const char* value : rec::kValueOrder) {
-    if (std::string(value) == rec::kName || std::string(value) == rec::kDefinition) continue;
-    const auto saved = Raw(rec::TaskKey("Backup"), value);
-    const auto expected = Raw(rec::TaskKey("Reference"), value);
-    ASSERT_TRUE(saved && expected) << value;
-    EXPECT_EQ(saved->type, expected->type) << value;
-    EXPECT_EQ(saved->data, expected->data) << value;
-  }
+  // Untouched controls store the defaults a user sees in the editor, written out here as the
+  // registry holds them (integers and booleans as REG_DWORD, texts as REG_SZ) rather than taken
+  // from the program's own constants, so that a changed default shows.
+  const std::pair<const char*, std::int32_t> integers[] = {
+      {"TaskType", 0},       {"Param", 0},          {"InBrowser", 1},
+      {"TimeoutEnabled", 1}, {"Timeout", 1000},     {"System", 0},
+      {"PowerOff", 1},       {"ForceNot", 1},       {"TaskAuto", 0},
+      {"Intervall", 10},     {"IntEnabled", 1},     {"TimeEnabled", 0},
+      {"OnMonday", 1},       {"OnTuesday", 1},      {"OnWednesday", 1},
+      {"OnThursday", 1},     {"OnFriday", 1},       {"OnSaturday", 1},
+      {"OnSunday", 1},       {"DayRestriction", 0}, {"OnIdle", 1},
+      {"IdleTime", 10},      {"ChangeFiles", 1},    {"OnWindowsEnabled", 0},
+      {"OnWindows", 0},      {"OncePerSession", 0}, {"ProgramActionEnabled", 0},
+      {"ProgramAction", 0},  {"Confirm", 1},        {"Recover", 2}};
+  for (const auto& [value, expected] : integers)
+    EXPECT_EQ(Integer("Backup", value), expected) << value;
+  const std::pair<const char*, std::string> strings[] = {
+      {"Program", ""},        {"ParamString", ""}, {"ProgramShow", "SW_SHOW"},
+      {"URL", "http://"},     {"URLShow", "SW_SHOW"}, {"Time", "18:00"},
+      {"MonthDays", std::string(31, '0')}, {"ProgramActionFile", ""}};
+  for (const auto& [value, expected] : strings)
+    EXPECT_EQ(String("Backup", value), expected) << value;
+  // With the time-of-day rule off there is no next fixed-time run.
+  EXPECT_EQ(NextExecution("Backup"), 0.0);
+  EXPECT_EQ(std::size(integers) + std::size(strings) + 3, rec::kValueOrder.size())
+      << "every value but Name, Definition and NextExecution is pinned here";
   EXPECT_EQ(String("Backup", rec::kName), "Backup");
   EXPECT_EQ(String("Backup", rec::kDefinition), "Mittwoch, 09. Juli 2003 - 10:00 Uhr");
 

@@ -7,37 +7,21 @@
 #include <string>
 #include <vector>
 
-#include "base/text.h"
+#include "win/win_support.h"
 
 namespace orv::testing {
 namespace {
 
-std::wstring BuiltPath(const std::string& built) {
-  std::string path = built.starts_with("/") ? "Z:" + built : built;
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  const std::u16string w = Utf8ToUtf16(path);
-  return std::wstring(w.begin(), w.end());
-}
-
 class DllFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-    ASSERT_GT(n, 0u);
-    dir_ = std::wstring(temp, n) + L"orvalis-dll-" + std::to_wstring(GetCurrentProcessId()) +
-           L"-" + std::to_wstring(GetTickCount64());
-    ASSERT_TRUE(CreateDirectoryW(dir_.c_str(), nullptr)) << GetLastError();
+    ASSERT_TRUE(folder_.Made()) << GetLastError();
+    dir_ = folder_.Path();
     Place(BuiltPath(ORV_DLL_PROBE_EXE), L"probe.exe");
-  }
-  void TearDown() override {
-    for (const std::wstring& f : made_) DeleteFileW(f.c_str());
-    RemoveDirectoryW(dir_.c_str());
   }
   void Place(const std::wstring& from, const std::wstring& name) {
     const std::wstring to = dir_ + L"\\" + name;
     ASSERT_TRUE(CopyFileW(from.c_str(), to.c_str(), FALSE)) << GetLastError();
-    made_.push_back(to);
   }
   void PlaceFake(const std::wstring& name) { Place(BuiltPath(ORV_FAKE_DLL), name); }
 
@@ -64,8 +48,8 @@ class DllFolder : public ::testing::Test {
     return code;
   }
 
+  TempFolder folder_{L"orvalis-dll-"};
   std::wstring dir_;
-  std::vector<std::wstring> made_;
 };
 
 TEST_F(DllFolder, TheStandbyLookupNeverLoadsAPowrprofFromTheProgramFolder) {

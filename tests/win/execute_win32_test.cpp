@@ -2,6 +2,10 @@
 // program-active test on real files, NextExecution in the real registry.
 #include <windows.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "platform/win32/files_win32.h"
@@ -12,16 +16,10 @@
 #include "ui/win32_text.h"
 #include "support/settable_clock.h"
 #include "support/test_locale.h"
+#include "win/win_support.h"
 
 namespace orv::testing {
 namespace {
-
-std::string HelperExe() {
-  std::string path = ORV_RECORD_ARGS_EXE;
-  if (path.starts_with("/")) path = "Z:" + path;  // a Linux path under Wine
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  return path;
-}
 
 std::string SelfExe() {
   wchar_t buf[MAX_PATH];
@@ -32,12 +30,10 @@ std::string SelfExe() {
 class ExecuteWin32 : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-    dir_ = U8(std::wstring(temp, n)) + "orvalis-exec-" + std::to_string(GetTickCount64());
-    ASSERT_TRUE(CreateDirectoryW(W(dir_).c_str(), nullptr));
-    record_ = dir_ + "\\record.txt";
-    SetEnvironmentVariableW(L"ORV_RECORD_FILE", W(record_).c_str());
+    ASSERT_TRUE(folder_.Made());
+    dir_ = folder_.Utf8();
+    record_ = folder_.Path() + L"\\record.txt";
+    SetEnvironmentVariableW(L"ORV_RECORD_FILE", record_.c_str());
     messages_.Fill();
     engine_.SetServices(Services{&shell_, &files_, nullptr, nullptr});
     RegistryAccessor(registry_).DeleteKey(rec::kSettingsKey);  // the program's own keys, cleared
@@ -45,11 +41,7 @@ class ExecuteWin32 : public ::testing::Test {
   void TearDown() override {
     SetEnvironmentVariableW(L"ORV_RECORD_FILE", nullptr);
     RegistryAccessor(registry_).DeleteKey(rec::kSettingsKey);
-    for (int i = 0; i < 50 && !DeleteFileW(W(record_).c_str()) &&
-                    GetFileAttributesW(W(record_).c_str()) != INVALID_FILE_ATTRIBUTES;
-         ++i)
-      Sleep(100);
-    RemoveDirectoryW(W(dir_).c_str());
+    folder_.Remove();
   }
 
   void ProgramTask(const std::string& name, const std::string& program, bool param,
@@ -78,32 +70,17 @@ class ExecuteWin32 : public ::testing::Test {
     return reg.ReadDateTime(rec::kNextExecution);
   }
   // The lines the helper recorded, waiting up to 10 s for `count` of them.
-  std::vector<std::string> Recorded(std::size_t count) {
-    std::vector<std::string> lines;
-    for (int i = 0; i < 100; ++i) {
-      lines.clear();
-      HANDLE h = CreateFileW(W(record_).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, 0, nullptr);
-      if (h != INVALID_HANDLE_VALUE) {
-        std::string text;
-        char buf[4096];
-        DWORD got = 0;
-        while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) text.append(buf, got);
-        CloseHandle(h);
-        std::size_t start = 0;
-        for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
-          std::string line = text.substr(start, nl - start);
-          if (!line.empty() && line.back() == '\r') line.pop_back();
-          lines.push_back(line);
-        }
-      }
-      if (lines.size() >= count) break;
-      Sleep(100);
-    }
-    return lines;
+  std::vector<std::string> Recorded(std::size_t count) { return RecordedLines(record_, count); }
+  // Starts the helper through a task of its own, after the steps that must start nothing: once
+  // its line is there, a program they had started would have recorded as well.
+  void Sentinel() {
+    ProgramTask("Waechter", U8(HelperExe()), true, "waechter");
+    engine_.ExecuteTask("Waechter");
   }
 
-  std::string dir_, record_;
+  TempFolder folder_{L"orvalis-exec-"};
+  std::string dir_;
+  std::wstring record_;
   Win32Registry registry_;
   Win32Shell shell_;
   Win32Files files_;
@@ -114,8 +91,8 @@ class ExecuteWin32 : public ::testing::Test {
 };
 
 TEST_F(ExecuteWin32, ProgramTasksReallyStartWithAndWithoutParameters) {
-  ProgramTask("Mit", HelperExe(), true, "eins \"zwei drei\"");
-  ProgramTask("Ohne", HelperExe(), false, "wird nicht \xC3\xBC" "bergeben");
+  ProgramTask("Mit", U8(HelperExe()), true, "eins \"zwei drei\"");
+  ProgramTask("Ohne", U8(HelperExe()), false, "wird nicht \xC3\xBC" "bergeben");
   engine_.ExecuteTask("Mit");
   ASSERT_EQ(Recorded(1).size(), 1u);
   engine_.ExecuteTask("Ohne");
@@ -133,25 +110,24 @@ TEST_F(ExecuteWin32, MissingProgramStartsNothingAndStillStoresTheNextStart) {
   ProgramTask("Ordner", dir_, false, "");  // a folder is no program
   engine_.ExecuteTask("Fehlt");
   engine_.ExecuteTask("Ordner");
-  Sleep(500);
-  EXPECT_TRUE(Recorded(0).empty());
+  Sentinel();
+  EXPECT_EQ(Recorded(1), (std::vector<std::string>{"waechter"}));
   EXPECT_GT(NextExecution("Fehlt"), 1.0);
   EXPECT_GT(NextExecution("Ordner"), 1.0);
 }
 
 TEST_F(ExecuteWin32, ProgramConditionOnARunningProgram) {
   // This test program itself is running: its executable cannot be opened exclusively.
-  ProgramTask("Inaktiv", HelperExe(), true, "inaktiv");
+  ProgramTask("Inaktiv", U8(HelperExe()), true, "inaktiv");
   Condition("Inaktiv", SelfExe(), rec::kProgramInactive);
-  ProgramTask("Aktiv", HelperExe(), true, "aktiv");
+  ProgramTask("Aktiv", U8(HelperExe()), true, "aktiv");
   Condition("Aktiv", SelfExe(), rec::kProgramActive);
   engine_.ExecuteTask("Inaktiv");  // wants the program not running: no start
   engine_.ExecuteTask("Aktiv");    // wants it running: starts
-  const auto lines = Recorded(1);
-  Sleep(500);
-  ASSERT_EQ(Recorded(1).size(), 1u);
-  EXPECT_NE(lines[0].find("aktiv"), std::string::npos);
-  EXPECT_EQ(lines[0].find("inaktiv"), std::string::npos);
+  Sentinel();
+  std::vector<std::string> lines = Recorded(2);
+  std::sort(lines.begin(), lines.end());  // two programs at once record in either order
+  EXPECT_EQ(lines, (std::vector<std::string>{"aktiv", "waechter"}));
   EXPECT_GT(NextExecution("Inaktiv"), 1.0);  // written although nothing ran
 
   // A free file counts as a program that does not run.
@@ -161,7 +137,7 @@ TEST_F(ExecuteWin32, ProgramConditionOnARunningProgram) {
   CloseHandle(h);
   Condition("Inaktiv", free, rec::kProgramInactive);
   engine_.ExecuteTask("Inaktiv");
-  EXPECT_EQ(Recorded(2).size(), 2u);
+  EXPECT_EQ(Recorded(3).size(), 3u);
   DeleteFileW(W(free).c_str());
 }
 

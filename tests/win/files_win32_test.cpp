@@ -7,41 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "base/text.h"
+#include "win/win_support.h"
 
 namespace orv::testing {
 namespace {
-
-std::string U8(const std::wstring& w) { return Utf16ToUtf8(std::u16string(w.begin(), w.end())); }
-
-// The helper program's path from the build, a Linux path under Wine (drive Z: is the root).
-std::wstring HelperExe() {
-  const std::string built = ORV_RECORD_ARGS_EXE;
-  std::string path = built.starts_with("/") ? "Z:" + built : built;
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  const std::u16string w = Utf8ToUtf16(path);
-  return std::wstring(w.begin(), w.end());
-}
 
 // A fresh folder under the temporary directory, removed with everything in it afterwards.
 class FilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-    ASSERT_GT(n, 0u);
-    dir_ = std::wstring(temp, n) + L"orvalis-files-" + std::to_wstring(GetCurrentProcessId()) +
-           L"-" + std::to_wstring(GetTickCount64()) + L"-Prüfung";
-    ASSERT_TRUE(CreateDirectoryW(dir_.c_str(), nullptr)) << GetLastError();
+    ASSERT_TRUE(folder_.Made()) << GetLastError();
+    dir_ = folder_.Path();
   }
-  void TearDown() override {
-    for (const std::wstring& f : made_) {
-      SetFileAttributesW(f.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileW(f.c_str());
-    }
-    for (auto it = dirs_.rbegin(); it != dirs_.rend(); ++it) RemoveDirectoryW(it->c_str());
-    EXPECT_TRUE(RemoveDirectoryW(dir_.c_str())) << GetLastError();
-  }
+  // Fails when something the checks opened still holds a file.
+  void TearDown() override { EXPECT_TRUE(folder_.Remove()) << GetLastError(); }
 
   std::wstring MakeFile(const std::wstring& name, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
     const std::wstring path = dir_ + L"\\" + name;
@@ -51,7 +30,6 @@ class FilesTest : public ::testing::Test {
     DWORD written = 0;
     WriteFile(h, "data", 4, &written, nullptr);
     CloseHandle(h);
-    made_.push_back(path);
     if (attributes != FILE_ATTRIBUTE_NORMAL) {
       EXPECT_TRUE(SetFileAttributesW(path.c_str(), attributes)) << GetLastError();
     }
@@ -61,13 +39,11 @@ class FilesTest : public ::testing::Test {
   std::wstring MakeDir(const std::wstring& name) {
     const std::wstring path = dir_ + L"\\" + name;
     EXPECT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << GetLastError();
-    dirs_.push_back(path);
     return path;
   }
 
+  TempFolder folder_{L"orvalis-files-", L"-Prüfung"};
   std::wstring dir_;
-  std::vector<std::wstring> made_;
-  std::vector<std::wstring> dirs_;
   Win32Files files_;
 };
 
@@ -140,7 +116,6 @@ TEST_F(FilesTest, ARunningProgramIsInUse) {
 TEST_F(FilesTest, AProgramIsInUseExactlyWhileItRuns) {
   const std::wstring exe = dir_ + L"\\läuft.exe";
   ASSERT_TRUE(CopyFileW(HelperExe().c_str(), exe.c_str(), TRUE)) << GetLastError();
-  made_.push_back(exe);
   EXPECT_FALSE(files_.IsFileInUse(U8(exe)));
 
   // Held before its first instruction, the helper records nothing and stays until ended.

@@ -7,6 +7,7 @@
 #include "platform/win32/files_win32.h"
 #include "base/oledate.h"
 #include "ui/win32_text.h"
+#include "win/win_support.h"
 
 namespace orv::testing {
 namespace {
@@ -14,14 +15,8 @@ namespace {
 class FileStamp : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-    dir_ = U8(std::wstring(temp, n)) + "orvalis-stamp-" + std::to_string(GetTickCount64());
-    ASSERT_TRUE(CreateDirectoryW(W(dir_).c_str(), nullptr));
-  }
-  void TearDown() override {
-    DeleteFileW(W(file_).c_str());
-    RemoveDirectoryW(W(dir_).c_str());
+    ASSERT_TRUE(folder_.Made());
+    dir_ = folder_.Utf8();
   }
   // Creates the file with the given last-write time (UTC).
   void MakeFile(const SYSTEMTIME& utc) {
@@ -36,6 +31,7 @@ class FileStamp : public ::testing::Test {
     CloseHandle(h);
   }
 
+  TempFolder folder_{L"orvalis-stamp-"};
   std::string dir_, file_;
   Win32Files files_;
 };

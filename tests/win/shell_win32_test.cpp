@@ -11,85 +11,35 @@
 #include <thread>
 #include <vector>
 
-#include "base/text.h"
+#include "win/win_support.h"
 
 namespace orv::testing {
 namespace {
-
-std::wstring Wide(const std::string& utf8) {
-  const std::u16string w = Utf8ToUtf16(utf8);
-  return std::wstring(w.begin(), w.end());
-}
-
-std::string U8(const std::wstring& w) { return Utf16ToUtf8(std::u16string(w.begin(), w.end())); }
-
-// The helper program's path from the build, a Linux path under Wine (drive Z: is the root).
-std::wstring HelperExe() {
-  const std::string built = ORV_RECORD_ARGS_EXE;
-  std::string path = built.starts_with("/") ? "Z:" + built : built;
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  return Wide(path);
-}
-
-std::string ReadAll(const std::wstring& path) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return {};
-  std::string out;
-  char buf[4096];
-  DWORD got = 0;
-  while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got > 0) out.append(buf, got);
-  CloseHandle(h);
-  return out;
-}
 
 // Programs started through the shell record their command line in a file of a fresh folder,
 // named to them by the environment they inherit.
 class ShellTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-    ASSERT_GT(n, 0u);
-    dir_ = std::wstring(temp, n) + L"orvalis-shell-" + std::to_wstring(GetCurrentProcessId()) +
-           L"-" + std::to_wstring(GetTickCount64());
-    ASSERT_TRUE(CreateDirectoryW(dir_.c_str(), nullptr)) << GetLastError();
+    ASSERT_TRUE(folder_.Made()) << GetLastError();
+    dir_ = folder_.Path();
     record_ = dir_ + L"\\record.txt";
     ASSERT_TRUE(SetEnvironmentVariableW(L"ORV_RECORD_FILE", record_.c_str()));
   }
   void TearDown() override {
     SetEnvironmentVariableW(L"ORV_RECORD_FILE", nullptr);
-    // A helper may still be writing: retry the clean-up for a moment.
-    for (int i = 0; i < 50; ++i) {
-      bool done = true;
-      for (const std::wstring& f : made_) {
-        if (!DeleteFileW(f.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) done = false;
-      }
-      if (!DeleteFileW(record_.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) done = false;
-      for (const std::wstring& d : dirs_) RemoveDirectoryW(d.c_str());
-      if (done && RemoveDirectoryW(dir_.c_str())) return;
-      Sleep(100);
-    }
-    ADD_FAILURE() << "could not remove " << U8(dir_);
+    if (!folder_.Remove()) ADD_FAILURE() << "could not remove " << U8(dir_);
   }
 
   // The recorded text once it holds `lines` complete lines, waiting up to ten seconds.
-  std::string WaitForLines(int lines) {
-    std::string text;
-    for (int i = 0; i < 200; ++i) {
-      text = ReadAll(record_);
-      int complete = 0;
-      for (char c : text) complete += c == '\n';
-      if (complete >= lines) return text;
-      Sleep(50);
-    }
-    return text;
+  std::string WaitForLines(std::size_t lines) {
+    RecordedLines(record_, lines);
+    return ReadAll(record_);
   }
 
+  TempFolder folder_{L"orvalis-shell-"};
   std::wstring dir_;
   std::wstring record_;
-  std::vector<std::wstring> made_;
-  std::vector<std::wstring> dirs_;
   Win32Shell shell_;
 };
 
@@ -107,10 +57,8 @@ TEST_F(ShellTest, StartsAProgramWithParametersAsGiven) {
 TEST_F(ShellTest, StartsAProgramWhosePathHasSpacesAndUmlauts) {
   const std::wstring folder = dir_ + L"\\Mein Ördner";
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << GetLastError();
-  dirs_.push_back(folder);
   const std::wstring exe = folder + L"\\Prüf programm.exe";
   ASSERT_TRUE(CopyFileW(HelperExe().c_str(), exe.c_str(), TRUE)) << GetLastError();
-  made_.push_back(exe);
 
   const std::string params = "ä";
   shell_.Open(U8(exe), &params, kSwShow);
@@ -122,11 +70,11 @@ TEST_F(ShellTest, TextWithANulInsideIsNotOpened) {
   const std::string cut = std::string("erst") + '\0' + "danach";
   EXPECT_FALSE(shell_.Open(U8(HelperExe()), &cut, kSwHide));
   EXPECT_FALSE(shell_.Open(U8(HelperExe()) + '\0' + "x", nullptr, kSwHide));
+  // The last start is the sentinel: once it has recorded, a helper started before it would
+  // have recorded too.
   const std::string last = "zuletzt";
   shell_.Open(U8(HelperExe()), &last, kSwHide);
-  WaitForLines(1);
-  Sleep(1000);  // time for any helper started before the last one to record as well
-  EXPECT_EQ(ReadAll(record_), "zuletzt\n");
+  EXPECT_EQ(WaitForLines(1), "zuletzt\n");
 }
 
 // The visible top-level windows of this process.
