@@ -77,18 +77,20 @@ TEST_F(ShellTest, TextWithANulInsideIsNotOpened) {
   EXPECT_EQ(WaitForLines(1), "zuletzt\n");
 }
 
+// EnumWindows calls back with the system's calling convention (stdcall in 32-bit code), which a
+// lambda does not have.
+BOOL CALLBACK CollectOwnWindow(HWND hwnd, LPARAM out) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd))
+    reinterpret_cast<std::set<HWND>*>(out)->insert(hwnd);
+  return TRUE;
+}
+
 // The visible top-level windows of this process.
 std::set<HWND> OwnWindows() {
   std::set<HWND> found;
-  EnumWindows(
-      [](HWND hwnd, LPARAM out) -> BOOL {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(hwnd, &pid);
-        if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd))
-          reinterpret_cast<std::set<HWND>*>(out)->insert(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumWindows(CollectOwnWindow, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
