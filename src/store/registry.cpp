@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "store/text.h"
+#include "base/text.h"
 
 namespace orv {
 

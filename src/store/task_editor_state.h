@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "store/task_record.h"
-#include "store/text.h"
+#include "base/text.h"
 
 namespace orv {
 

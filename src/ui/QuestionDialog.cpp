@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "exec/prompter.h"
+#include "platform/prompter.h"
 #include "ui/prompter_win32.h"
 #include "ui/win32_text.h"
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "exec/platform.h"
-#include "sched/engine.h"
+#include "platform/platform.h"
+#include "engine/engine.h"
 #include "store/task_editor_state.h"
-#include "store/task_store.h"
-#include "ui/messages.h"
+#include "engine/task_store.h"
+#include "base/messages.h"
 #include "ui/skin.h"
 #include "ui/win/gdi.h"
 #include "ui/win/window.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "store/task_store.h"
+#include "engine/task_store.h"
 #include "ui/TaskEditorParts.h"
 #include "ui/win32_text.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "store/task_store.h"
+#include "engine/task_store.h"
 #include "ui/TaskEditorParts.h"
 #include "ui/win32_text.h"
 

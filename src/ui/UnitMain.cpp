@@ -2,9 +2,9 @@
 
 #include <commctrl.h>
 
-#include "exec/http.h"
+#include "net/http.h"
 #include "store/task_record.h"
-#include "store/task_store.h"
+#include "engine/task_store.h"
 #include "ui/clocktext.h"
 #include "ui/prompter_win32.h"
 #include "ui/win32_text.h"

@@ -6,13 +6,13 @@
 #include <memory>
 #include <string>
 
-#include "exec/prompter.h"
+#include "platform/prompter.h"
 #include "idle/dsrSleeper_win32.h"
 #include "ui/chrome.h"
 #include "ui/skin.h"
-#include "sched/engine.h"
-#include "sched/task_list.h"
-#include "ui/messages.h"
+#include "engine/engine.h"
+#include "engine/task_list.h"
+#include "base/messages.h"
 #include "ui/TaskEditor.h"
 #include "ui/win/gdi.h"
 #include "ui/win/window.h"

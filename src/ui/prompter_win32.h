@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "exec/prompter.h"
+#include "platform/prompter.h"
 #include "ui/QuestionDialog.h"
 
 namespace orv {

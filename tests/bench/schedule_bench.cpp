@@ -3,12 +3,14 @@
 
 #include <string>
 
-#include "exec/platform.h"
+#include "platform/platform.h"
 #include "idle/dsrSleeper.h"
-#include "exec/prompter.h"
-#include "sched/engine.h"
-#include "store/registry_memory.h"
+#include "platform/prompter.h"
+#include "engine/engine.h"
+#include "support/registry_memory.h"
 #include "store/task_record.h"
+#include "support/settable_clock.h"
+#include "support/test_locale.h"
 
 namespace orv {
 namespace {

@@ -87,7 +87,7 @@
 #include <string>
 #include <vector>
 
-#include "sched/oledate.h"
+#include "base/oledate.h"
 #include "ui/win32_text.h"
 
 namespace {

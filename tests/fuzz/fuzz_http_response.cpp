@@ -5,7 +5,7 @@
 //   byte 0 in 0xC0..0xDF    the rest is a task's URL: ParseUrl, and the cookie path rules on it;
 //                           and a redirect's Location: ResolveRedirect from an https page
 //   byte 0 in 0xE0..0xFF    https: the rest is the TLS records the server sends after its
-//                           handshake (tests/unit/fake_tls.h: records carry their data as it
+//                           handshake (tests/support/fake_tls.h: records carry their data as it
 //                           is), read in pieces of 1 + (byte 0 & 0x1F) bytes, so that the record
 //                           framing runs under the HTTP client as below
 //   otherwise               the rest is everything the server sends on the connection (with
@@ -35,10 +35,10 @@
 #include <typeinfo>
 #include <vector>
 
-#include "exec/http.h"
-#include "exec/socket.h"
-#include "exec/tls.h"
-#include "unit/fake_tls.h"
+#include "net/http.h"
+#include "platform/socket.h"
+#include "net/tls.h"
+#include "support/fake_tls.h"
 
 namespace orv {
 namespace {

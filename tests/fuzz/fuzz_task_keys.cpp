@@ -43,14 +43,16 @@
 #include <typeinfo>
 #include <vector>
 
-#include "exec/http.h"
-#include "exec/platform.h"
-#include "exec/prompter.h"
-#include "sched/engine.h"
-#include "store/registry_memory.h"
+#include "net/http.h"
+#include "platform/platform.h"
+#include "platform/prompter.h"
+#include "engine/engine.h"
+#include "support/registry_memory.h"
 #include "store/task_record.h"
-#include "store/task_store.h"
-#include "store/text.h"
+#include "engine/task_store.h"
+#include "base/text.h"
+#include "support/settable_clock.h"
+#include "support/test_locale.h"
 
 namespace orv {
 namespace {

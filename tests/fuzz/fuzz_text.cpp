@@ -25,12 +25,14 @@
 #include <typeinfo>
 #include <vector>
 
-#include "sched/datetext.h"
-#include "sched/engine.h"
+#include "base/datetext.h"
+#include "engine/engine.h"
 #include "store/registry.h"
-#include "store/registry_memory.h"
-#include "store/task_store.h"
-#include "store/text.h"
+#include "support/registry_memory.h"
+#include "engine/task_store.h"
+#include "base/text.h"
+#include "support/settable_clock.h"
+#include "support/test_locale.h"
 
 namespace orv {
 namespace {

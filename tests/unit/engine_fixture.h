@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "exec/platform.h"
-#include "sched/engine.h"
-#include "store/registry_memory.h"
+#include "platform/platform.h"
+#include "engine/engine.h"
+#include "support/registry_memory.h"
 #include "store/task_record.h"
+#include "support/settable_clock.h"
+#include "support/test_locale.h"
 
 namespace orv::testing {
 

@@ -67,7 +67,7 @@ TEST_F(Execute, ProgramCondition) {
   files.inUse.clear();
   engine.ExecuteTask("Cond");
   EXPECT_EQ(shell.calls.size(), 1u);
-  EXPECT_EQ(engine.Tasks().Row(0).next, "N\xC3\xA4" "chste Session");
+  EXPECT_EQ(engine.Tasks().Row(0).next, "Nächste Session");
 
   Task("Cond", {{rec::kProgramAction, 0}}, {}, false);  // "aktiv": only while it runs
   engine.ExecuteTask("Cond");
@@ -210,7 +210,7 @@ TEST_F(Execute, GetTasksListsSortedAndRunsWindowsStartTasks) {
   EXPECT_EQ(engine.Tasks().Row(1).name, "beta");
   EXPECT_EQ(engine.Tasks().Row(2).name, "gamma");
   EXPECT_EQ(engine.Tasks().Row(1).next, "10 Minute(n)");  // the normal text after the run
-  EXPECT_EQ(engine.Tasks().Row(2).next, "N\xC3\xA4" "chste Session");
+  EXPECT_EQ(engine.Tasks().Row(2).next, "Nächste Session");
   EXPECT_EQ(engine.Tasks().Row(0).kind, "Uhrzeit");
   // Windows-start tasks ran in list order, without asking; the shutdown task did not run.
   ASSERT_EQ(shell.calls.size(), 2u);
@@ -282,7 +282,7 @@ TEST_F(Execute, SessionEndRunsTheShutdownTasksInListOrder) {
   EXPECT_EQ(shell.calls[0].file, "C:\\a.exe");
   EXPECT_EQ(shell.calls[1].file, "C:\\b.exe");
   EXPECT_EQ(shell.calls[2].file, "C:\\e.exe");
-  EXPECT_EQ(engine.Tasks().Row(4).next, "N\xC3\xA4" "chste Session");
+  EXPECT_EQ(engine.Tasks().Row(4).next, "Nächste Session");
 
   // A cancelled shutdown and a second query: all again but the once-per-session task.
   engine.QueryEndSession();

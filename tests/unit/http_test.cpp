@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "exec/http.h"
-#include "exec/socket.h"
+#include "net/http.h"
+#include "platform/socket.h"
 
 #ifndef _WIN32
 #include <netinet/in.h>
@@ -461,7 +461,7 @@ TEST(HttpClient, SilentServerTimesOut) {
   const std::string message = ErrorOf([&] { client.http.Get(server.Url("/")); });
   const long long elapsed = MsSince(start);
   std::cout << "[          ] 200 ms time-out: HttpError after " << elapsed << " ms\n";
-  EXPECT_TRUE(Contains(message, "Zeit\xC3\xBC" "berschreitung")) << message;
+  EXPECT_TRUE(Contains(message, "Zeitüberschreitung")) << message;
   EXPECT_GE(elapsed, 180);
   EXPECT_LT(elapsed, 2000);
   EXPECT_EQ(client.http.ReadTimeout(), 200);
@@ -555,7 +555,7 @@ TEST(HttpClient, ATricklingServerMeetsTheTotalLimit) {
   const std::string message = ErrorOf([&] { client.http.Get(server.Url("/")); });
   const long long elapsed = MsSince(start);
   std::cout << "[          ] total limit 1000 ms: HttpError after " << elapsed << " ms\n";
-  EXPECT_TRUE(Contains(message, "l\xC3\xA4nger als 1 Sekunden")) << message;
+  EXPECT_TRUE(Contains(message, "länger als 1 Sekunden")) << message;
   EXPECT_GE(elapsed, 950);
   EXPECT_LT(elapsed, 1500);
   // The limits the program uses: bounded with a time-out, and without one.
@@ -658,14 +658,14 @@ TEST(HttpClient, NameLookupKeepsTheTimeOut) {
   const auto start = Clock::now();
   std::string message = ErrorOf([&] { client.Get("http://slow.example/"); });
   EXPECT_LT(MsSince(start), 2000);
-  EXPECT_TRUE(Contains(message, "Zeit\xC3\xBC" "berschreitung")) << message;
+  EXPECT_TRUE(Contains(message, "Zeitüberschreitung")) << message;
   EXPECT_EQ(resolver->Calls(), 1);
 
   // A name the resolver does not know; ".invalid" never reaches the resolver at all.
   resolver->Release();
   client.SetReadTimeout(0);
   message = ErrorOf([&] { client.Get("http://unknown.example/"); });
-  EXPECT_TRUE(Contains(message, "aufgel\xC3\xB6st")) << message;
+  EXPECT_TRUE(Contains(message, "aufgelöst")) << message;
   EXPECT_THROW(client.Get("http://host.invalid./"), HttpError);
   EXPECT_EQ(resolver->Calls(), 2);
 }

@@ -231,7 +231,7 @@ TEST_F(Idle, FailuresLeaveNoHalfBuiltState) {
     sleeper.SetActive(true);
     FAIL() << "no error";
   } catch (const EOutOfResources& e) {
-    EXPECT_STREQ(e.what(), "Nicht gen\xC3\xBCgend Timer verf\xC3\xBCgbar");
+    EXPECT_STREQ(e.what(), "Nicht genügend Timer verfügbar");
   }
   EXPECT_TRUE(sleeper.Hooked());
 }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ui/messages.h"
+#include "base/messages.h"
 
 namespace orv {
 namespace {
@@ -24,7 +24,7 @@ TEST(MessageTable, ExactTexts) {
   EXPECT_EQ(t[13], " Minute(n)");
   EXPECT_EQ(t[14], "dddd, dd. mmmm yyyy");
   EXPECT_EQ(t[15], "hh:nn \"Uhr\"");
-  EXPECT_EQ(t[16], "Sollen selektierte Tasks gel\xC3\xB6scht werden?");
+  EXPECT_EQ(t[16], "Sollen selektierte Tasks gelöscht werden?");
   EXPECT_EQ(t[17], "Fehler beim Laden der Task-Einstellungen!");
   EXPECT_EQ(t[18], "Bitte weisen Sie dem Task eine Bezeichnung zu!");
   EXPECT_EQ(t[19], "Es existiert bereits ein Task mit dieser Bezeichnung!");
@@ -33,13 +33,13 @@ TEST(MessageTable, ExactTexts) {
   EXPECT_EQ(t[22], "Leerlauf");
   EXPECT_EQ(t[23], "Uhrzeit");
   EXPECT_EQ(t[24], "inaktiv");
-  EXPECT_EQ(t[25], "Wird durchgef\xC3\xBChrt...");
+  EXPECT_EQ(t[25], "Wird durchgeführt...");
   EXPECT_EQ(t[29], "Bitte geben Sie eine Uhrzeit im 24-Stunden-Format (hh:mm) ein!");
-  EXPECT_EQ(t[30], "N\xC3\xA4" "chste Session");
+  EXPECT_EQ(t[30], "Nächste Session");
   EXPECT_EQ(t[31], "Bei Systemstart");
   EXPECT_EQ(t[32], "Bei Shutdown");
-  EXPECT_EQ(t[33], "Bei Datei\xC3\xA4nderung");
-  EXPECT_EQ(t[34], "\xC3\x9C" "berwachung");
+  EXPECT_EQ(t[33], "Bei Dateiänderung");
+  EXPECT_EQ(t[34], "Überwachung");
 }
 
 TEST(MessageTable, WeekdayNamesAndComposedLines) {
@@ -51,9 +51,9 @@ TEST(MessageTable, WeekdayNamesAndComposedLines) {
   EXPECT_EQ("15" + t[kMsgMinutes], "15 Minute(n)");
   EXPECT_EQ("18:00" + t[kMsgUhr], "18:00 Uhr");
   EXPECT_EQ(t[kMsgTaskPrefix] + "Backup" + t[kMsgConfirmSuffix],
-            "Task 'Backup' hat den Durchf\xC3\xBChrungszeitpunkt erreicht.");
+            "Task 'Backup' hat den Durchführungszeitpunkt erreicht.");
   EXPECT_EQ(t[kMsgTaskPrefix] + "Backup" + t[kMsgRecoverSuffix],
-            "Task 'Backup' konnte beim letzten Durchf\xC3\xBChrungszeitpunkt nicht gestartet "
+            "Task 'Backup' konnte beim letzten Durchführungszeitpunkt nicht gestartet "
             "werden.");
 }
 

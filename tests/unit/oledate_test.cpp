@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sched/oledate.h"
+#include "base/oledate.h"
 
 namespace orv {
 namespace {

@@ -141,7 +141,7 @@ TYPED_TEST_P(RegistryCases, WrittenValuesReadBackExactly) {
   reg.WriteBool("False", false);
   reg.WriteDateTime("When", 37809.75);  // 7 July 2003, 18:00
   reg.WriteDateTime("Missing", -1.0);
-  reg.WriteString("German", "N\xC3\xA4" "chster Start \xC3\x9C" "berwachung \xC3\x9F");
+  reg.WriteString("German", "Nächster Start Überwachung ß");
   reg.WriteString("Empty", "");
   reg.WriteString("Cut", std::string("before\0after", 12));
   // A second accessor sees what the first wrote while the first still holds the key open.
@@ -153,7 +153,7 @@ TYPED_TEST_P(RegistryCases, WrittenValuesReadBackExactly) {
   EXPECT_FALSE(other.ReadBool("False"));
   EXPECT_EQ(other.ReadDateTime("When"), 37809.75);
   EXPECT_EQ(other.ReadDateTime("Missing"), -1.0);
-  EXPECT_EQ(other.ReadString("German"), "N\xC3\xA4" "chster Start \xC3\x9C" "berwachung \xC3\x9F");
+  EXPECT_EQ(other.ReadString("German"), "Nächster Start Überwachung ß");
   EXPECT_EQ(other.ReadString("Empty"), "");
   EXPECT_EQ(other.ReadString("Cut"), "before");
   EXPECT_TRUE(other.ValueExists("Empty"));

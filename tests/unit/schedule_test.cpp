@@ -192,8 +192,8 @@ TEST_F(Schedule, IdleAndFileChangeKinds) {
   EXPECT_EQ(engine.GetTaskDate("Idle"), 0.0);
 
   Task("Watch", {{rec::kTaskAuto, 2}, {rec::kOnWindowsEnabled, 1}});
-  EXPECT_EQ(engine.SetMinutesText("Watch").kind, "\xC3\x9C" "berwachung");
-  EXPECT_EQ(Next("Watch"), "Bei Datei\xC3\xA4nderung");  // the binding never applies here
+  EXPECT_EQ(engine.SetMinutesText("Watch").kind, "Überwachung");
+  EXPECT_EQ(Next("Watch"), "Bei Dateiänderung");  // the binding never applies here
   Task("Watch", {{rec::kChangeFiles, 0}}, {}, false);
   EXPECT_EQ(Next("Watch"), "n/a");
 

@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "sched/locale.h"
-#include "sched/task_list.h"
+#include "platform/locale.h"
+#include "engine/task_list.h"
+#include "support/test_locale.h"
 
 namespace orv {
 namespace {

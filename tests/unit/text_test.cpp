@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "store/text.h"
+#include "base/text.h"
 
 namespace orv {
 namespace {

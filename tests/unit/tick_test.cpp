@@ -4,8 +4,8 @@
 #include <functional>
 #include <utility>
 
-#include "exec/prompter.h"
-#include "store/task_store.h"
+#include "platform/prompter.h"
+#include "engine/task_store.h"
 #include "unit/engine_fixture.h"
 
 namespace orv::testing {
@@ -163,10 +163,10 @@ TEST_F(Tick, InputDuringAnIdlePeriodPutsTheCountBackToTheFullMinutes) {
 
   // A row being run keeps its text; a once-per-session mark lasts only until the next awake.
   const auto row = engine.Tasks().Find("Drei");
-  engine.Tasks().Row(*row).next = "Wird durchgef\xC3\xBChrt...";
+  engine.Tasks().Row(*row).next = "Wird durchgeführt...";
   engine.ResetIdleRows();
-  EXPECT_EQ(Row("Drei"), "Wird durchgef\xC3\xBChrt...");
-  engine.Tasks().Row(*row).next = "N\xC3\xA4" "chste Session";
+  EXPECT_EQ(Row("Drei"), "Wird durchgeführt...");
+  engine.Tasks().Row(*row).next = "Nächste Session";
   engine.ResetIdleRows();
   EXPECT_EQ(Row("Drei"), "3 Minute(n)");
 
@@ -211,7 +211,7 @@ TEST_F(Tick, ASkippedMinuteIsHandledAsAMissedRun) {
   EXPECT_EQ(Runs("R2"), 1);
   ASSERT_EQ(prompter.asked.size(), 1u);
   EXPECT_EQ(prompter.asked[0],
-            "Task 'R2' konnte beim letzten Durchf\xC3\xBChrungszeitpunkt nicht gestartet werden.");
+            "Task 'R2' konnte beim letzten Durchführungszeitpunkt nicht gestartet werden.");
   for (const char* name : {"R0", "R1", "R2"})
     EXPECT_DOUBLE_EQ(NextExecution(name), EncodeDate(2003, 7, 10) + 0.75) << name;
   TickAt(18, 2, 2);
@@ -258,7 +258,7 @@ TEST_F(Tick, ConfirmationAnswers) {
   TickAt(10, 1);
   EXPECT_EQ(Runs("Frage"), 0);
   ASSERT_EQ(prompter.asked.size(), 1u);
-  EXPECT_EQ(prompter.asked[0], "Task 'Frage' hat den Durchf\xC3\xBChrungszeitpunkt erreicht.");
+  EXPECT_EQ(prompter.asked[0], "Task 'Frage' hat den Durchführungszeitpunkt erreicht.");
   EXPECT_EQ(Row("Frage"), "1 Minute(n)");
   prompter.confirmSteps.push_back({kAnswerYes, false, {}});
   TickAt(10, 2);
@@ -289,12 +289,12 @@ TEST_F(Tick, RowsThatAreNotScheduled) {
                  {rec::kRecover, 0}});
   engine.GetTasks();  // "Einmal" runs at start and shows "Nächste Session"
   EXPECT_EQ(Row("Nix"), "n/a");
-  EXPECT_EQ(Row("Einmal"), "N\xC3\xA4" "chste Session");
+  EXPECT_EQ(Row("Einmal"), "Nächste Session");
   TickAt(10, 1);
   TickAt(10, 2);
   EXPECT_EQ(Runs("Nix"), 0);
   EXPECT_EQ(Runs("Einmal"), 1);
-  EXPECT_EQ(Row("Einmal"), "N\xC3\xA4" "chste Session");
+  EXPECT_EQ(Row("Einmal"), "Nächste Session");
   // Its missed-run check still applies.
   StoreNextExecution("Einmal", 2.0);
   TickAt(10, 3);
@@ -318,7 +318,7 @@ TEST_F(Tick, WatchedFilesOneChangedFilePerTick) {
   files.stamps.erase("C:\\Ordner");  // a folder stamps as -1.0, like a missing file
   reg.WriteDateTime("C:\\Ordner", -1.0);
   engine.GetTasks();
-  EXPECT_EQ(Row("Akte"), "Bei Datei\xC3\xA4nderung");
+  EXPECT_EQ(Row("Akte"), "Bei Dateiänderung");
   TickAt(10, 1);
   EXPECT_EQ(Runs("Akte"), 0);
   EXPECT_GE(pump.pumps, 4);  // after every unchanged file
@@ -334,7 +334,7 @@ TEST_F(Tick, WatchedFilesOneChangedFilePerTick) {
   TickAt(10, 7);
   EXPECT_EQ(Runs("Akte"), 4);
   EXPECT_EQ(reg.ReadDateTime("C:\\a.txt"), -1.0);
-  EXPECT_EQ(Row("Akte"), "Bei Datei\xC3\xA4nderung");
+  EXPECT_EQ(Row("Akte"), "Bei Dateiänderung");
 }
 
 TEST_F(Tick, WatchedTaskSavedDuringThePumpIsNoBrokenTask) {
@@ -360,7 +360,7 @@ TEST_F(Tick, WatchedTaskSavedDuringThePumpIsNoBrokenTask) {
   TickAt(10, 1);
   EXPECT_TRUE(reports.empty());
   EXPECT_EQ(Runs("Akte"), 0);
-  EXPECT_EQ(Row("Akte"), "Bei Datei\xC3\xA4nderung");
+  EXPECT_EQ(Row("Akte"), "Bei Dateiänderung");
   EXPECT_TRUE(engine.ReportBrokenTaskOnce("Akte"));  // never counted as broken
 }
 

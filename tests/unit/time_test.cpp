@@ -4,13 +4,15 @@
 #include <string>
 #include <utility>
 
-#include "sched/clock.h"
-#include "sched/engine.h"
-#include "sched/locale.h"
+#include "platform/clock.h"
+#include "engine/engine.h"
+#include "platform/locale.h"
 #include "store/registry.h"
-#include "store/registry_memory.h"
+#include "support/registry_memory.h"
 #include "store/task_record.h"
-#include "ui/messages.h"
+#include "base/messages.h"
+#include "support/settable_clock.h"
+#include "support/test_locale.h"
 
 namespace orv {
 namespace {
@@ -58,7 +60,7 @@ TEST(EngineText, TimeOfTextAcceptsOnlyTimesOfDay) {
 TEST(EngineText, ConvertToIntKeepsDigitsWithinInt32) {
   const std::pair<std::string, std::string> cases[] = {
       {"15 Minute(n)", "15"}, {"007", "007"}, {" Minute(n)", "0"}, {"", "0"},
-      {"-3 Minute(n)", "3"}, {"1a2b3", "123"}, {"\xC3\xA4" "5\xE2\x82\xAC", "5"},
+      {"-3 Minute(n)", "3"}, {"1a2b3", "123"}, {"ä5€", "5"},
       {"2147483647", "2147483647"}, {"2147483648", "0"}, {"4294967296", "0"},
       {"02147483647", "02147483647"}, {"02147483648", "0"}, {std::string(30, '9'), "0"},
       {"000000000000000000001", "000000000000000000001"}};
@@ -131,11 +133,11 @@ TEST_F(EngineTime, GetDateOverInBothModes) {
     for (const auto& [a, b] : {std::pair{"8:00", "18:00"}, std::pair{"18:00", "8:00"},
                                std::pair{"18:000", "18:00"}, std::pair{"18:00", "18:00 "},
                                std::pair{"", "18:00"}, std::pair{"18:00", ""},
-                               std::pair{"\xC3\xA4" "1:0", "18:00"}})
+                               std::pair{"ä1:0", "18:00"}})
       EXPECT_FALSE(engine.GetDateOver(a, b)) << a << "|" << b << " due " << due;
     EXPECT_THROW(engine.GetDateOver("ab:cd", "18:00"), ConvertError);
     EXPECT_THROW(engine.GetDateOver("18:00", "18:0x"), ConvertError);
-    EXPECT_THROW(engine.GetDateOver("1\xC3\xA4:00", "18:00"), ConvertError);
+    EXPECT_THROW(engine.GetDateOver("1ä:00", "18:00"), ConvertError);
   }
 }
 

@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "exec/tls.h"
-#include "unit/fake_tls.h"
+#include "net/tls.h"
+#include "support/fake_tls.h"
 
 namespace orv {
 namespace {
@@ -142,7 +142,7 @@ TEST(TlsRecords, BrokenStreamsFail) {
   }
   Tls refused(FakeRecord(22, "bad certificate"));
   refused.c->FinishConnect(1000);
-  EXPECT_EQ(refused.c->Failure(), "Das Zertifikat ist ung\xC3\xBCltig.");
+  EXPECT_EQ(refused.c->Failure(), "Das Zertifikat ist ungültig.");
   EXPECT_EQ(refused.sent->substr(refused.sent->size() - 7), FakeRecord(21, "\x02\x2A"));
 }
 

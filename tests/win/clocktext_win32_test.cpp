@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/messages.h"
+#include "base/messages.h"
 #include "ui/win32_text.h"
 
 namespace orv::testing {

@@ -6,8 +6,8 @@
 //                       bit 2: the start-up call restricted the default directories
 #include <windows.h>
 
-#include "exec/power_win32.h"
-#include "exec/system_dll_win32.h"
+#include "platform/win32/power_win32.h"
+#include "platform/win32/system_dll_win32.h"
 
 namespace {
 

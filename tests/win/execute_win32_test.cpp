@@ -8,12 +8,14 @@
 
 #include <gtest/gtest.h>
 
-#include "exec/files_win32.h"
-#include "exec/shell_win32.h"
-#include "sched/engine.h"
-#include "store/registry_win32.h"
+#include "platform/win32/files_win32.h"
+#include "platform/win32/shell_win32.h"
+#include "engine/engine.h"
+#include "platform/win32/registry_win32.h"
 #include "store/task_record.h"
 #include "ui/win32_text.h"
+#include "support/settable_clock.h"
+#include "support/test_locale.h"
 #include "win/win_support.h"
 
 namespace orv::testing {

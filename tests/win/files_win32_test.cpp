@@ -1,4 +1,4 @@
-#include "exec/files_win32.h"
+#include "platform/win32/files_win32.h"
 
 #include <windows.h>
 

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "exec/files_win32.h"
-#include "sched/oledate.h"
+#include "platform/win32/files_win32.h"
+#include "base/oledate.h"
 #include "ui/win32_text.h"
 #include "win/win_support.h"
 

@@ -1,4 +1,4 @@
-#include "exec/power_win32.h"
+#include "platform/win32/power_win32.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "store/registry_win32.h"
+#include "platform/win32/registry_win32.h"
 
 #include "unit/registry_cases.h"
 

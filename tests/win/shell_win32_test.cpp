@@ -1,4 +1,4 @@
-#include "exec/shell_win32.h"
+#include "platform/win32/shell_win32.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -77,7 +77,8 @@ TEST_F(ShellTest, TextWithANulInsideIsNotOpened) {
   EXPECT_EQ(WaitForLines(1), "zuletzt\n");
 }
 
-// The visible top-level windows of this process.
+// EnumWindows calls back with the system's calling convention (stdcall in 32-bit code), which a
+// lambda does not have.
 BOOL CALLBACK CollectOwnWindow(HWND hwnd, LPARAM out) {
   DWORD pid = 0;
   GetWindowThreadProcessId(hwnd, &pid);
@@ -86,6 +87,7 @@ BOOL CALLBACK CollectOwnWindow(HWND hwnd, LPARAM out) {
   return TRUE;
 }
 
+// The visible top-level windows of this process.
 std::set<HWND> OwnWindows() {
   std::set<HWND> found;
   EnumWindows(CollectOwnWindow, reinterpret_cast<LPARAM>(&found));

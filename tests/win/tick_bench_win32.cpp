@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <string>
 
-#include "exec/prompter.h"
-#include "sched/engine.h"
-#include "store/registry_win32.h"
+#include "platform/prompter.h"
+#include "engine/engine.h"
+#include "platform/win32/registry_win32.h"
 #include "store/task_record.h"
+#include "support/settable_clock.h"
+#include "support/test_locale.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "exec/http.h"
-#include "exec/socket.h"
+#include "net/http.h"
+#include "platform/socket.h"
 
 namespace orv {
 namespace {

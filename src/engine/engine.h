@@ -1,0 +1,185 @@
+// The scheduling engine: the state and routines that the main window's scheduler shares.
+// It holds the day flags of the task looked at last and the due-check mode; everything else is
+// read from the task keys when it is needed.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/locale.h"
+#include "engine/task_list.h"
+#include "store/registry.h"
+#include "base/messages.h"
+
+namespace orv {
+
+class Shell;
+class Files;
+class Power;
+class Http;
+class Prompter;
+class MessagePump;
+class JobTimer;
+
+// The platform services that running a task needs (src/platform/platform.h).
+struct Services {
+  Shell* shell = nullptr;
+  Files* files = nullptr;
+  Power* power = nullptr;
+  Http* http = nullptr;
+  Prompter* prompter = nullptr;
+  MessagePump* pump = nullptr;
+  JobTimer* timer = nullptr;
+};
+
+// The two texts of a task list row that the schedule gives.
+struct ScheduleTexts {
+  std::string next;  // "Nächster Start"
+  std::string kind;  // "Art"
+};
+
+class Engine {
+ public:
+  Engine(RegistryBackend& registry, Clock& clock, Locale& locale, const MessageTable& messages)
+      : registry_(registry), clock_(clock), locale_(locale), messages_(messages), tasks_(locale) {}
+
+  RegistryBackend& Registry() { return registry_; }
+  const MessageTable& Messages() const { return messages_; }
+  TaskList& Tasks() { return tasks_; }
+  const TaskList& Tasks() const { return tasks_; }
+  void SetServices(const Services& services) { services_ = services; }
+  // Shows a message to the user (a message box in the program, a recorder in the tests).
+  void SetReporter(std::function<void(const std::string&)> reporter) {
+    reporter_ = std::move(reporter);
+  }
+
+  // The next-start text and the kind text of a task, from its stored trigger settings and the
+  // clock. RegistryError or ConvertError when a required value is missing or malformed.
+  ScheduleTexts SetMinutesText(const std::string& taskName);
+  // The date-time of the task's next run at its fixed time of day; 0.0 when it has none.
+  double GetTaskDate(const std::string& taskName);
+
+  // Fills the task list from the stored tasks and runs those bound to Windows start. A task
+  // that cannot be read is listed as an "n/a" row marked unreadable, which nothing checks or
+  // runs; the user is told once which tasks those are.
+  void GetTasks();
+
+  // Runs one task now. Never lets an error out and never shows anything.
+  void ExecuteTask(const std::string& taskName) noexcept;
+  // "Starten": runs every selected row's task, in list order (an unreadable row's never).
+  void FlatButtonExecuteClick();
+  // Whether the task failed to read before; a failure is reported once per task and run.
+  bool ReportBrokenTaskOnce(const std::string& taskName);
+  // The task was saved anew: should it break again, it is reported again.
+  void ForgetBrokenTask(const std::string& taskName);
+
+  // The minute tick: counts down, finds due tasks, asks, runs, makes up missed runs and
+  // refreshes every row's next-start text. Never starts while another tick is running.
+  void TimerJobsTimer();
+  bool TickRunning() const { return tickRunning_; }
+  // The task editor is open: the job timer is off and no tick starts until it closes. A tick
+  // that was already waiting on a question when the editor opened ends without switching the
+  // timer on again.
+  void SuspendTicks(bool suspended);
+  // The program ends ("Beenden", the session's end): from now on no tick starts, a tick that
+  // waits on a question or a fetch walks no further row, and no task starts any more.
+  void Stop() { stopped_ = true; }
+  // Compares the task's watched files with their stored stamps; stores the first new stamp it
+  // finds and reports a change. Pumps the message queue after each unchanged file and opens
+  // the watch list afresh after it: a save meanwhile has rewritten it.
+  bool CheckWatchList(const std::string& taskName);
+
+  // The idle label: shown while an idle period lasts; idle countdowns count only then.
+  bool IdleLabelVisible() const { return idleLabelVisible_; }
+  void SetIdleLabelVisible(bool visible) { idleLabelVisible_ = visible; }
+  // Input ended an idle period: every idle row that is not being run gets its full idle
+  // minutes back. A task that cannot be read keeps its text and is reported once.
+  void ResetIdleRows();
+
+  // The session is ending: runs the tasks bound to Windows shutdown in list order, except
+  // once-per-session ones that already ran. A task that cannot be read is passed over.
+  void QueryEndSession();
+
+  // Calendar. Each call reads the clock afresh.
+  double Now();
+  double Today();          // the current date, time of day 0
+  double CurrentTimeOfDay();
+  int WeekdayOfNow();      // 1 Sunday .. 7 Saturday
+  int DayOfMonthOfNow();   // 1 .. 31
+  int DaysInCurrentMonth();
+  std::string NowTimeText();
+  std::string DateText(double date) { return locale_.ShortDate(date); }
+
+  // "hh:mm" of the part of `t` within one day (23:50 plus 30 minutes gives 00:20).
+  static std::string TimeText(double t);
+  // The time of day of "hh:mm" (hour 0-23, minute 0-59) as a fraction of a day. ConvertError
+  // for anything else.
+  static double TimeOfText(const std::string& text);
+
+  // The decimal digits of a text, "0" when it has none or they exceed 2147483647.
+  static std::string ConvertToInt(const std::string& text);
+  // Fills the day flags from the task's weekday values; an absent value (or an absent key)
+  // allows the day. RegistryError when a weekday value has another type.
+  void FillDaysArray(const std::string& taskName);
+  // The same from a task key the caller holds open (no key open: every day allowed).
+  void FillDaysArray(RegistryAccessor& taskKey);
+  bool DayFlag(int weekday) const { return weekday >= 1 && weekday <= 7 && dayFlags_[weekday]; }
+  // Minutes from time text b forward to time text a, 0 to 1439. ConvertError when an hour or
+  // minute is not a decimal number.
+  int GetMinutes(const std::string& a, const std::string& b) const;
+  // True when time a has been reached at time b; false for texts that are not five characters.
+  bool GetDateOver(const std::string& a, const std::string& b) const;
+
+  // In due-check mode a time equal to the current minute still counts as not yet over.
+  bool DueCheckMode() const { return dueCheckMode_; }
+  void SetDueCheckMode(bool on) { dueCheckMode_ = on; }
+
+ private:
+  RegistryBackend& registry_;
+  Clock& clock_;
+  Locale& locale_;
+  const MessageTable& messages_;
+  TaskList tasks_;
+  Services services_;
+  std::function<void(const std::string&)> reporter_;
+  std::set<std::string> reportedBroken_;
+  std::array<bool, 8> dayFlags_{false, true, true, true, true, true, true, true};
+  bool dueCheckMode_ = false;
+  bool idleLabelVisible_ = false;
+  bool tickRunning_ = false;
+  bool ticksSuspended_ = false;
+  bool stopped_ = false;
+  // The local time and UTC offset at the start of the last tick, and the local times that the
+  // clock jumped over since then when daylight saving began between two ticks (none otherwise).
+  struct TickMoment {
+    double local;
+    int offset;
+  };
+  std::optional<TickMoment> lastTick_;
+  std::optional<std::pair<double, double>> jumpedOver_;
+
+  void Pump();
+  // Notes the moment of a tick that starts and what the clock jumped over since the last one.
+  void NoteTickMoment();
+  // The date-time of the run that the row's text before this tick named ("02:30 Uhr") when the
+  // clock jumped over it as daylight saving began: that run is due now, not missed.
+  std::optional<double> JumpedOverRun(const std::string& rowText) const;
+  // The date-time of the current tick's minute.
+  double TickMinute() const;
+  // True when the run at `occurrence` (today's fixed time) has been handled already: the stored
+  // next start lies beyond it (the clock was put back, or an autumn hour repeats).
+  static bool HandledAlready(RegistryAccessor& key, double occurrence);
+  static std::string StoredTime(RegistryAccessor& reg);
+  void ProcessRow(const std::string& name, const std::string& nowText);
+  // The confirmation step of a due row: true when it may run.
+  bool ConfirmStep(const std::string& name, RegistryAccessor& key);
+  // False when the task went away while the check waited.
+  bool MissedRunCheck(const std::string& name, RegistryAccessor& key);
+};
+
+}  // namespace orv

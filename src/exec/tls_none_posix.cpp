@@ -1,9 +1,0 @@
-// The native builds have no TLS stack of the program's own: an https fetch there ends in an
-// error. The tests bring a fake engine where they need one.
-#include "exec/tls.h"
-
-namespace orv {
-
-std::shared_ptr<TlsLayer> MakeTlsLayer() { return nullptr; }
-
-}  // namespace orv
