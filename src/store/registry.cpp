@@ -1,5 +1,6 @@
 #include "store/registry.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstring>
 
@@ -17,6 +18,18 @@ constexpr double kMinDate = -657434.0;  // 1 January 100
 constexpr double kMaxDate = 2958466.0;  // 1 January 10000
 
 std::string Quoted(const std::string& name) { return "'" + name + "'"; }
+
+// Value names compare without regard to case, as the registry compares them. The program's own
+// names are ASCII, compared without converting them.
+bool SameValueName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return FoldCase(a) == FoldCase(b);
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[i]);
+    if (ca >= 0x80 || cb >= 0x80) return FoldCase(a) == FoldCase(b);
+    if (ca != cb && std::tolower(ca) != std::tolower(cb)) return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -84,6 +97,7 @@ bool RegistryAccessor::OpenKeyReadOnly(const std::string& path) {
 void RegistryAccessor::CloseKey() {
   key_.reset();
   writable_ = false;
+  known_.clear();
 }
 
 bool RegistryAccessor::KeyExists(const std::string& path) {
@@ -112,10 +126,23 @@ bool RegistryAccessor::DeleteTree(const std::string& path, int depth) {
   return backend_.DeleteLeaf(path) && ok;
 }
 
+const std::optional<RawValue>& RegistryAccessor::Query(const std::string& name) {
+  if (!keep_) {
+    fresh_ = backend_.Query(*key_, name);
+    return fresh_;
+  }
+  for (const Known& k : known_)
+    if (SameValueName(k.name, name)) return k.value;
+  // A key deleted meanwhile raises RegistryError here, and nothing is kept.
+  std::optional<RawValue> value = backend_.Query(*key_, name);
+  known_.push_back(Known{name, std::move(value)});
+  return known_.back().value;
+}
+
 bool RegistryAccessor::ValueExists(const std::string& name) {
   if (!key_) return false;
   try {
-    return backend_.Query(*key_, name).has_value();
+    return Query(name).has_value();
   } catch (const RegistryError&) {
     return false;
   }
@@ -133,15 +160,15 @@ void RegistryAccessor::GetValueNames(std::vector<std::string>& names) {
 }
 
 RawValue RegistryAccessor::ReadRequired(const std::string& name) {
-  std::optional<RawValue> v;
-  if (key_) v = backend_.Query(*key_, name);
-  if (!v) throw RegistryError("Der Registrierungswert " + Quoted(name) + " fehlt.");
-  return *v;
+  if (key_) {
+    if (const std::optional<RawValue>& v = Query(name)) return *v;
+  }
+  throw RegistryError("Der Registrierungswert " + Quoted(name) + " fehlt.");
 }
 
 std::string RegistryAccessor::ReadString(const std::string& name) {
   if (!key_) return {};
-  const auto v = backend_.Query(*key_, name);
+  const std::optional<RawValue>& v = Query(name);
   if (!v) return {};
   if (v->type != kRegSz && v->type != kRegExpandSz)
     throw RegistryError("Der Registrierungswert " + Quoted(name) + " ist keine Zeichenkette.");
@@ -154,7 +181,7 @@ std::int32_t RegistryAccessor::ReadInteger(const std::string& name) {
 
 std::optional<std::int32_t> RegistryAccessor::ReadIntegerIfPresent(const std::string& name) {
   if (!key_) return std::nullopt;
-  const auto v = backend_.Query(*key_, name);
+  const std::optional<RawValue>& v = Query(name);
   if (!v) return std::nullopt;
   return DecodeInteger(name, *v);
 }
@@ -192,9 +219,17 @@ double RegistryAccessor::ReadDateTime(const std::string& name) {
 }
 
 void RegistryAccessor::Write(const std::string& name, const RawValue& value) {
+  // What the registry holds after a failed write is not known: it is read again when asked for.
+  for (auto k = known_.begin(); k != known_.end(); ++k) {
+    if (SameValueName(k->name, name)) {
+      known_.erase(k);
+      break;
+    }
+  }
   if (!key_ || !writable_ || !backend_.Set(*key_, name, value))
     throw RegistryError("Der Registrierungswert " + Quoted(name) +
                         " konnte nicht geschrieben werden.");
+  if (keep_) known_.push_back(Known{name, value});
 }
 
 void RegistryAccessor::WriteString(const std::string& name, const std::string& value) {
