@@ -1,6 +1,5 @@
 #include "store/registry.h"
 
-#include <cctype>
 #include <cmath>
 #include <cstring>
 
@@ -19,15 +18,21 @@ constexpr double kMaxDate = 2958466.0;  // 1 January 10000
 
 std::string Quoted(const std::string& name) { return "'" + name + "'"; }
 
+bool IsAscii(const std::string& s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 // Value names compare without regard to case, as the registry compares them. The program's own
 // names are ASCII, compared without converting them.
-bool SameValueName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return FoldCase(a) == FoldCase(b);
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[i]);
-    if (ca >= 0x80 || cb >= 0x80) return FoldCase(a) == FoldCase(b);
-    if (ca != cb && std::tolower(ca) != std::tolower(cb)) return false;
-  }
+bool SameValueName(const std::string& a, bool aAscii, const std::string& b, bool bAscii) {
+  if (!aAscii || !bAscii) return FoldCase(a) == FoldCase(b);
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i] && LowerAscii(a[i]) != LowerAscii(b[i])) return false;
   return true;
 }
 
@@ -131,11 +136,12 @@ const std::optional<RawValue>& RegistryAccessor::Query(const std::string& name) 
     fresh_ = backend_.Query(*key_, name);
     return fresh_;
   }
+  const bool ascii = IsAscii(name);
   for (const Known& k : known_)
-    if (SameValueName(k.name, name)) return k.value;
+    if (SameValueName(k.name, k.ascii, name, ascii)) return k.value;
   // A key deleted meanwhile raises RegistryError here, and nothing is kept.
   std::optional<RawValue> value = backend_.Query(*key_, name);
-  known_.push_back(Known{name, std::move(value)});
+  known_.push_back(Known{name, ascii, std::move(value)});
   return known_.back().value;
 }
 
@@ -220,8 +226,9 @@ double RegistryAccessor::ReadDateTime(const std::string& name) {
 
 void RegistryAccessor::Write(const std::string& name, const RawValue& value) {
   // What the registry holds after a failed write is not known: it is read again when asked for.
+  const bool ascii = IsAscii(name);
   for (auto k = known_.begin(); k != known_.end(); ++k) {
-    if (SameValueName(k->name, name)) {
+    if (SameValueName(k->name, k->ascii, name, ascii)) {
       known_.erase(k);
       break;
     }
@@ -229,7 +236,7 @@ void RegistryAccessor::Write(const std::string& name, const RawValue& value) {
   if (!key_ || !writable_ || !backend_.Set(*key_, name, value))
     throw RegistryError("Der Registrierungswert " + Quoted(name) +
                         " konnte nicht geschrieben werden.");
-  if (keep_) known_.push_back(Known{name, value});
+  if (keep_) known_.push_back(Known{name, ascii, value});
 }
 
 void RegistryAccessor::WriteString(const std::string& name, const std::string& value) {

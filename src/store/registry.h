@@ -143,6 +143,7 @@ class RegistryAccessor {
   // The values read or written since the key was opened (absent ones as std::nullopt).
   struct Known {
     std::string name;
+    bool ascii;
     std::optional<RawValue> value;
   };
   std::vector<Known> known_;
