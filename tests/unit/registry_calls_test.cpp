@@ -31,7 +31,8 @@ class RegistryCalls : public EngineTest {
     for (int i = 0; i < perKind; ++i) {
       const std::string n = std::to_string(i);
       Task("Intervall " + n, {{rec::kIntervall, 30}});
-      Task("Uhrzeit " + n, {{rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}}, {{rec::kTime, "18:00"}});
+      Task("Uhrzeit " + n, {{rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}},
+           {{rec::kTime, "18:00"}});
       Task("Monatstage " + n,
            {{rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}, {rec::kDayRestriction, 1}},
            {{rec::kTime, "07:30"}, {rec::kMonthDays, "1000000000000001000000000000001"}});
