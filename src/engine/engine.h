@@ -61,8 +61,12 @@ class Engine {
   // The next-start text and the kind text of a task, from its stored trigger settings and the
   // clock. RegistryError or ConvertError when a required value is missing or malformed.
   ScheduleTexts SetMinutesText(const std::string& taskName);
+  // The same from a task key the caller holds open, reading through what it read already (no
+  // key open: RegistryError, as for a task that does not exist).
+  ScheduleTexts SetMinutesText(RegistryAccessor& taskKey);
   // The date-time of the task's next run at its fixed time of day; 0.0 when it has none.
   double GetTaskDate(const std::string& taskName);
+  double GetTaskDate(RegistryAccessor& taskKey);
 
   // Fills the task list from the stored tasks and runs those bound to Windows start. A task
   // that cannot be read is listed as an "n/a" row marked unreadable, which nothing checks or

@@ -74,7 +74,7 @@ bool Engine::MissedRunCheck(const std::string& name, RegistryAccessor& key) {
     ExecuteTask(name);
     if (!stillThere()) return false;
   }
-  key.WriteDateTime(rec::kNextExecution, GetTaskDate(name));
+  key.WriteDateTime(rec::kNextExecution, GetTaskDate(key));
   return true;
 }
 

@@ -44,10 +44,14 @@ std::optional<double> LaterMonthDay(const std::string& monthDays, const LocalTim
 }  // namespace
 
 ScheduleTexts Engine::SetMinutesText(const std::string& taskName) {
-  const MessageTable& m = messages_;
-  ScheduleTexts out{m[kMsgNotAvailable], {}};
   RegistryAccessor reg(registry_);
   reg.OpenKeyReadOnly(rec::TaskKey(taskName));
+  return SetMinutesText(reg);
+}
+
+ScheduleTexts Engine::SetMinutesText(RegistryAccessor& reg) {
+  const MessageTable& m = messages_;
+  ScheduleTexts out{m[kMsgNotAvailable], {}};
 
   // Bound to Windows start or shutdown: the binding's text replaces a later day.
   const auto applyBinding = [&] {
@@ -150,6 +154,10 @@ std::string Engine::StoredTime(RegistryAccessor& reg) {
 double Engine::GetTaskDate(const std::string& taskName) {
   RegistryAccessor reg(registry_);
   reg.OpenKeyReadOnly(rec::TaskKey(taskName));
+  return GetTaskDate(reg);
+}
+
+double Engine::GetTaskDate(RegistryAccessor& reg) {
   FillDaysArray(reg);
   if (!reg.ReadBoolIfPresent(rec::kTimeEnabled).value_or(false)) return 0.0;
 
@@ -177,7 +185,6 @@ double Engine::GetTaskDate(const std::string& taskName) {
       }
     }
   }
-  reg.CloseKey();
   if (!day) return 0.0;
   return *day + TimeOfText(fixed);
 }

@@ -23,7 +23,7 @@ void Engine::QueryEndSession() {
       continue;
     bool atShutdown = false;
     try {
-      RegistryAccessor task(registry_);
+      RegistryAccessor task(registry_, RegistryAccessor::Reads::KeepUntilReopened);
       if (!task.OpenKeyReadOnly(rec::TaskKey(name))) continue;
       atShutdown = task.ValueExists(rec::kOnWindowsEnabled) &&
                    task.ReadBool(rec::kOnWindowsEnabled) &&

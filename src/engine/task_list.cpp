@@ -20,18 +20,28 @@ std::size_t TaskList::Place(const std::string& name) const {
 std::size_t TaskList::Add(TaskRow row) {
   const std::size_t at = Place(row.name);
   rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at), std::move(row));
+  indexed_ = false;
   return at;
 }
 
 void TaskList::Remove(std::size_t i) {
   if (i >= rows_.size()) throw std::out_of_range("TaskList::Remove");
   rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(i));
+  indexed_ = false;
 }
 
 std::optional<std::size_t> TaskList::Find(const std::string& name) const {
-  for (std::size_t i = 0; i < rows_.size(); ++i)
-    if (rows_[i].name == name) return i;
-  return std::nullopt;
+  // The tick finds every row again by name after each wait; a walk of the list each time would
+  // make a tick's cost grow with the square of the number of tasks.
+  if (!indexed_) {
+    index_.clear();
+    index_.reserve(rows_.size());
+    for (std::size_t i = 0; i < rows_.size(); ++i) index_.emplace(rows_[i].name, i);
+    indexed_ = true;
+  }
+  const auto it = index_.find(name);
+  if (it == index_.end()) return std::nullopt;
+  return it->second;
 }
 
 std::size_t TaskList::Rename(std::size_t i, const std::string& name) {

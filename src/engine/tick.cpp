@@ -128,7 +128,8 @@ void Engine::ProcessRow(const std::string& name, const std::string& nowText) {
   };
   // After a wait the task's key is opened afresh: an edit saved meanwhile rewrote it under the
   // same name, a delete or a rename removed it (and then nothing more happens to the row).
-  RegistryAccessor key(registry_);
+  // Between two waits each value is read once: the key keeps what it read.
+  RegistryAccessor key(registry_, RegistryAccessor::Reads::KeepUntilReopened);
   const auto stillThere = [&] {
     return row() != nullptr && key.OpenKey(rec::TaskKey(name), false);
   };
@@ -138,19 +139,22 @@ void Engine::ProcessRow(const std::string& name, const std::string& nowText) {
   if (s == m[kMsgNotAvailable]) return;
   std::optional<double> fixedRun = JumpedOverRun(s);
 
-  key.OpenKey(rec::TaskKey(name), false);  // never created: a deleted task stays deleted
+  // Never created: a deleted task stays deleted. A watch row's key is opened after the watch
+  // list's check, which waits.
+  const bool watched = !Contains(s, m[kMsgMinutes]) && Contains(s, m[kMsgOnFileChange]);
+  if (!watched) key.OpenKey(rec::TaskKey(name), false);
   bool changed = false;
 
   if (Contains(s, m[kMsgMinutes])) {
     if ((r->kind == m[kMsgKindIdle] && idleLabelVisible_) || r->kind == m[kMsgKindClock])
       r->next = std::to_string(std::stoll(ConvertToInt(s)) - 1) + m[kMsgMinutes];
-  } else if (Contains(s, m[kMsgOnFileChange])) {
+  } else if (watched) {
     changed = CheckWatchList(name);  // pumps after each unchanged file
     if (!stillThere()) return;
     r = row();
   } else if (!Contains(s, m[kMsgNextSession])) {
     dueCheckMode_ = true;
-    std::string next = SetMinutesText(name).next;
+    std::string next = SetMinutesText(key).next;
     dueCheckMode_ = false;
     r->next = std::move(next);
   }
@@ -172,18 +176,14 @@ void Engine::ProcessRow(const std::string& name, const std::string& nowText) {
       ExecuteTask(name);
       if (!stillThere()) return;
     } else {
-      key.WriteDateTime(rec::kNextExecution, GetTaskDate(name));
+      key.WriteDateTime(rec::kNextExecution, GetTaskDate(key));
     }
   }
 
-  if (!MissedRunCheck(name, key) || !row()) return;
-  key.CloseKey();
-
-  if (!(r = row())) return;
-  if (!Contains(r->next, m[kMsgMinutes]) && !Contains(r->next, m[kMsgNextSession])) {
-    std::string next = SetMinutesText(name).next;
-    if ((r = row())) r->next = std::move(next);
-  }
+  if (!MissedRunCheck(name, key) || !(r = row())) return;
+  // Nothing waited since the key was last opened: the texts come from the values read above.
+  if (!Contains(r->next, m[kMsgMinutes]) && !Contains(r->next, m[kMsgNextSession]))
+    r->next = SetMinutesText(key).next;
 }
 
 }  // namespace orv

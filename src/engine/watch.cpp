@@ -6,14 +6,21 @@
 namespace orv {
 
 bool Engine::CheckWatchList(const std::string& taskName) {
-  RegistryAccessor watch(registry_);
+  RegistryAccessor watch(registry_, RegistryAccessor::Reads::KeepUntilReopened);
   const std::string watchKey = rec::FilesKey(taskName);
   if (!services_.files || !watch.OpenKey(watchKey, false)) return false;
   std::vector<std::string> paths;
   watch.GetValueNames(paths);
+  bool waited = false;
   for (const std::string& path : paths) {
-    // A save during the pump below deletes the watch list and writes it afresh: a file it no
-    // longer holds is passed over, one it gained is compared from the next tick on.
+    // The key held so far may be the one a save during the pump below deleted: open it afresh.
+    if (waited) {
+      watch.CloseKey();
+      if (!watch.OpenKey(watchKey, false)) return false;
+      waited = false;
+    }
+    // A save during the pump deletes the watch list and writes it afresh: a file it no longer
+    // holds is passed over, one it gained is compared from the next tick on.
     if (!watch.ValueExists(path)) continue;
     const double stored = watch.ReadDateTime(path);
     if (services_.files->GetFileModifyDate(path) != stored) {
@@ -24,9 +31,7 @@ bool Engine::CheckWatchList(const std::string& taskName) {
     }
     Pump();
     if (!tasks_.Find(taskName)) return false;  // deleted meanwhile
-    // The key held so far may be the one a save meanwhile deleted: open it afresh.
-    watch.CloseKey();
-    if (!watch.OpenKey(watchKey, false)) return false;
+    waited = true;
   }
   return false;
 }

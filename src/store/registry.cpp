@@ -18,6 +18,24 @@ constexpr double kMaxDate = 2958466.0;  // 1 January 10000
 
 std::string Quoted(const std::string& name) { return "'" + name + "'"; }
 
+bool IsAscii(const std::string& s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Value names compare without regard to case, as the registry compares them. The program's own
+// names are ASCII, compared without converting them.
+bool SameValueName(const std::string& a, bool aAscii, const std::string& b, bool bAscii) {
+  if (!aAscii || !bAscii) return FoldCase(a) == FoldCase(b);
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i] && LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  return true;
+}
+
 }  // namespace
 
 std::optional<std::string> NormaliseKeyPath(const std::string& path) {
@@ -84,6 +102,7 @@ bool RegistryAccessor::OpenKeyReadOnly(const std::string& path) {
 void RegistryAccessor::CloseKey() {
   key_.reset();
   writable_ = false;
+  known_.clear();
 }
 
 bool RegistryAccessor::KeyExists(const std::string& path) {
@@ -112,10 +131,24 @@ bool RegistryAccessor::DeleteTree(const std::string& path, int depth) {
   return backend_.DeleteLeaf(path) && ok;
 }
 
+const std::optional<RawValue>& RegistryAccessor::Query(const std::string& name) {
+  if (!keep_) {
+    fresh_ = backend_.Query(*key_, name);
+    return fresh_;
+  }
+  const bool ascii = IsAscii(name);
+  for (const Known& k : known_)
+    if (SameValueName(k.name, k.ascii, name, ascii)) return k.value;
+  // A key deleted meanwhile raises RegistryError here, and nothing is kept.
+  std::optional<RawValue> value = backend_.Query(*key_, name);
+  known_.push_back(Known{name, ascii, std::move(value)});
+  return known_.back().value;
+}
+
 bool RegistryAccessor::ValueExists(const std::string& name) {
   if (!key_) return false;
   try {
-    return backend_.Query(*key_, name).has_value();
+    return Query(name).has_value();
   } catch (const RegistryError&) {
     return false;
   }
@@ -133,15 +166,15 @@ void RegistryAccessor::GetValueNames(std::vector<std::string>& names) {
 }
 
 RawValue RegistryAccessor::ReadRequired(const std::string& name) {
-  std::optional<RawValue> v;
-  if (key_) v = backend_.Query(*key_, name);
-  if (!v) throw RegistryError("Der Registrierungswert " + Quoted(name) + " fehlt.");
-  return *v;
+  if (key_) {
+    if (const std::optional<RawValue>& v = Query(name)) return *v;
+  }
+  throw RegistryError("Der Registrierungswert " + Quoted(name) + " fehlt.");
 }
 
 std::string RegistryAccessor::ReadString(const std::string& name) {
   if (!key_) return {};
-  const auto v = backend_.Query(*key_, name);
+  const std::optional<RawValue>& v = Query(name);
   if (!v) return {};
   if (v->type != kRegSz && v->type != kRegExpandSz)
     throw RegistryError("Der Registrierungswert " + Quoted(name) + " ist keine Zeichenkette.");
@@ -154,7 +187,7 @@ std::int32_t RegistryAccessor::ReadInteger(const std::string& name) {
 
 std::optional<std::int32_t> RegistryAccessor::ReadIntegerIfPresent(const std::string& name) {
   if (!key_) return std::nullopt;
-  const auto v = backend_.Query(*key_, name);
+  const std::optional<RawValue>& v = Query(name);
   if (!v) return std::nullopt;
   return DecodeInteger(name, *v);
 }
@@ -192,9 +225,18 @@ double RegistryAccessor::ReadDateTime(const std::string& name) {
 }
 
 void RegistryAccessor::Write(const std::string& name, const RawValue& value) {
+  // What the registry holds after a failed write is not known: it is read again when asked for.
+  const bool ascii = IsAscii(name);
+  for (auto k = known_.begin(); k != known_.end(); ++k) {
+    if (SameValueName(k->name, k->ascii, name, ascii)) {
+      known_.erase(k);
+      break;
+    }
+  }
   if (!key_ || !writable_ || !backend_.Set(*key_, name, value))
     throw RegistryError("Der Registrierungswert " + Quoted(name) +
                         " konnte nicht geschrieben werden.");
+  if (keep_) known_.push_back(Known{name, ascii, value});
 }
 
 void RegistryAccessor::WriteString(const std::string& name, const std::string& value) {

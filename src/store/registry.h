@@ -4,6 +4,13 @@
 // reads or writes values by name and closes the key again. The accessor holds at most one open
 // key: opening another key closes the current one first.
 //
+// Each registry call is a round trip (under Wine one to the wineserver). An accessor made with
+// Reads::KeepUntilReopened reads each value of its open key once: what it read or wrote is kept
+// until the key is closed or opened again. Code that uses one waits for nothing while it holds
+// the key (pumps no messages, during which a save may rewrite the task) or opens the key again
+// after the wait, and so reads the values as they are now. A plain accessor asks the registry
+// every time.
+//
 // The reading rules live here, once, for every backend: a backend only stores raw values (type
 // and bytes, strings as UTF-16LE the way Windows keeps them) and the accessor decodes them.
 #pragma once
@@ -32,7 +39,9 @@ std::string DecodeRegString(const std::vector<std::uint8_t>& data);
 
 class RegistryAccessor {
  public:
-  explicit RegistryAccessor(RegistryBackend& backend) : backend_(backend) {}
+  enum class Reads { Fresh, KeepUntilReopened };
+  explicit RegistryAccessor(RegistryBackend& backend, Reads reads = Reads::Fresh)
+      : backend_(backend), keep_(reads == Reads::KeepUntilReopened) {}
   ~RegistryAccessor() = default;
   RegistryAccessor(const RegistryAccessor&) = delete;
   RegistryAccessor& operator=(const RegistryAccessor&) = delete;
@@ -73,6 +82,8 @@ class RegistryAccessor {
   void WriteDateTime(const std::string& name, double value);
 
  private:
+  // The value of the open key: from the registry, or what was kept of it.
+  const std::optional<RawValue>& Query(const std::string& name);
   RawValue ReadRequired(const std::string& name);
   static std::int32_t DecodeInteger(const std::string& name, const RawValue& v);
   void Write(const std::string& name, const RawValue& value);
@@ -81,6 +92,15 @@ class RegistryAccessor {
   RegistryBackend& backend_;
   std::unique_ptr<RegistryBackend::Key> key_;
   bool writable_ = false;
+  const bool keep_;
+  std::optional<RawValue> fresh_;  // the last value read when nothing is kept
+  // The values read or written since the key was opened (absent ones as std::nullopt).
+  struct Known {
+    std::string name;
+    bool ascii;
+    std::optional<RawValue> value;
+  };
+  std::vector<Known> known_;
 };
 
 }  // namespace orv

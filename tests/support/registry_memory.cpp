@@ -10,7 +10,12 @@ struct MemoryRegistry::Node {
   std::string name;
   std::u16string folded;
   bool deleted = false;
-  std::vector<std::pair<std::string, RawValue>> values;  // creation order
+  struct Value {
+    std::string name;        // as first written
+    std::u16string folded;   // compared
+    RawValue data;
+  };
+  std::vector<Value> values;  // creation order
   std::map<std::u16string, std::shared_ptr<Node>> children;  // case-blind order
 };
 
@@ -79,8 +84,8 @@ NodeT* Live(RegistryBackend::Key& key) {
 std::optional<RawValue> MemoryRegistry::Query(Key& key, const std::string& name) {
   Node* node = Live<Node>(key);
   const std::u16string folded = FoldCase(name);
-  for (const auto& [n, v] : node->values)
-    if (FoldCase(n) == folded) return v;
+  for (const auto& v : node->values)
+    if (v.folded == folded) return v.data;
   return std::nullopt;
 }
 
@@ -88,14 +93,14 @@ bool MemoryRegistry::Set(Key& key, const std::string& name, const RawValue& valu
   if (failWrites_ || !static_cast<MemoryKey&>(key).writable) return false;
   Node* node = static_cast<Node*>(static_cast<MemoryKey&>(key).node.get());
   if (node->deleted) return false;
-  const std::u16string folded = FoldCase(name);
-  for (auto& [n, v] : node->values) {
-    if (FoldCase(n) == folded) {
-      v = value;  // the name keeps its first spelling, as in the Windows registry
+  std::u16string folded = FoldCase(name);
+  for (auto& v : node->values) {
+    if (v.folded == folded) {
+      v.data = value;  // the name keeps its first spelling, as in the Windows registry
       return true;
     }
   }
-  node->values.emplace_back(name, value);
+  node->values.push_back(Node::Value{name, std::move(folded), value});
   return true;
 }
 
@@ -111,7 +116,7 @@ std::vector<std::string> MemoryRegistry::ValueNames(Key& key) {
   Node* node = Live<Node>(key);
   std::vector<std::string> names;
   names.reserve(node->values.size());
-  for (const auto& [n, v] : node->values) names.push_back(n);
+  for (const auto& v : node->values) names.push_back(v.name);
   return names;
 }
 
@@ -145,7 +150,7 @@ void MemoryRegistry::EraseValue(const std::string& absolutePath, const std::stri
   const std::u16string folded = FoldCase(name);
   auto& values = node->values;
   values.erase(std::remove_if(values.begin(), values.end(),
-                              [&](const auto& v) { return FoldCase(v.first) == folded; }),
+                              [&](const auto& v) { return v.folded == folded; }),
                values.end());
 }
 

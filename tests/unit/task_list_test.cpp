@@ -71,5 +71,23 @@ TEST(TaskList, FindIsExactAndRenameResorts) {
   EXPECT_TRUE(list.Empty());
 }
 
+TEST(TaskList, FindFollowsEveryChangeOfTheRows) {
+  GermanTestLocale locale;
+  TaskList list(locale);
+  for (const char* n : {"Mail", "Backup"}) list.Add(TaskRow{n, "", "", false});
+  EXPECT_EQ(list.Find("Mail"), 1u);
+  list.Add(TaskRow{"Archiv", "", "", false});
+  EXPECT_EQ(list.Find("Mail"), 2u);
+  EXPECT_EQ(list.Find("Archiv"), 0u);
+  list.Remove(0);
+  EXPECT_EQ(list.Find("Archiv"), std::nullopt);
+  EXPECT_EQ(list.Find("Mail"), 1u);
+  list.Rename(1, "Abend");
+  EXPECT_EQ(list.Find("Abend"), 0u);
+  EXPECT_EQ(list.Find("Backup"), 1u);
+  list.Clear();
+  EXPECT_EQ(list.Find("Backup"), std::nullopt);
+}
+
 }  // namespace
 }  // namespace orv
