@@ -25,7 +25,7 @@ TEST(ClockText, GermanDateAndTimeLabels) {
   st.wDayOfWeek = 0;
   st.wHour = 7;
   st.wMinute = 5;
-  EXPECT_EQ(U8(ClockDateText(st, messages[kMsgDateFormat])), "Sonntag, 02. M\xC3\xA4rz 2003");
+  EXPECT_EQ(U8(ClockDateText(st, messages[kMsgDateFormat])), "Sonntag, 02. März 2003");
   EXPECT_EQ(U8(ClockTimeText(st, messages[kMsgTimeFormat])), "07:05 Uhr");
 }
 

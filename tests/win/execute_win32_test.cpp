@@ -92,7 +92,7 @@ class ExecuteWin32 : public ::testing::Test {
 
 TEST_F(ExecuteWin32, ProgramTasksReallyStartWithAndWithoutParameters) {
   ProgramTask("Mit", U8(HelperExe()), true, "eins \"zwei drei\"");
-  ProgramTask("Ohne", U8(HelperExe()), false, "wird nicht \xC3\xBC" "bergeben");
+  ProgramTask("Ohne", U8(HelperExe()), false, "wird nicht übergeben");
   engine_.ExecuteTask("Mit");
   ASSERT_EQ(Recorded(1).size(), 1u);
   engine_.ExecuteTask("Ohne");

@@ -20,7 +20,7 @@ class FileStamp : public ::testing::Test {
   }
   // Creates the file with the given last-write time (UTC).
   void MakeFile(const SYSTEMTIME& utc) {
-    file_ = dir_ + "\\Bericht \xC3\xBC" "ber.txt";
+    file_ = dir_ + "\\Bericht über.txt";
     HANDLE h = CreateFileW(W(file_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     DWORD written = 0;

@@ -212,7 +212,7 @@ TEST_F(PromptTest, DialogsHaveTheirSizeControlsTextsAndTabOrder) {
 
 TEST_F(PromptTest, ButtonsAnswerAndTheQuestionShowsOnTopWithItsFirstLine) {
   const std::string line =
-      "Task 'M\xC3\xBCller & S\xC3\xB6hne' hat den Durchf\xC3\xBChrungszeitpunkt erreicht.";
+      "Task 'Müller & Söhne' hat den Durchführungszeitpunkt erreicht.";
   bool visible = false, topmost = false;
   HWND focus = nullptr, active = nullptr;
   std::wstring shown;
@@ -242,7 +242,7 @@ TEST_F(PromptTest, ButtonsAnswerAndTheQuestionShowsOnTopWithItsFirstLine) {
   EXPECT_EQ(place.top, 150 + (400 - skin_->Scale(250)) / 2);
 
   After(50, [&] { Click(No(*recover_)); });
-  result = Ask(false, "Task 'x' konnte beim letzten Durchf\xC3\xBChrungszeitpunkt nicht "
+  result = Ask(false, "Task 'x' konnte beim letzten Durchführungszeitpunkt nicht "
                       "gestartet werden.");
   EXPECT_EQ(result.answer, kAnswerNo);
   EXPECT_FALSE(result.dontShowAgain);
@@ -252,10 +252,10 @@ TEST_F(PromptTest, ButtonsAnswerAndTheQuestionShowsOnTopWithItsFirstLine) {
 
 TEST_F(PromptTest, LongFirstLineGrowsIntoTheFreeRoomInsteadOfBeingCut) {
   // The longest task name there is (30 characters) in the longer of the two first lines.
-  const std::string name = "WWWWWWWWWW Datensicherung B\xC3\xBCro";
+  const std::string name = "WWWWWWWWWW Datensicherung Büro";
   ASSERT_EQ(W(name).size(), 30u);
   const std::wstring line = W("Task '" + name +
-                              "' konnte beim letzten Durchf\xC3\xBChrungszeitpunkt nicht "
+                              "' konnte beim letzten Durchführungszeitpunkt nicht "
                               "gestartet werden.");
   RECT longPlace{}, shortPlace{}, second{};
   After(50, [&] {
@@ -285,7 +285,7 @@ TEST_F(PromptTest, CheckBoxKeepsItsTickFromOneQuestionToTheNext) {
     Click(Box(*confirm_));
     Click(No(*confirm_));
   });
-  PromptResult result = Ask(true, "Task 'A' hat den Durchf\xC3\xBChrungszeitpunkt erreicht.");
+  PromptResult result = Ask(true, "Task 'A' hat den Durchführungszeitpunkt erreicht.");
   EXPECT_FALSE(tickedAtStart);
   EXPECT_EQ(result.answer, kAnswerNo);
   EXPECT_TRUE(result.dontShowAgain);
@@ -295,7 +295,7 @@ TEST_F(PromptTest, CheckBoxKeepsItsTickFromOneQuestionToTheNext) {
     tickedAtStart = Ticked(Box(*confirm_));
     Click(Yes(*confirm_));
   });
-  result = Ask(true, "Task 'B' hat den Durchf\xC3\xBChrungszeitpunkt erreicht.");
+  result = Ask(true, "Task 'B' hat den Durchführungszeitpunkt erreicht.");
   EXPECT_TRUE(tickedAtStart);
   EXPECT_EQ(result.answer, kAnswerYes);
   EXPECT_TRUE(result.dontShowAgain);
@@ -368,12 +368,12 @@ TEST_F(PromptTest, LeavingTheDialogAnyOtherWayAnswersNo) {
 
 TEST_F(PromptTest, DestroyedDialogAnswersNoAndNeverWaits) {
   After(50, [&] { DestroyWindow(confirm_->Handle()); });
-  PromptResult result = Ask(true, "Task 'A' hat den Durchf\xC3\xBChrungszeitpunkt erreicht.");
+  PromptResult result = Ask(true, "Task 'A' hat den Durchführungszeitpunkt erreicht.");
   EXPECT_EQ(result.answer, kAnswerNo);
   EXPECT_EQ(confirm_->Handle(), nullptr);
 
   // Nothing to show any more: the answer comes at once (the watchdog would fail the test).
-  result = Ask(true, "Task 'B' hat den Durchf\xC3\xBChrungszeitpunkt erreicht.");
+  result = Ask(true, "Task 'B' hat den Durchführungszeitpunkt erreicht.");
   EXPECT_EQ(result.answer, kAnswerNo);
   EXPECT_FALSE(result.dontShowAgain);
 }
@@ -397,7 +397,7 @@ TEST_F(PromptTest, KeyboardMovesTicksAndAnswers) {
       });
     });
   });
-  PromptResult result = Ask(true, "Task 'A' hat den Durchf\xC3\xBChrungszeitpunkt erreicht.");
+  PromptResult result = Ask(true, "Task 'A' hat den Durchführungszeitpunkt erreicht.");
   EXPECT_EQ(focusAtStart, Box(*confirm_));
   EXPECT_TRUE(tickedBySpace);
   EXPECT_EQ(focusAfterTab, Yes(*confirm_));
@@ -413,7 +413,7 @@ TEST_F(PromptTest, KeyboardMovesTicksAndAnswers) {
       PostKey(Yes(*confirm_), VK_RETURN);
     });
   });
-  result = Ask(true, "Task 'A' hat den Durchf\xC3\xBChrungszeitpunkt erreicht.");
+  result = Ask(true, "Task 'A' hat den Durchführungszeitpunkt erreicht.");
   EXPECT_EQ(result.answer, kAnswerYes);
 }
 
@@ -529,8 +529,8 @@ TEST_F(PromptTest, QuestionStaysReachableWhenTheMainWindowGoesToTheTrayOrIsThere
 }
 
 TEST_F(PromptTest, QuestionAskedWhileOneWaitsIsAnsweredFirstThenTheFirstComesBack) {
-  const std::string first = "Task 'Erster' hat den Durchf\xC3\xBChrungszeitpunkt erreicht.";
-  const std::string second = "Task 'Zweiter' hat den Durchf\xC3\xBChrungszeitpunkt erreicht.";
+  const std::string first = "Task 'Erster' hat den Durchführungszeitpunkt erreicht.";
+  const std::string second = "Task 'Zweiter' hat den Durchführungszeitpunkt erreicht.";
   PromptResult inner;
   std::wstring shownInside, shownAfter;
   bool visibleAfter = false;
@@ -568,7 +568,7 @@ TEST_F(PromptTest, FollowsItsOwnerAndStaysInsideTheWorkArea) {
       GetWindowRect(confirm_->Handle(), &place);
       Click(No(*confirm_));
     });
-    Ask(true, "Task 'A' hat den Durchf\xC3\xBChrungszeitpunkt erreicht.");
+    Ask(true, "Task 'A' hat den Durchführungszeitpunkt erreicht.");
     const int w = skin_->Scale(350), h = skin_->Scale(250);
     EXPECT_EQ(place.right - place.left, w);
     const int cx = std::max<int>(work.left, std::min<int>(c.x + (600 - w) / 2, work.right - w));

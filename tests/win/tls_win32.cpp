@@ -136,8 +136,8 @@ TEST(Https, CertificatesThatDoNotProveTheServerFail) {
     const char* server;
     const char* message;
   } cases[] = {{"EXPIRED", "abgelaufen"},
-               {"WRONGNAME", "gilt nicht f\xC3\xBCr diesen Namen"},
-               {"UNTRUSTED", "vertrauensw\xC3\xBCrdigen"}};
+               {"WRONGNAME", "gilt nicht für diesen Namen"},
+               {"UNTRUSTED", "vertrauenswürdigen"}};
   for (const auto& c : cases) {
     const std::string message = ErrorOf(client.http, Https(c.server, "/secret"));
     EXPECT_TRUE(Contains(message, c.message)) << c.server << ": " << message;
@@ -153,7 +153,7 @@ TEST(Https, AStalledHandshakeTimesOut) {
   const std::string message = ErrorOf(client.http, Https("STALL", "/"));
   const auto ms =
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-  EXPECT_TRUE(Contains(message, "Zeit\xC3\xBC" "berschreitung beim TLS")) << message;
+  EXPECT_TRUE(Contains(message, "Zeitüberschreitung beim TLS")) << message;
   EXPECT_GE(ms, 250);
   EXPECT_LT(ms, 3000);
 }
