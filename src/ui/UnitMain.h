@@ -25,7 +25,8 @@ void PumpPendingMessages();
 
 // Window class and control IDs, known to the end-to-end driver too.
 inline constexpr wchar_t kMainWindowClass[] = L"TFormMain";
-inline constexpr wchar_t kMainWindowTitle[] = L"Orvalis v1.1";
+// What the taskbar and Alt+Tab show; the title band draws its own text with the version.
+inline constexpr wchar_t kMainWindowTitle[] = L"Orvalis";
 
 enum MainControlId : int {
   kIdListViewTasks = 1001,

@@ -14,6 +14,8 @@ screenshot skeleton || exit 1
 size=$(run "$driver" window-size | tr -d '\r')
 echo "skeleton: window size $size"
 [ "$size" = "570 427" ] || { echo "skeleton: expected 570 427"; exit 1; }
+# The taskbar and Alt+Tab show the window's text: the program's name alone.
+xdotool search --name '^Orvalis$' >/dev/null || { echo "skeleton: no window named \"Orvalis\""; exit 1; }
 run "$driver" expect-columns "Task-Bezeichnung" "Nächster Start" "Art" || exit 1
 rows=$(run "$driver" row-count | tr -d '\r')
 [ "$rows" = 0 ] || { echo "skeleton: expected an empty list, got $rows rows"; exit 1; }
