@@ -477,6 +477,31 @@ void TFormMain::RefreshList() {
   InvalidateRect(listViewTasks_, nullptr, FALSE);
 }
 
+LRESULT TFormMain::FindRowByTypedName(const NMLVFINDITEMW& find) const {
+  const LVFINDINFOW& info = find.lvfi;
+  if (!(info.flags & (LVFI_STRING | LVFI_PARTIAL)) || !info.psz) return -1;
+  const std::wstring typed(info.psz);
+  const TaskList& tasks = engine_.Tasks();
+  const std::size_t count = tasks.Size();
+  if (count == 0 || typed.empty()) return -1;
+  const std::size_t start =
+      find.iStart >= 0 && static_cast<std::size_t>(find.iStart) < count ? find.iStart : 0;
+  const bool whole = !(info.flags & LVFI_PARTIAL);
+  // From the start row on, round to the top when asked to: the first name that begins with
+  // what was typed (or is it, for a whole-name search), in any letter case.
+  const std::size_t steps = (info.flags & LVFI_WRAP) ? count : count - start;
+  for (std::size_t n = 0; n < steps; ++n) {
+    const std::size_t i = (start + n) % count;
+    const std::wstring name = W(tasks.Row(i).name);
+    if (name.size() < typed.size() || (whole && name.size() != typed.size())) continue;
+    if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.c_str(),
+                       static_cast<int>(typed.size()), typed.c_str(),
+                       static_cast<int>(typed.size())) == CSTR_EQUAL)
+      return static_cast<LRESULT>(i);
+  }
+  return -1;
+}
+
 LRESULT TFormMain::ListViewTasksNotify(NMHDR* header) {
   TaskList& tasks = engine_.Tasks();
   // The list view keeps the selection of a virtual list itself; the model follows it so that
@@ -511,6 +536,12 @@ LRESULT TFormMain::ListViewTasksNotify(NMHDR* header) {
     if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_DELETE) FlatButtonDeleteClick();
     return 0;
   }
+  if (header->code == NM_RETURN) {  // Enter in the list: "Bearbeiten"
+    FlatButtonEditClick();
+    return 0;
+  }
+  if (header->code == LVN_ODFINDITEMW)  // type-ahead by task name
+    return FindRowByTypedName(*reinterpret_cast<NMLVFINDITEMW*>(header));
   if (header->code == LVN_GETDISPINFOW) {
     auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
     LVITEMW& item = info->item;

@@ -118,6 +118,8 @@ class TFormMain : public win::Window<TFormMain> {
   void PopupMenuOptionenMinimiertStartenClick();
   void PopupMenuTrayBeendenClick();
   void SetStartOptionChecks(bool showWindow);
+  // The list's type-ahead: the row whose name begins with what was typed, or -1.
+  LRESULT FindRowByTypedName(const NMLVFINDITEMW& find) const;
   LRESULT ListViewTasksNotify(NMHDR* header);
 
   // Shows a message box captioned "Orvalis" with the exclamation icon.

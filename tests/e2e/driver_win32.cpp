@@ -39,6 +39,7 @@
 //   orvalis_driver shown ID                         exit 0 when shown, 3 when hidden
 //   orvalis_driver paste ID TEXT                    puts TEXT on the clipboard and pastes it
 //   orvalis_driver type ID TEXT                     sends TEXT as typed characters (WM_CHAR)
+//   orvalis_driver key ID VK                        posts a key press (WM_KEYDOWN/WM_KEYUP)
 //   orvalis_driver selected-rows                    prints the selected rows' indexes
 //   orvalis_driver query-end-session                asks whether the session may end
 //                                                   (WM_QUERYENDSESSION), prints the answer
@@ -567,11 +568,17 @@ int wmain(int argc, wchar_t** argv) {
   if (!main) return Fail("no main window");
 
   if (command == L"is-visible") return IsWindowVisible(main) ? 0 : 3;
-  if ((command == L"set-text" || command == L"paste" || command == L"type") && argc > 3) {
+  if ((command == L"set-text" || command == L"paste" || command == L"type" ||
+       command == L"key") && argc > 3) {
     HWND control = FindDescendant(main, _wtoi(argv[2]));
     if (!control) return Fail("no such control");
     if (command == L"type") {
       for (const wchar_t* c = argv[3]; *c; ++c) SendMessageW(control, WM_CHAR, *c, 1);
+      return 0;
+    }
+    if (command == L"key") {  // a key press (virtual-key code); what it opens may wait for an answer
+      PostMessageW(control, WM_KEYDOWN, _wtoi(argv[3]), 1);
+      PostMessageW(control, WM_KEYUP, _wtoi(argv[3]), 0xC0000001);
       return 0;
     }
     if (command == L"set-text") {

@@ -87,4 +87,16 @@ run "$driver" dialog-text 10000 6 >/dev/null || { echo "list: no delete question
 run "$driver" wait-rows 2 10000 || { echo "list: the broken row was not removed"; exit 1; }
 run reg query 'HKCU\Software\Velmora\Orvalis\Jobs\Kaputt' >/dev/null 2>&1 && { echo "list: Kaputt's key is still there"; exit 1; }
 run reg query 'HKCU\Software\Velmora\Orvalis\Jobs\delta' >/dev/null 2>&1 || { echo "list: delta's key is gone"; exit 1; }
+# The keyboard in the list: typing a name's first letter selects that row (type-ahead over the
+# virtual list), Enter opens it in the editor (delta was stored by hand with few values: the
+# editor first names those it filled with its defaults), and "Abbrechen" brings the list back.
+run "$driver" select 0 || exit 1
+run "$driver" type 1001 D
+sel=$(run "$driver" selected-rows | tr -d '\r\n ')
+[ "$sel" = 1 ] || { echo "list: typing D selected \"$sel\", not delta"; exit 1; }
+run "$driver" key 1001 13
+run "$driver" dialog-text 10000 >/dev/null || { echo "list: Enter in the list did not open delta"; exit 1; }
+run "$driver" shown 2001 || { echo "list: Enter in the list did not open the editor"; exit 1; }
+run "$driver" text 2400 | grep -q delta || { echo "list: the editor did not open delta"; exit 1; }
+run "$driver" press 2001
 echo "list: ok"
