@@ -50,6 +50,8 @@ class Engine {
 
   RegistryBackend& Registry() { return registry_; }
   const MessageTable& Messages() const { return messages_; }
+  Clock& GetClock() { return clock_; }
+  Locale& GetLocale() { return locale_; }
   TaskList& Tasks() { return tasks_; }
   const TaskList& Tasks() const { return tasks_; }
   void SetServices(const Services& services) { services_ = services; }

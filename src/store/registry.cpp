@@ -208,6 +208,11 @@ std::int32_t RegistryAccessor::DecodeInteger(const std::string& name, const RawV
   return static_cast<std::int32_t>(u);
 }
 
+std::optional<RawValue> RegistryAccessor::ReadRaw(const std::string& name) {
+  if (!key_) return std::nullopt;
+  return Query(name);
+}
+
 bool RegistryAccessor::ReadBool(const std::string& name) { return ReadInteger(name) != 0; }
 
 double RegistryAccessor::ReadDateTime(const std::string& name) {

@@ -76,6 +76,11 @@ class RegistryAccessor {
   // REG_BINARY of exactly 8 bytes holding a finite date within the years 100 to 9999.
   double ReadDateTime(const std::string& name);
 
+  // A value as stored, of any type: std::nullopt when absent (or no key open). For copying a
+  // task's values whole, as the export and import do.
+  std::optional<RawValue> ReadRaw(const std::string& name);
+  void WriteRaw(const std::string& name, const RawValue& value) { Write(name, value); }
+
   void WriteString(const std::string& name, const std::string& value);
   void WriteInteger(const std::string& name, std::int32_t value);
   void WriteBool(const std::string& name, bool value);
