@@ -7,6 +7,7 @@
 #include "engine/task_store.h"
 #include "ui/clocktext.h"
 #include "ui/prompter_win32.h"
+#include "ui/TransferDialog.h"
 #include "ui/win32_text.h"
 
 namespace orv {
@@ -180,6 +181,18 @@ void TFormMain::PopupMenuTrayBeendenClick() {
   DestroyWindow(hwnd_);
 }
 
+void TFormMain::PopupMenuProgrammTransferClick(bool import) {
+  if (editor_ && editor_->IsOpen()) return;  // the editor holds the ticks; it is finished first
+  if (!import) {
+    RunTaskExport(instance_, hwnd_, engine_, skin_);
+    return;
+  }
+  RunTaskImport(instance_, hwnd_, engine_, skin_);
+  // The list view keeps a virtual list's selection by position: start afresh.
+  ListView_SetItemState(listViewTasks_, -1, 0, LVIS_SELECTED);
+  RefreshList();
+}
+
 void TFormMain::ApplyStartOption() {
   try {
     RegistryAccessor reg(engine_.Registry());
@@ -326,6 +339,10 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case kCmdPopupMenuTrayBeenden:
         case kCmdPopupMenuProgrammBeenden:
           PopupMenuTrayBeendenClick();
+          return 0;
+        case kCmdPopupMenuProgrammExportieren:
+        case kCmdPopupMenuProgrammImportieren:
+          PopupMenuProgrammTransferClick(LOWORD(wp) == kCmdPopupMenuProgrammImportieren);
           return 0;
       }
       if (LOWORD(wp) == kIdFlatButtonExecute && HIWORD(wp) == BN_CLICKED) {

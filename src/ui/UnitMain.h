@@ -117,6 +117,8 @@ class TFormMain : public win::Window<TFormMain> {
   void PopupMenuOptionenFensterAnzeigenClick();
   void PopupMenuOptionenMinimiertStartenClick();
   void PopupMenuTrayBeendenClick();
+  // "Tasks exportieren…" / "Tasks importieren…" (not while the task editor is open).
+  void PopupMenuProgrammTransferClick(bool import);
   void SetStartOptionChecks(bool showWindow);
   // The list's type-ahead: the row whose name begins with what was typed, or -1.
   LRESULT FindRowByTypedName(const NMLVFINDITEMW& find) const;

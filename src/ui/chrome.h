@@ -70,6 +70,8 @@ enum MenuCommandId : UINT {
   kCmdPopupMenuTrayInfo = 3004,
   kCmdPopupMenuProgrammMinimieren = 3011,
   kCmdPopupMenuProgrammBeenden = 3012,
+  kCmdPopupMenuProgrammExportieren = 3013,
+  kCmdPopupMenuProgrammImportieren = 3014,
   kCmdPopupMenuOptionenFensterAnzeigen = 3021,
   kCmdPopupMenuOptionenMinimiertStarten = 3022,
   kCmdPopupMenuHilfeHilfe = 3031,

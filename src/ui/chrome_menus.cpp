@@ -32,6 +32,9 @@ constexpr MenuItemSpec kTrayItems[] = {
 constexpr MenuItemSpec kProgrammItems[] = {
     {L"&Minimieren", kCmdPopupMenuProgrammMinimieren, art::kImageMinimieren, nullptr, false},
     kSeparator,
+    {L"Tasks &exportieren\u2026", kCmdPopupMenuProgrammExportieren, -1, nullptr, false},
+    {L"Tasks &importieren\u2026", kCmdPopupMenuProgrammImportieren, -1, nullptr, false},
+    kSeparator,
     {L"&Beenden", kCmdPopupMenuProgrammBeenden, art::kImageBeenden, nullptr, false},
 };
 constexpr MenuItemSpec kAnzeigeItems[] = {

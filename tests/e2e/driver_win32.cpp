@@ -6,7 +6,11 @@
 //   orvalis_driver expect-columns HEADING...        the task list's column headings, in order
 //   orvalis_driver row-count                        prints the number of task list rows
 //   orvalis_driver wait-rows N TIMEOUT_MS           waits until the list has N rows
-//   orvalis_driver rows                             prints every row: name | next start | kind
+//   orvalis_driver rows [CLASS]                     prints every row: name | next start | kind
+//                                                   (of the list of that window, when given)
+//   orvalis_driver file-dialog PATH TIMEOUT_MS      waits for an open or save dialog of the
+//                                                   program, types PATH as the file name and
+//                                                   presses its OK button
 //   orvalis_driver dialog-text TIMEOUT_MS [BUTTON]  waits for a message box of the program,
 //                                                   prints its text and presses BUTTON (IDOK)
 //   orvalis_driver select ROW...                    selects these rows of the task list
@@ -298,6 +302,16 @@ BOOL CALLBACK FindDialog(HWND hwnd, LPARAM lp) {
   return TRUE;
 }
 
+// A file dialog (open or save) of the program: a dialog with a file name field.
+BOOL CALLBACK FindFileDialog(HWND hwnd, LPARAM lp) {
+  auto* search = reinterpret_cast<DialogSearch*>(lp);
+  if (FindDialog(hwnd, lp) == FALSE) {
+    if (GetDlgItem(hwnd, 0x47C) || GetDlgItem(hwnd, 0x480)) return FALSE;  // cmb13 / edt1
+    search->found = nullptr;
+  }
+  return TRUE;
+}
+
 BOOL CALLBACK CollectStatic(HWND hwnd, LPARAM lp) {
   wchar_t cls[64] = {};
   GetClassNameW(hwnd, cls, 64);
@@ -564,6 +578,29 @@ int wmain(int argc, wchar_t** argv) {
     return Fail("no message box appeared");
   }
 
+  if (command == L"file-dialog" && argc > 3) {
+    const DWORD timeout = static_cast<DWORD>(_wtoi(argv[3]));
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeout) {
+      HWND owner = FindMain();
+      DialogSearch search{0, nullptr};
+      if (owner) GetWindowThreadProcessId(owner, &search.pid);
+      if (owner) EnumWindows(FindFileDialog, reinterpret_cast<LPARAM>(&search));
+      if (search.found) {
+        HWND field = GetDlgItem(search.found, 0x47C);
+        if (!field) field = GetDlgItem(search.found, 0x480);
+        SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[2]));
+        PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+        for (DWORD waited = 0; IsWindow(search.found) && waited < 10000; waited += 20) Sleep(20);
+        if (IsWindow(search.found)) return Fail("the file dialog stayed open");
+        if (!Sync(owner)) return Fail("the program did not go on after the file dialog");
+        return 0;
+      }
+      Sleep(100);
+    }
+    return Fail("no file dialog appeared");
+  }
+
   HWND main = FindMain();
   if (!main) return Fail("no main window");
 
@@ -731,6 +768,11 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (command == L"rows") {
+    if (argc > 2) {
+      HWND w = FindWindowW(argv[2], nullptr);
+      list = w ? FindWindowExW(w, nullptr, WC_LISTVIEWW, nullptr) : nullptr;
+      if (!list) return Fail("no such list");
+    }
     const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
       std::string line;

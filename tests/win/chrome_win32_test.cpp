@@ -228,9 +228,12 @@ TEST_F(ChromeWindow, TrayMenuItemsInOrder) {
 
 TEST_F(ChromeWindow, MenuBarMenusItemsInOrder) {
   EXPECT_EQ(Texts(chrome_->PopupMenuProgramm()),
-            (std::vector<std::wstring>{L"&Minimieren", L"-", L"&Beenden"}));
+            (std::vector<std::wstring>{L"&Minimieren", L"-", L"Tasks &exportieren\u2026",
+                                       L"Tasks &importieren\u2026", L"-", L"&Beenden"}));
   EXPECT_EQ(Items(chrome_->PopupMenuProgramm())[0].id, kCmdPopupMenuProgrammMinimieren);
-  EXPECT_EQ(Items(chrome_->PopupMenuProgramm())[2].id, kCmdPopupMenuProgrammBeenden);
+  EXPECT_EQ(Items(chrome_->PopupMenuProgramm())[2].id, kCmdPopupMenuProgrammExportieren);
+  EXPECT_EQ(Items(chrome_->PopupMenuProgramm())[3].id, kCmdPopupMenuProgrammImportieren);
+  EXPECT_EQ(Items(chrome_->PopupMenuProgramm())[5].id, kCmdPopupMenuProgrammBeenden);
   EXPECT_EQ(Texts(chrome_->PopupMenuHilfe()),
             (std::vector<std::wstring>{L"&Hilfe", L"-", L"&Info"}));
   EXPECT_EQ(Items(chrome_->PopupMenuHilfe())[0].id, kCmdPopupMenuHilfeHilfe);
@@ -378,6 +381,7 @@ TEST_F(ChromeWindow, MinimiseHidesIntoTheTrayAndAClickBringsItBack) {
 TEST_F(ChromeWindow, TheFormKeepsItsOwnCommands) {
   LRESULT result = 0;
   for (UINT id : {kCmdPopupMenuTrayBeenden, kCmdPopupMenuProgrammBeenden,
+                  kCmdPopupMenuProgrammExportieren, kCmdPopupMenuProgrammImportieren,
                   kCmdPopupMenuOptionenFensterAnzeigen, kCmdPopupMenuOptionenMinimiertStarten})
     EXPECT_FALSE(chrome_->HandleMessage(WM_COMMAND, id, 0, result)) << id;
 }
