@@ -150,9 +150,16 @@ std::string CheckTask(Engine& engine, const RegFileTask& task, ScheduleTexts& te
     RegistryAccessor reg(scratch);
     WriteTask(reg, task.name, task, false);  // a scratch write does not fail
   }
+  // A missing value is what a task of an earlier version (or one stored by hand) lacks: the
+  // program lists and runs it when its texts can be computed, so the import takes it too. A
+  // value that is there and cannot be read is refused.
   TaskEditorState state;
   const TaskLoad load = LoadTaskData(probe, task.name, state);
-  if (!load.Complete()) return "Diese Werte fehlen oder sind unlesbar: " + Join(load.unreadable);
+  std::vector<std::string> unreadable;
+  for (const std::string& name : load.unreadable)
+    for (const RegFileValue& v : task.values)
+      if (NamesEqual(v.name, name)) unreadable.push_back(name);
+  if (!unreadable.empty()) return "Diese Werte sind unlesbar: " + Join(unreadable);
   try {
     texts = probe.SetMinutesText(task.name);
     RegistryAccessor reg(scratch);

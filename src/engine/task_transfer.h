@@ -34,7 +34,10 @@ struct ImportCandidate {
   std::string refusal;  // why it cannot be imported; empty when it can
 };
 // Reads a registry file of tasks and checks each task as loading does, in a scratch registry;
-// nothing of the program's registry is touched. RegFileError (German, with the line) for a file
+// nothing of the program's registry is touched. A task is refused when the editor's load cannot
+// read a value it holds or the list's texts cannot be computed (a missing TaskAuto, a time that
+// is no "hh:mm", ...), or when NextExecution or a watch list entry is no valid date; a value it
+// lacks is taken as loading takes it. RegFileError (German, with the line) for a file
 // that is refused as a whole.
 std::vector<ImportCandidate> ReadImportFile(Engine& engine, const std::uint8_t* data,
                                             std::size_t size);

@@ -116,26 +116,31 @@ TEST_F(TaskTransferTest, ExportDeleteImportBringsTasksAndRowsBackAsTheyWere) {
 }
 
 TEST_F(TaskTransferTest, ATaskThatWouldNotLoadIsRefusedAndTheOthersAreImported) {
+  // "Gut" as the editor writes it; "Alt" with only what an idle task of an earlier version
+  // holds, which the list loads and runs all the same.
   Task("Gut");
+  Task("Alt", {{rec::kTaskAuto, rec::kAutoIdle}, {rec::kOnIdle, 1}, {rec::kIdleTime, 15}}, {}, false);
   Task("Kaputt", {{rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0}}, {{rec::kTime, "25:99"}});
   Task("Lueckenhaft");
   Remove("Lueckenhaft", rec::kTaskAuto);
-  const auto file = ExportTasks(engine, {"Gut", "Kaputt", "Lueckenhaft"}).file;
-  for (const char* name : {"Gut", "Kaputt", "Lueckenhaft"}) {
+  const auto file = ExportTasks(engine, {"Gut", "Kaputt", "Lueckenhaft", "Alt"}).file;
+  for (const char* name : {"Gut", "Kaputt", "Lueckenhaft", "Alt"}) {
     RegistryAccessor reg(registry);
     reg.DeleteKey(rec::TaskKey(name));
   }
   const Dump empty = DumpJobs();
 
   const auto found = Read(file);
-  ASSERT_EQ(found.size(), 3u);
+  ASSERT_EQ(found.size(), 4u);
   EXPECT_TRUE(found[0].refusal.empty()) << found[0].refusal;
   EXPECT_FALSE(found[1].refusal.empty());
   EXPECT_NE(found[2].refusal.find(rec::kTaskAuto), std::string::npos) << found[2].refusal;
+  EXPECT_TRUE(found[3].refusal.empty()) << found[3].refusal;
+  EXPECT_EQ(found[3].texts.next, "15 Minute(n)");
   EXPECT_EQ(DumpJobs(), empty) << "reading the file writes nothing";
 
   const ImportReport report = ImportTasks(engine, found, [](const std::string&) { return ClashAnswer::Skip; });
-  EXPECT_EQ(report.imported, (std::vector<std::string>{"Gut"}));
+  EXPECT_EQ(report.imported, (std::vector<std::string>{"Gut", "Alt"}));
   ASSERT_EQ(report.refused.size(), 2u);
   EXPECT_EQ(report.refused[0].rfind("Kaputt: ", 0), 0u);
   RegistryAccessor reg(registry);

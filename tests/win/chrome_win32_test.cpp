@@ -281,7 +281,9 @@ TEST_F(ChromeWindow, AccessKeysChooseItems) {
   EXPECT_EQ(key(chrome_->PopupMenuTray(), L'e'), MAKELRESULT(3, MNC_EXECUTE));  // B&eenden
   EXPECT_EQ(key(chrome_->PopupMenuTray(), L'A'), MAKELRESULT(0, MNC_EXECUTE));
   EXPECT_EQ(key(chrome_->PopupMenuTray(), L'i'), MAKELRESULT(5, MNC_EXECUTE));
-  EXPECT_EQ(key(chrome_->PopupMenuProgramm(), L'b'), MAKELRESULT(2, MNC_EXECUTE));
+  EXPECT_EQ(key(chrome_->PopupMenuProgramm(), L'b'), MAKELRESULT(5, MNC_EXECUTE));
+  EXPECT_EQ(key(chrome_->PopupMenuProgramm(), L'e'), MAKELRESULT(2, MNC_EXECUTE));  // &exportieren
+  EXPECT_EQ(key(chrome_->PopupMenuProgramm(), L'i'), MAKELRESULT(3, MNC_EXECUTE));  // &importieren
   EXPECT_EQ(HIWORD(key(chrome_->PopupMenuTray(), L'x')), MNC_IGNORE);
   HMENU anzeige = Items(chrome_->PopupMenuOptionen())[0].submenu;
   EXPECT_EQ(key(anzeige, L'm'), MAKELRESULT(1, MNC_EXECUTE));
