@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "orvalis_version.h"
+
 #include "ui/chrome.h"
 
 namespace orv::chrome_parts {
