@@ -12,6 +12,7 @@ bash scripts/setup.sh >/dev/null
 minutes="${ORV_IDLE_MINUTES:-10}"
 preset=win32
 orv_wine_i386_ok || preset=win64
+preset="${ORV_PERF_PRESET:-$preset}"  # win32 or win64: which build the figures under Wine are of
 
 echo "== native benchmarks (preset bench)"
 bash scripts/bench.sh --benchmark_filter='TimerJobsTimer|GetTasks|Hook|SetMinutesText|GetTaskDate' \
