@@ -2,7 +2,8 @@
 #
 #   <Orvalis.exe's folder>/help.chm            the German help file, from help/ (chmcmd)
 #   release/Orvalis/                           the release files: Orvalis.exe, help.chm,
-#                                              README.txt (the README)
+#                                              Liesmich.txt (the German text for users,
+#                                              from installer/Liesmich.txt.in)
 #   release/Orvalis-Setup-<version>.exe        the installer (NSIS), from installer/orvalis.nsi
 #   release/Orvalis-<version>.zip              the portable package: the same three files
 #
@@ -53,7 +54,11 @@ add_dependencies(Orvalis orvalis_help)
 # The release files, gathered in one folder from which both packages are made.
 set(ORV_RELEASE_DIR "${CMAKE_BINARY_DIR}/release")
 set(ORV_RELEASE_FILES_DIR "${ORV_RELEASE_DIR}/Orvalis")
-set(ORV_RELEASE_FILES Orvalis.exe help.chm README.txt)
+set(ORV_RELEASE_FILES Orvalis.exe help.chm Liesmich.txt)
+# The users' text, with the version filled in and Windows line ends (it keeps its UTF-8 mark, so
+# that Notepad shows the umlauts on every Windows).
+set(ORV_LIESMICH "${CMAKE_BINARY_DIR}/Liesmich.txt")
+configure_file("${CMAKE_SOURCE_DIR}/installer/Liesmich.txt.in" "${ORV_LIESMICH}" @ONLY NEWLINE_STYLE WIN32)
 set(ORV_RELEASE_STAGED "")
 foreach(f ${ORV_RELEASE_FILES})
   list(APPEND ORV_RELEASE_STAGED "${ORV_RELEASE_FILES_DIR}/${f}")
@@ -63,8 +68,8 @@ add_custom_command(OUTPUT ${ORV_RELEASE_STAGED}
   COMMAND "${CMAKE_COMMAND}" -E make_directory "${ORV_RELEASE_FILES_DIR}"
   COMMAND "${CMAKE_COMMAND}" -E copy "$<TARGET_FILE:Orvalis>" "${ORV_RELEASE_FILES_DIR}/Orvalis.exe"
   COMMAND "${CMAKE_COMMAND}" -E copy "${ORV_HELP_CHM}" "${ORV_RELEASE_FILES_DIR}/help.chm"
-  COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_SOURCE_DIR}/README.md" "${ORV_RELEASE_FILES_DIR}/README.txt"
-  DEPENDS Orvalis "$<TARGET_FILE:Orvalis>" "${ORV_HELP_CHM}" "${CMAKE_SOURCE_DIR}/README.md"
+  COMMAND "${CMAKE_COMMAND}" -E copy "${ORV_LIESMICH}" "${ORV_RELEASE_FILES_DIR}/Liesmich.txt"
+  DEPENDS Orvalis "$<TARGET_FILE:Orvalis>" "${ORV_HELP_CHM}" "${ORV_LIESMICH}"
   COMMENT "Gathering the release files"
   VERBATIM)
 

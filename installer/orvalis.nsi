@@ -1,16 +1,16 @@
 ; Orvalis – Installationsprogramm (NSIS 3, Modern UI 2), deutsch.
 ;
 ; Eine Installation nur für den angemeldeten Benutzer, ohne Administratorrechte, nach
-; %LOCALAPPDATA%\Programs\Orvalis: Orvalis.exe, help.chm und README.txt, Startmenü-Einträge,
+; %LOCALAPPDATA%\Programs\Orvalis: Orvalis.exe, help.chm und Liesmich.txt, Startmenü-Einträge,
 ; ein Autostart-Eintrag (HKCU ...\Run) und der Eintrag in "Programme und Features" (HKCU
 ; ...\Uninstall\Orvalis). Solange Orvalis läuft (der benannte Semaphor "Orvalis" besteht),
 ; bitten Installation und Deinstallation darum, es zu beenden, und ersetzen nichts.
 ;
 ; Der Build (cmake/OrvalisRelease.cmake) ruft makensis mit diesen Definitionen auf:
-;   ORV_VERSION    1.1.0      (Dateiname, Anzeige)
-;   ORV_VERSION4   1.1.0.0    (DisplayVersion, Versionsinfo)
+;   ORV_VERSION    1.2.0      (Dateiname, Anzeige)
+;   ORV_VERSION4   1.2.0.0    (DisplayVersion, Versionsinfo)
 ;   ORV_TARGET     x86-unicode oder amd64-unicode
-;   ORV_FILES      Ordner mit den Release-Dateien Orvalis.exe, help.chm, README.txt
+;   ORV_FILES      Ordner mit den Release-Dateien Orvalis.exe, help.chm, Liesmich.txt
 ;   ORV_ICON       das Programmsymbol (.ico)
 ;   ORV_OUTFILE    die zu schreibende Setup-Datei
 
@@ -163,7 +163,9 @@ Section "Orvalis (Programm und Hilfe)" SecMain
   SetOverwrite on
   File "${ORV_FILES}\Orvalis.exe"
   File "${ORV_FILES}\help.chm"
-  File "${ORV_FILES}\README.txt"
+  File "${ORV_FILES}\Liesmich.txt"
+  ; Versions before 1.2 installed the English README.txt.
+  Delete "$INSTDIR\README.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   WriteRegStr HKCU "${UNINST_KEY}" "DisplayName" "${PRODUCT}"
@@ -227,6 +229,7 @@ Section "Uninstall"
   ${EndIf}
   Delete "$INSTDIR\Orvalis.exe"
   Delete "$INSTDIR\help.chm"
+  Delete "$INSTDIR\Liesmich.txt"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"

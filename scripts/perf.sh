@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Measures the figures of docs/performance.md in one run on this machine: the native
 # benchmarks, the timed runs under Wine (ticks and list loading on the real registry, start-up
-# with 1000 tasks, the hook procedures), and an idle program's memory and CPU time over
+# with 1000 tasks, the hook procedures, one https fetch on loopback), and an idle program's memory and CPU time over
 # ORV_IDLE_MINUTES minutes (default 10) of real ticks.
 set -euo pipefail
+echo "perf: $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(free -g | awk '/^Mem:/{print $2}') GiB, $(/usr/lib/wine/wine64 --version 2>/dev/null)"
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh >/dev/null
 . scripts/display.sh
@@ -11,6 +12,7 @@ bash scripts/setup.sh >/dev/null
 minutes="${ORV_IDLE_MINUTES:-10}"
 preset=win32
 orv_wine_i386_ok || preset=win64
+preset="${ORV_PERF_PRESET:-$preset}"  # win32 or win64: which build the figures under Wine are of
 
 echo "== native benchmarks (preset bench)"
 bash scripts/bench.sh --benchmark_filter='TimerJobsTimer|GetTasks|Hook|SetMinutesText|GetTaskDate' \
@@ -19,8 +21,8 @@ bash scripts/bench.sh --benchmark_filter='TimerJobsTimer|GetTasks|Hook|SetMinute
 echo "== under Wine (preset $preset)"
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" >/dev/null
-ctest --preset "$preset" -R 'wine_prefix|win_tick_bench|e2e_startup_1000|win_idle' -V 2>&1 \
-  | grep -E 'real registry|startup_1000:|hook call' | sed 's/^[0-9]*: //'
+ctest --preset "$preset" -R 'wine_prefix|win_tick_bench|e2e_startup_1000|win_idle|win_tls' -V 2>&1 \
+  | grep -E 'real registry|startup_1000:|hook call|https fetch' | sed 's/^[0-9]*: //'
 
 echo "== idle program, $minutes minutes"
 prefix="$PWD/build/$preset/perfprefix"

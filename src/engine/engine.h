@@ -12,6 +12,7 @@
 
 #include "platform/clock.h"
 #include "platform/locale.h"
+#include "engine/countdown.h"
 #include "engine/task_list.h"
 #include "store/registry.h"
 #include "base/messages.h"
@@ -25,6 +26,7 @@ class Http;
 class Prompter;
 class MessagePump;
 class JobTimer;
+class CountdownView;
 
 // The platform services that running a task needs (src/platform/platform.h).
 struct Services {
@@ -94,7 +96,10 @@ class Engine {
   void SuspendTicks(bool suspended);
   // The program ends ("Beenden", the session's end): from now on no tick starts, a tick that
   // waits on a question or a fetch walks no further row, and no task starts any more.
-  void Stop() { stopped_ = true; }
+  void Stop() {
+    stopped_ = true;
+    CancelCountdown();
+  }
   // Compares the task's watched files with their stored stamps; stores the first new stamp it
   // finds and reports a change. Pumps the message queue after each unchanged file and opens
   // the watch list afresh after it: a save meanwhile has rewritten it.
@@ -110,6 +115,18 @@ class Engine {
   // The session is ending: runs the tasks bound to Windows shutdown in list order, except
   // once-per-session ones that already ran. A task that cannot be read is passed over.
   void QueryEndSession();
+
+  // The countdown before a warned system action (WarnEnabled). A warned run hands its action to
+  // the countdown and returns; the window (`view`, may be null) shows it. CountdownTick, called
+  // about once a second, runs the action when the countdown reaches zero and starts it again
+  // when a postponement is over. Only one action counts at a time: a warned system run while
+  // another counts is passed over. The session's end and the program's end cancel it.
+  void SetCountdownView(CountdownView* view) { countdownView_ = view; }
+  const SystemCountdown& Countdown() const { return countdown_; }
+  void CountdownTick();
+  void CountdownDecide(CountdownDecision decision);
+  // The session ends: a pending countdown is cancelled and its action never runs.
+  void CancelCountdown();
 
   // Calendar. Each call reads the clock afresh.
   double Now();
@@ -160,6 +177,9 @@ class Engine {
   bool tickRunning_ = false;
   bool ticksSuspended_ = false;
   bool stopped_ = false;
+  bool inSessionEnd_ = false;
+  SystemCountdown countdown_;
+  CountdownView* countdownView_ = nullptr;
   // The local time and UTC offset at the start of the last tick, and the local times that the
   // clock jumped over since then when daylight saving began between two ticks (none otherwise).
   struct TickMoment {
@@ -186,6 +206,15 @@ class Engine {
   bool ConfirmStep(const std::string& name, RegistryAccessor& key);
   // False when the task went away while the check waited.
   bool MissedRunCheck(const std::string& name, RegistryAccessor& key);
+  // Seconds on the countdown's clock: the local time less the UTC offset, so that a change of
+  // daylight saving neither ends nor stretches a countdown.
+  double CountdownSeconds();
+  // The power call of a system action.
+  void PerformSystemAction(const SystemAction& action);
+  // Ends the countdown: `answer` kAnswerYes runs its action, kAnswerNo drops it. "Abbrechen",
+  // Escape, closing the window and the session's end all come here with kAnswerNo, as a
+  // declined confirmation question does.
+  void EndCountdown(int answer);
 };
 
 }  // namespace orv

@@ -1,6 +1,10 @@
 // Running one task: the program condition, the action, the once-per-session mark and the next
 // fixed-time start.
+#include <algorithm>
+#include <optional>
+
 #include "platform/platform.h"
+#include "platform/prompter.h"
 #include "engine/engine.h"
 #include "store/task_record.h"
 
@@ -22,6 +26,26 @@ int ShowCommandOf(const std::string& name) {
 void OpenOrFail(Shell& shell, const std::string& file, const std::string* params, int show) {
   if (!shell.Open(file, params, show))
     throw ShellError("'" + file + "' kann nicht geöffnet werden.");
+}
+
+// The seconds of the warning before a system action; 0 for none. A task without WarnEnabled
+// has none. A warning value that cannot be read errs on the side of the warning: the stored
+// default length, as does a length of another type; one out of range is brought into range.
+int WarnSeconds(RegistryAccessor& reg) {
+  std::optional<bool> enabled;
+  try {
+    enabled = reg.ReadBoolIfPresent(rec::kWarnEnabled);
+    if (!enabled) return 0;
+  } catch (const RegistryError&) {
+    enabled = true;
+  }
+  if (!*enabled) return 0;
+  std::int32_t seconds = rec::def::kWarnSeconds;
+  try {
+    if (const auto stored = reg.ReadIntegerIfPresent(rec::kWarnSeconds)) seconds = *stored;
+  } catch (const RegistryError&) {
+  }
+  return std::clamp(seconds, rec::kMinWarnSeconds, rec::kMaxWarnSeconds);
 }
 
 }  // namespace
@@ -70,26 +94,22 @@ void Engine::ExecuteTask(const std::string& taskName) noexcept {
           break;
         }
         case rec::kTaskSystem: {
-          const bool force = !reg.ReadBool(rec::kForceNot);
-          const std::uint32_t forceFlag = force ? std::uint32_t{kEwxForce} : 0u;
-          Power* power = services_.power;
-          switch (reg.ReadInteger(rec::kSystem)) {
-            case rec::kSystemRestart:
-              if (power) power->DoExitWindows(kEwxReboot | forceFlag);
-              break;
-            case rec::kSystemShutdown: {
-              const std::uint32_t how = reg.ReadBool(rec::kPowerOff) ? kEwxPoweroff : kEwxShutdown;
-              if (power) power->DoExitWindows(how | forceFlag);
-              break;
-            }
-            case rec::kSystemStandby:
-              if (power) power->SuspendSystem(false, force, false);
-              break;
-            case rec::kSystemLogoff:
-              if (power) power->DoExitWindows(kEwxLogoff | forceFlag);
-              break;
-            default:
-              break;
+          SystemAction action;
+          action.task = taskName;
+          action.force = !reg.ReadBool(rec::kForceNot);
+          action.code = reg.ReadInteger(rec::kSystem);
+          if (action.code < rec::kSystemRestart || action.code > rec::kSystemLogoff) break;
+          if (action.code == rec::kSystemShutdown) action.powerOff = reg.ReadBool(rec::kPowerOff);
+          action.warnSeconds = WarnSeconds(reg);
+          // At the session's end the session is going down already and nobody could answer a
+          // countdown: the action runs as the task says.
+          if (action.warnSeconds == 0 || inSessionEnd_) {
+            PerformSystemAction(action);
+          } else if (!countdown_.Pending()) {
+            countdown_.Start(action, CountdownSeconds());
+            if (countdownView_)
+              countdownView_->Show(taskName,
+                                   CountdownText(action, countdown_.SecondsLeft(CountdownSeconds())));
           }
           break;
         }
@@ -108,6 +128,81 @@ void Engine::ExecuteTask(const std::string& taskName) noexcept {
   } catch (...) {
     // A run swallows its own errors (a failed open or fetch among them) and shows nothing: the
     // row stays unmarked and NextExecution keeps its value.
+  }
+}
+
+void Engine::PerformSystemAction(const SystemAction& action) {
+  Power* power = services_.power;
+  if (!power) return;
+  const std::uint32_t forceFlag = action.force ? std::uint32_t{kEwxForce} : 0u;
+  switch (action.code) {
+    case rec::kSystemRestart:
+      power->DoExitWindows(kEwxReboot | forceFlag);
+      break;
+    case rec::kSystemShutdown:
+      power->DoExitWindows((action.powerOff ? kEwxPoweroff : kEwxShutdown) | forceFlag);
+      break;
+    case rec::kSystemStandby:
+      power->SuspendSystem(false, action.force, false);
+      break;
+    case rec::kSystemLogoff:
+      power->DoExitWindows(kEwxLogoff | forceFlag);
+      break;
+    default:
+      break;
+  }
+}
+
+double Engine::CountdownSeconds() {
+  return (Now() - clock_.UtcOffsetMinutes() / 1440.0) * 86400.0;
+}
+
+void Engine::CountdownTick() {
+  if (!countdown_.Pending()) return;
+  const double now = CountdownSeconds();
+  switch (countdown_.Advance(now)) {
+    case SystemCountdown::Step::kDue:
+      EndCountdown(kAnswerYes);
+      return;
+    case SystemCountdown::Step::kResumed:
+    case SystemCountdown::Step::kNone:
+      if (countdown_.GetState() == SystemCountdown::State::kCounting && countdownView_)
+        countdownView_->Show(countdown_.Action().task,
+                             CountdownText(countdown_.Action(), countdown_.SecondsLeft(now)));
+      return;
+  }
+}
+
+void Engine::CountdownDecide(CountdownDecision decision) {
+  if (!countdown_.Pending()) return;
+  switch (decision) {
+    case CountdownDecision::kRunNow:
+      EndCountdown(kAnswerYes);
+      break;
+    case CountdownDecision::kCancel:
+      EndCountdown(kAnswerNo);
+      break;
+    case CountdownDecision::kPostpone:
+      countdown_.Postpone(CountdownSeconds());
+      if (countdownView_) countdownView_->Hide();
+      break;
+  }
+}
+
+void Engine::CancelCountdown() {
+  if (countdown_.Pending()) EndCountdown(kAnswerNo);
+}
+
+void Engine::EndCountdown(int answer) {
+  // The countdown is over before the power call: the session's end that the call brings about
+  // finds nothing pending.
+  const std::optional<SystemAction> action = countdown_.Take();
+  if (countdownView_) countdownView_->Hide();
+  if (!action || answer != kAnswerYes || stopped_) return;
+  try {
+    PerformSystemAction(*action);
+  } catch (...) {
+    // As in a run: a power call that fails is not reported.
   }
 }
 

@@ -8,6 +8,13 @@
 namespace orv {
 
 void Engine::QueryEndSession() {
+  // A system action still counting down never runs once the session ends.
+  CancelCountdown();
+  struct SessionEndScope {
+    bool& flag;
+    ~SessionEndScope() { flag = false; }
+  } scope{inSessionEnd_};
+  inSessionEnd_ = true;
   const std::string& nextSession = messages_[kMsgNextSession];
   // The names are taken first: a run may wait for the network and pump messages meanwhile.
   std::vector<std::pair<std::string, bool>> listed;

@@ -149,6 +149,9 @@ void SaveTask(Engine& engine, Files& files, const TaskEditorState& s,
   reg.WriteBool(rec::kConfirm, s.confirm);
   reg.WriteDateTime(rec::kNextExecution, engine.GetTaskDate(name));
   reg.WriteInteger(rec::kRecover, recover);
+  reg.WriteBool(rec::kWarnEnabled, s.warnEnabled);
+  reg.WriteInteger(rec::kWarnSeconds,
+                   ClampNumber(s.warnSeconds, rec::kMinWarnSeconds, rec::kMaxWarnSeconds));
   reg.CloseKey();
 
   // Saved anew: should the task break again, the user hears of it again.
@@ -260,6 +263,17 @@ TaskLoad LoadTaskData(Engine& engine, const std::string& name, TaskEditorState& 
     });
     read(rec::kProgramActionFile,
          [&] { s.programActionFile = reg.ReadString(rec::kProgramActionFile); });
+  }
+  // A task without the warning values was stored before there was a warning: it has none, and
+  // saving it from the editor keeps it so.
+  if (reg.ValueExists(rec::kWarnEnabled)) {
+    read(rec::kWarnEnabled, [&] { s.warnEnabled = reg.ReadBool(rec::kWarnEnabled); });
+    read(rec::kWarnSeconds, [&] {
+      s.warnSeconds = ClampNumber(reg.ReadInteger(rec::kWarnSeconds), rec::kMinWarnSeconds,
+                                  rec::kMaxWarnSeconds);
+    });
+  } else {
+    s.warnEnabled = rec::def::kWarnEnabledAbsent;
   }
   reg.CloseKey();
 

@@ -36,7 +36,8 @@ struct TaskLoad {
 // numbers are brought into range; a show mode of unknown text or a list index that does not
 // exist leaves that list without selection; an unknown System code leaves the choice as it
 // was. Values that earlier versions did not write (the time-out pair, the six conditions of
-// step 3) leave their fields as they were when absent, as does a missing watch list.
+// step 3) leave their fields as they were when absent, as does a missing watch list; an absent
+// WarnEnabled unticks the warning (a task stored before it existed has none).
 // A value that is missing or cannot be read leaves its field as it was and is named in the
 // result, so that a task that cannot be run can still be opened and saved sound; the caller
 // passes the editor's defaults. The name is the stored Name, or the key's own name when that

@@ -24,6 +24,17 @@ class Prompter {
   virtual PromptResult AskRecover(const std::string& line) = 0;
 };
 
+// The window that counts down before a system action. It shows what the engine gives it and
+// hands the user's choice back to the engine; it never waits for an answer.
+class CountdownView {
+ public:
+  virtual ~CountdownView() = default;
+  // Shows the window on top of all others with `line` and the task's name, or only changes
+  // them while it shows.
+  virtual void Show(const std::string& task, const std::string& line) = 0;
+  virtual void Hide() = 0;
+};
+
 class MessagePump {
  public:
   virtual ~MessagePump() = default;

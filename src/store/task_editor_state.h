@@ -64,6 +64,8 @@ struct TaskEditorState {
   int programAction = rec::def::kProgramActionAtStart;  // entry, -1 none
   std::string programActionFile = rec::def::kProgramActionFile;
   bool confirm = rec::def::kConfirm;
+  bool warnEnabled = rec::def::kWarnEnabled;    // shown for System tasks only
+  std::int32_t warnSeconds = rec::def::kWarnSeconds;
 
   // Step 4.
   std::string name;

@@ -61,8 +61,12 @@ inline constexpr const char* kDefinition = "Definition";
 inline constexpr const char* kConfirm = "Confirm";
 inline constexpr const char* kNextExecution = "NextExecution";
 inline constexpr const char* kRecover = "Recover";
+// The warning before a system action: a window counts down WarnSeconds before the action runs.
+// A key without WarnEnabled (every task written by earlier versions) gets no warning.
+inline constexpr const char* kWarnEnabled = "WarnEnabled";
+inline constexpr const char* kWarnSeconds = "WarnSeconds";
 
-inline constexpr std::array<const char*, 41> kValueOrder = {
+inline constexpr std::array<const char*, 43> kValueOrder = {
     kTaskType,   kProgram,      kParam,          kParamString,      kProgramShow,
     kURL,        kInBrowser,    kTimeoutEnabled, kTimeout,          kURLShow,
     kSystem,     kPowerOff,     kForceNot,       kTaskAuto,         kIntervall,
@@ -71,7 +75,7 @@ inline constexpr std::array<const char*, 41> kValueOrder = {
     kMonthDays,  kDayRestriction, kOnIdle,       kIdleTime,         kChangeFiles,
     kOnWindowsEnabled, kOnWindows, kOncePerSession, kProgramActionEnabled, kProgramAction,
     kProgramActionFile, kName,  kDefinition,     kConfirm,          kNextExecution,
-    kRecover};
+    kRecover,    kWarnEnabled,  kWarnSeconds};
 
 // Weekday values by weekday number, 1 Sunday to 7 Saturday (index 0 unused).
 inline constexpr std::array<const char*, 8> kWeekdayValue = {
@@ -101,6 +105,7 @@ inline constexpr std::size_t kMonthDaysLength = 31;
 inline constexpr std::int32_t kMinIntervall = 1, kMaxIntervall = 600;
 inline constexpr std::int32_t kMinIdleTime = 1, kMaxIdleTime = 600;
 inline constexpr std::int32_t kMinTimeout = 100, kMaxTimeout = 10000;
+inline constexpr std::int32_t kMinWarnSeconds = 5, kMaxWarnSeconds = 600;
 // A watched file that did not exist (or was a folder) when its date was taken.
 inline constexpr double kNoFileDate = -1.0;
 
@@ -140,6 +145,10 @@ inline constexpr std::int32_t kProgramActionAfterReset = kProgramActive;
 inline constexpr const char* kProgramActionFile = "";
 inline constexpr bool kConfirm = true;
 inline constexpr std::int32_t kRecoverNew = kRecoverAsk;
+// A new task has the warning ticked; a stored task without WarnEnabled has none.
+inline constexpr bool kWarnEnabled = true;
+inline constexpr bool kWarnEnabledAbsent = false;
+inline constexpr std::int32_t kWarnSeconds = 30;
 }  // namespace def
 
 static_assert(std::char_traits<char>::length(def::kMonthDays) == kMonthDaysLength);

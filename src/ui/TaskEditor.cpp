@@ -32,6 +32,7 @@ bool IsCheckBoxId(int id) {
     case kIdFlatCheckBoxTaskExtendedOnce:
     case kIdFlatCheckBoxTaskExtendedProgram:
     case kIdFlatCheckBoxTaskExtendedConfirm:
+    case kIdFlatCheckBoxTaskExtendedWarn:
       return true;
   }
   return (id >= kIdFlatCheckBoxTaskAutoMonday && id < kIdFlatCheckBoxTaskAutoMonday + 7) ||

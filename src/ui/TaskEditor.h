@@ -77,6 +77,8 @@ enum TaskEditorControlId : int {
   kIdFlatEditTaskExtendedProgram = 2305,
   kIdFlatButtonTaskExtendedProgram = 2306,
   kIdFlatCheckBoxTaskExtendedConfirm = 2307,
+  kIdFlatCheckBoxTaskExtendedWarn = 2308,  // System tasks only
+  kIdFlatSpinEditTaskExtendedWarn = 2309,
   // Step 4.
   kIdFlatEditTaskEndName = 2400,
   // Step line and heading.

@@ -255,6 +255,9 @@ void TaskEditor::CreateControls() {
   Label("Bestätigung der Durchführung", cx, 228, cw, 16, true);
   Check(kIdFlatCheckBoxTaskExtendedConfirm, "Bestätigung vor Task-Durchführung erforderlich",
         cx, 248, cw);
+  // Shown for System tasks only (UpdateVisibility).
+  Check(kIdFlatCheckBoxTaskExtendedWarn, "Vorher warnen (Sekunden):", cx, 276, 200);
+  Number(kIdFlatSpinEditTaskExtendedWarn, cx + 204, 275, 54);
 
   // Step 4: the name.
   curStep_ = 4;

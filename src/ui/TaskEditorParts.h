@@ -30,7 +30,9 @@ struct NumberRange {
 };
 inline constexpr NumberRange kNumbers[] = {{kIdFlatSpinEditTypeInternetTimeout, 100, 10000},
                                     {kIdFlatSpinEditTaskAutoMinutes, 1, 600},
-                                    {kIdFlatSpinEditTaskAutoIdle, 1, 600}};
+                                    {kIdFlatSpinEditTaskAutoIdle, 1, 600},
+                                    {kIdFlatSpinEditTaskExtendedWarn, rec::kMinWarnSeconds,
+                                     rec::kMaxWarnSeconds}};
 
 const NumberRange* RangeOf(int id);
 bool IsCheckBoxId(int id);

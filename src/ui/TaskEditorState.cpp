@@ -91,6 +91,8 @@ TaskEditorState TaskEditor::ToState() const {
   s.programAction = sel(kIdFlatComboBoxTaskExtendedProgram);
   s.programActionFile = Text(kIdFlatEditTaskExtendedProgram);
   s.confirm = Checked(kIdFlatCheckBoxTaskExtendedConfirm);
+  s.warnEnabled = Checked(kIdFlatCheckBoxTaskExtendedWarn);
+  s.warnSeconds = NumberValue(kIdFlatSpinEditTaskExtendedWarn);
 
   // A name the program set is kept as it is; what the user changed follows the typing rule.
   const std::string name = Text(kIdFlatEditTaskEndName);
@@ -139,6 +141,8 @@ void TaskEditor::FromState(const TaskEditorState& s) {
   select(kIdFlatComboBoxTaskExtendedProgram, s.programAction, TaskEditorState::kProgramActionEntries);
   SetText(kIdFlatEditTaskExtendedProgram, s.programActionFile);
   SetCheck(kIdFlatCheckBoxTaskExtendedConfirm, s.confirm);
+  SetCheck(kIdFlatCheckBoxTaskExtendedWarn, s.warnEnabled);
+  SetNumber(kIdFlatSpinEditTaskExtendedWarn, s.warnSeconds);
 
   ActivateTab(kTabName, 0);
   settingName_ = true;

@@ -88,6 +88,9 @@ void TaskEditor::UpdateVisibility() {
       visible = active_[p.tabCtl] == p.tab;
       if (p.tabCtl == kTabRestrict) visible = visible && active_[kTabTaskAuto] == 0;
     }
+    const int id = GetDlgCtrlID(p.hwnd);
+    if (id == kIdFlatCheckBoxTaskExtendedWarn || id == kIdFlatSpinEditTaskExtendedWarn)
+      visible = visible && active_[kTabTaskType] == rec::kTaskSystem;
     if ((IsWindowVisible(p.hwnd) != FALSE) != visible) ShowWindow(p.hwnd, visible ? SW_SHOWNA : SW_HIDE);
   }
   InvalidateRect(hwnd_, nullptr, TRUE);

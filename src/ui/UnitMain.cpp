@@ -44,6 +44,12 @@ void TFormMain::TimerTimeTimer() {
   GetLocalTime(&st);
   SetWindowTextW(labelDate_, ClockDateText(st, messages_[kMsgDateFormat]).c_str());
   SetWindowTextW(labelTime_, ClockTimeText(st, messages_[kMsgTimeFormat]).c_str());
+  // A warned system action counts down with the clock.
+  engine_.CountdownTick();
+}
+
+void TFormMain::CountdownDecide(CountdownDecision decision) {
+  engine_.CountdownDecide(decision);
 }
 
 void TFormMain::FlatButtonDeleteClick() {

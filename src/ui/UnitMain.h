@@ -88,6 +88,11 @@ class TFormMain : public win::Window<TFormMain> {
   // Tells the list view that the model changed.
   void RefreshList();
 
+  // The window that counts down before a warned system action; set before Create. The window's
+  // buttons come back through CountdownDecide.
+  void SetCountdownView(CountdownView* view) { engine_.SetCountdownView(view); }
+  void CountdownDecide(CountdownDecision decision);
+
   // The about box that the menus' "&Info" shows.
   void SetFormInfo(TFormInfo* info) { chrome_.SetFormInfo(info); }
 

@@ -4,12 +4,14 @@
 
 #include <windows.h>
 
+#include "orvalis_version.h"
+
 #include "ui/chrome.h"
 
 namespace orv::chrome_parts {
 
 inline constexpr UINT_PTR kChromeSubclass = 0x4F43;
-inline constexpr wchar_t kTitleText[] = L"Orvalis v1.1";
+inline constexpr wchar_t kTitleText[] = L"Orvalis v" ORV_VERSION_MAJOR_MINOR;
 inline constexpr int kMenuImageColumn = 26;
 inline constexpr int kMenuItemHeight = 22;
 inline constexpr int kMenuSeparatorHeight = 7;

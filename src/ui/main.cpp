@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/locale.h"
 #include "platform/win32/registry_win32.h"
+#include "ui/CountdownWindow.h"
 #include "ui/QuestionDialog.h"
 #include "ui/UnitInfo.h"
 #include "ui/UnitMain.h"
@@ -91,6 +92,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   orv::skin::Skin skin;  // first, so that it outlives every window drawn with it
   orv::TFormConfirm formConfirm(skin);
   orv::TFormRecover formRecover(skin);
+  orv::CountdownWindow formCountdown(skin);
   orv::TFormInfo formInfo;
   orv::Win32Prompter prompter(formConfirm, formRecover);
   orv::Win32Registry registry;
@@ -103,6 +105,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   http.SetWaiter(std::make_shared<WindowFetchWaiter>());
   orv::TFormMain formMain(registry, orv::SystemClock(), orv::UserLocale(),
                           orv::Services{&shell, &files, &power, &http}, &prompter, skin);
+  // Before the main window: tasks bound to Windows start run while it is created.
+  formCountdown.Create(instance,
+                       [&formMain](orv::CountdownDecision d) { formMain.CountdownDecide(d); });
+  formMain.SetCountdownView(&formCountdown);
   // The start option alone decides whether the window shows.
   if (!formMain.Create(instance)) return 1;
   formConfirm.Create(instance, formMain.Handle());

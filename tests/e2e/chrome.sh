@@ -170,7 +170,7 @@ echo "chrome: tray menu ok"
 # The about box: version from the file, shape, never twice, a click hides it.
 run "$driver" sync || fail "the program does not answer"
 version=$(drv control-text TFormInfo 1302)
-[ "$version" = "v1.1.0.0" ] || fail "the about box shows version \"$version\""
+[ "$version" = "v1.2.0.0" ] || fail "the about box shows version \"$version\""
 read -r ix iy iw ih <<<"$(drv window-rect TFormInfo)"
 [ "$iw $ih" = "350 250" ] || fail "about box size $iw x $ih"
 region=$(drv region TFormInfo | tr '\n' ' ')

@@ -118,7 +118,7 @@ check_value OnWindowsEnabled '0x1'
 check_value ProgramAction '0x1'
 run reg query "$key\\Files" >/dev/null 2>&1 || fail "no Files subkey"
 count=$(echo "$values" | grep -Ec '^ +[A-Za-z]+ +REG_(SZ|DWORD|BINARY) ')
-[ "$count" = 41 ] || fail "the task key holds $count values, not 41"
+[ "$count" = 43 ] || fail "the task key holds $count values, not 43"
 
 # A taken name while adding; "Abbrechen" stores nothing. The save has reset the editor: the
 # condition list now stands on "aktiv".

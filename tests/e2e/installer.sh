@@ -31,8 +31,8 @@ run "$setup" /S || fail "the silent installation failed (exit code $?)"
 
 # Files: exactly the release files and the uninstaller, the program identical to the build.
 ls -l "$instdir"
-[ "$(cd "$instdir" && ls | LC_ALL=C sort | tr '\n' ' ')" = "Orvalis.exe README.txt help.chm uninstall.exe " ] \
-  || fail "$instdir does not hold exactly Orvalis.exe, README.txt, help.chm, uninstall.exe"
+[ "$(cd "$instdir" && ls | LC_ALL=C sort | tr '\n' ' ')" = "Liesmich.txt Orvalis.exe help.chm uninstall.exe " ] \
+  || fail "$instdir does not hold exactly Orvalis.exe, Liesmich.txt, help.chm, uninstall.exe"
 cmp -s "$instdir/Orvalis.exe" "$built_exe" || fail "the installed Orvalis.exe differs from the build"
 cmp -s "$instdir/help.chm" "$(dirname "$built_exe")/help.chm" || fail "the installed help.chm differs"
 
@@ -52,7 +52,7 @@ echo "installer: autostart: $autostart"
 # "Programme und Features" for the current user.
 run reg query "$uninst_key" | tr -d '\r'
 [ "$(regval "$uninst_key" DisplayName)" = Orvalis ] || fail "DisplayName"
-[ "$(regval "$uninst_key" DisplayVersion)" = 1.1.0.0 ] || fail "DisplayVersion"
+[ "$(regval "$uninst_key" DisplayVersion)" = 1.2.0.0 ] || fail "DisplayVersion"
 [ "$(regval "$uninst_key" Publisher)" = Velmora ] || fail "Publisher"
 [ "$(regval "$uninst_key" UninstallString)" = "\"$instdir_win\\uninstall.exe\"" ] || fail "UninstallString"
 [ "$(regval "$uninst_key" DisplayIcon)" = "$instdir_win\\Orvalis.exe,0" ] || fail "DisplayIcon"

@@ -62,7 +62,7 @@ REG
 # --- The installer, page by page.
 start_setup "$setup"
 page page "Willkommen bei der Installation von Orvalis" 1-willkommen \
-  "Orvalis 1.1.0 – Installation" "Weiter >" "Abbrechen" "Administratorrechte sind nicht nötig"
+  "Orvalis 1.2.0 – Installation" "Weiter >" "Abbrechen" "Administratorrechte sind nicht nötig"
 press page $NEXT
 page page "Komponenten auswählen" 2-komponenten "Damit Ihre Tasks ohne Ihr Zutun ausgeführt werden" \
   "< Zurück" "Weiter >"
@@ -72,7 +72,7 @@ page page "Zielverzeichnis auswählen" 3-zielverzeichnis "Durchsuchen" "Installi
 press page $NEXT
 page page "Die Installation ist vollständig" 4-installiert "Weiter >"
 press page $NEXT
-page page "Orvalis 1.1.0 ist installiert" 5-fertig "Orvalis jetzt starten" "Hilfe anzeigen" \
+page page "Orvalis 1.2.0 ist installiert" 5-fertig "Orvalis jetzt starten" "Hilfe anzeigen" \
   "Fertigstellen" "Ein Klick auf sein Symbol zeigt das Fenster"
 press page $NEXT
 wait_setup || fail "the installer ended with an error"
@@ -108,7 +108,7 @@ run "$sdriver" gone 10000 || fail "the installer is still open"
 
 # --- The uninstaller, page by page; the stored tasks are kept ("Nein", the default).
 start_setup "$instdir/uninstall.exe"
-page page "Deinstallation von Orvalis" 9-deinstallieren "Orvalis 1.1.0 – Deinstallation" \
+page page "Deinstallation von Orvalis" 9-deinstallieren "Orvalis 1.2.0 – Deinstallation" \
   "Deinstallieren" "Abbrechen"
 press page $NEXT
 page msgbox "Sollen auch die gespeicherten Tasks" 10-tasks-frage \

@@ -80,7 +80,8 @@ TEST_F(TaskStoreTest, NewTaskWritesEveryValueInOrderWithTheRecordDefaults) {
       {"OnSunday", 1},       {"DayRestriction", 0}, {"OnIdle", 1},
       {"IdleTime", 10},      {"ChangeFiles", 1},    {"OnWindowsEnabled", 0},
       {"OnWindows", 0},      {"OncePerSession", 0}, {"ProgramActionEnabled", 0},
-      {"ProgramAction", 0},  {"Confirm", 1},        {"Recover", 2}};
+      {"ProgramAction", 0},  {"Confirm", 1},        {"Recover", 2},
+      {"WarnEnabled", 1},    {"WarnSeconds", 30}};
   for (const auto& [value, expected] : integers)
     EXPECT_EQ(Integer("Backup", value), expected) << value;
   const std::pair<const char*, std::string> strings[] = {
@@ -270,6 +271,8 @@ TEST_F(TaskStoreTest, SaveThenLoadGivesTheSameState) {
   s.programAction = rec::kProgramInactive;
   s.programActionFile = "C:\\p.exe";
   s.confirm = false;
+  s.warnEnabled = false;
+  s.warnSeconds = 120;
   Save(s);
 
   EXPECT_EQ(Integer("Full", rec::kOnMonday), 1);
@@ -311,13 +314,18 @@ TEST_F(TaskStoreTest, LoadOfAnEarlierVersionKeepsTheMissingGroups) {
   EXPECT_EQ(s.programAction, rec::kProgramInactive);
   EXPECT_EQ(s.files, (std::vector<std::string>{"C:\\kept.txt"}));
   EXPECT_EQ(s.name, "Early");
+  // Stored before the warning existed: none, and saving it from the editor keeps it so.
+  EXPECT_FALSE(s.warnEnabled);
+  Save(s, "Early");
+  EXPECT_EQ(Integer("Early", rec::kWarnEnabled), 0);
 }
 
 TEST_F(TaskStoreTest, LoadBringsIndexesAndNumbersIntoRange) {
   Task("Odd",
        {{rec::kTaskType, 7}, {rec::kTaskAuto, -2}, {rec::kDayRestriction, 9},
         {rec::kOnWindows, 5}, {rec::kProgramAction, -1}, {rec::kSystem, 9},
-        {rec::kIntervall, 0}, {rec::kIdleTime, 9999}, {rec::kTimeout, 50}},
+        {rec::kIntervall, 0}, {rec::kIdleTime, 9999}, {rec::kTimeout, 50},
+        {rec::kWarnEnabled, 1}, {rec::kWarnSeconds, 9999}},
        {{rec::kProgramShow, "sw_hide"}, {rec::kURLShow, "SW_NORMAL"},
         {rec::kMonthDays, "1" + std::string(30, '0')}});
   TaskEditorState s = TaskEditorState::StartUp();
@@ -332,6 +340,7 @@ TEST_F(TaskStoreTest, LoadBringsIndexesAndNumbersIntoRange) {
   EXPECT_EQ(s.intervall, rec::kMinIntervall);
   EXPECT_EQ(s.idleTime, rec::kMaxIdleTime);
   EXPECT_EQ(s.timeout, rec::kMinTimeout);
+  EXPECT_EQ(s.warnSeconds, rec::kMaxWarnSeconds);
   EXPECT_EQ(s.programShow, 0);
   EXPECT_EQ(s.urlShow, -1);
   std::array<bool, 31> onlyFirst{};

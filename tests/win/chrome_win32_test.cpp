@@ -42,14 +42,14 @@ std::string Describe(const std::vector<RECT>& rects) {
 
 // ---- GetFileVersion -----------------------------------------------------------------------
 
-TEST(FileVersion, OrvalisExeCarriesVersion1100) {
+TEST(FileVersion, OrvalisExeCarriesVersion1200) {
   int major = 7, minor = 7, release = 7, build = 7;
   GetFileVersion(BuiltPath(ORV_ORVALIS_EXE), major, minor, release, build);
   EXPECT_EQ(major, 1);
-  EXPECT_EQ(minor, 1);
+  EXPECT_EQ(minor, 2);
   EXPECT_EQ(release, 0);
   EXPECT_EQ(build, 0);
-  EXPECT_EQ(FileVersionText(BuiltPath(ORV_ORVALIS_EXE)), L"v1.1.0.0");
+  EXPECT_EQ(FileVersionText(BuiltPath(ORV_ORVALIS_EXE)), L"v1.2.0.0");
 }
 
 TEST(FileVersion, ProgramWithoutVersionRecordLeavesOutputsAndReadsZero) {
@@ -325,7 +325,7 @@ TEST_F(ChromeWindow, ChromeControlsSitInTheTitleBand) {
     EXPECT_EQ(art::WindowText(control), l.text);
     EXPECT_EQ(chrome_->LabelColour(l.id), 13012572u);
   }
-  EXPECT_EQ(art::WindowText(chrome_->Control(kIdLabelWindowTitle)), L"Orvalis v1.1");
+  EXPECT_EQ(art::WindowText(chrome_->Control(kIdLabelWindowTitle)), L"Orvalis v1.2");
 }
 
 TEST_F(ChromeWindow, MenuLabelsTakeTheHoverColour) {
