@@ -78,7 +78,8 @@ int TransferDialog::Run(HINSTANCE instance, HWND owner) {
   ShowWindow(hwnd_, SW_SHOW);
   SetForegroundWindow(hwnd_);
   HWND list = GetDlgItem(hwnd_, kIdTransferList);
-  SetFocus(list ? list : GetDlgItem(hwnd_, kIdTransferButton1 + form_.focusButton));
+  lastFocus_ = list ? list : GetDlgItem(hwnd_, kIdTransferButton1 + form_.focusButton);
+  SetFocus(lastFocus_);
 
   MSG msg;
   while (!done_ && hwnd_) {
@@ -224,6 +225,15 @@ LRESULT TransferDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       return 0;
     }
+    case WM_ACTIVATE:
+      // Coming back from another window, the keyboard is where it was.
+      if (LOWORD(wp) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+      } else if (lastFocus_ && IsChild(hwnd_, lastFocus_)) {
+        SetFocus(lastFocus_);
+      }
+      return 0;
     case WM_CLOSE:
       Finish(-1);
       return 0;

@@ -68,6 +68,7 @@ class TransferDialog : public win::Window<TransferDialog> {
   TransferForm form_;
   int dpi_ = 96;
   int width96_ = 520, height96_ = 0;
+  HWND lastFocus_ = nullptr;  // focus to give back when the window is activated again
   bool done_ = false;
   int result_ = -1;
   std::vector<bool> checked_;
