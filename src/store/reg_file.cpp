@@ -226,6 +226,9 @@ class Parser {
     const auto found = taskIndex_.emplace(FoldCase(name), tasks_.size());
     task_ = found.first->second;
     if (found.second) {
+      if (tasks_.size() == kMaxRegFileTasks)
+        Refuse(Line(), "Die Datei enthält mehr als " + std::to_string(kMaxRegFileTasks) +
+                           " Tasks.");
       tasks_.push_back(RegFileTask{name, {}, false, {}});
       keySeen_.push_back(false);
     }

@@ -30,6 +30,8 @@ class RegFileError : public std::runtime_error {
 
 // Larger files are refused before they are read.
 inline constexpr std::size_t kMaxRegFileBytes = 16u * 1024u * 1024u;
+// The most tasks a file may hold: each is checked and listed before anything is imported.
+inline constexpr std::size_t kMaxRegFileTasks = 10000;
 // The largest value a file may hold (32 767 characters of text, as a path or command line).
 inline constexpr std::size_t kMaxRegValueBytes = 65536;
 

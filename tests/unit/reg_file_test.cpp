@@ -188,9 +188,19 @@ TEST(RegFile, RefusesAFileThatIsNoRegistryFileOfThisFormat) {
                RegFileError);
 }
 
-TEST(RegFile, RefusesAnOversizedFileBeforeReadingIt) {
+TEST(RegFile, RefusesAnOversizedFileBeforeReadingItAndTooManyTasks) {
   // The size alone decides: the data is never looked at (a null pointer would crash).
   EXPECT_THROW(ParseRegFile(nullptr, kMaxRegFileBytes + 1, Rules()), RegFileError);
+
+  std::string text = "Windows Registry Editor Version 5.00\r\n";
+  for (std::size_t i = 0; i < kMaxRegFileTasks; ++i) text += "[" + kJobs + std::to_string(i) + "]\r\n";
+  EXPECT_EQ(Parse(text).size(), kMaxRegFileTasks);
+  try {
+    Parse(text + "[" + kJobs + "one more]\r\n");
+    ADD_FAILURE() << "accepted";
+  } catch (const RegFileError& e) {
+    EXPECT_EQ(e.Line(), kMaxRegFileTasks + 2);
+  }
 }
 
 }  // namespace
