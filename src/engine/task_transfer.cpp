@@ -26,24 +26,24 @@ class ScratchRegistry : public RegistryBackend {
       if (!create) return nullptr;
       for (std::size_t cut = path.find('\\'); cut != std::string::npos;
            cut = path.find('\\', cut + 1))
-        keys_.emplace(FoldCase(path.substr(0, cut)), Node{path.substr(0, cut), {}});
-      keys_.emplace(folded, Node{path, {}});
+        keys_.emplace(FoldCase(path.substr(0, cut)), Node{path.substr(0, cut), {}, {}});
+      keys_.emplace(folded, Node{path, {}, {}});
     }
     return std::make_unique<Handle>(folded);
   }
   std::optional<RawValue> Query(Key& key, const std::string& name) override {
-    for (const auto& v : NodeOf(key).values)
-      if (NamesEqual(v.first, name)) return v.second;
-    return std::nullopt;
+    const Node& node = NodeOf(key);
+    const auto it = node.index.find(FoldCase(name));
+    if (it == node.index.end()) return std::nullopt;
+    return node.values[it->second].second;
   }
   bool Set(Key& key, const std::string& name, const RawValue& value) override {
-    auto& values = NodeOf(key).values;
-    for (auto& v : values)
-      if (NamesEqual(v.first, name)) {
-        v.second = value;
-        return true;
-      }
-    values.emplace_back(name, value);
+    Node& node = NodeOf(key);
+    const auto it = node.index.emplace(FoldCase(name), node.values.size());
+    if (it.second)
+      node.values.emplace_back(name, value);
+    else
+      node.values[it.first->second].second = value;
     return true;
   }
   std::vector<std::string> SubkeyNames(Key& key) override {
@@ -75,7 +75,8 @@ class ScratchRegistry : public RegistryBackend {
  private:
   struct Node {
     std::string path;
-    std::vector<std::pair<std::string, RawValue>> values;
+    std::vector<std::pair<std::string, RawValue>> values;  // in the order first written
+    std::map<std::u16string, std::size_t> index;            // by the name's folded case
   };
   struct Handle : Key {
     explicit Handle(std::u16string p) : path(std::move(p)) {}
@@ -241,6 +242,11 @@ ExportResult ExportTasks(Engine& engine, const std::vector<std::string>& names) 
     tasks.push_back(std::move(task));
   }
   result.file = WriteRegFile(tasks);
+  // A file the import would refuse is not written.
+  if (result.file.size() > kMaxRegFileBytes || tasks.size() > kMaxRegFileTasks)
+    throw RegFileError(0, "Die gewählten Tasks ergäben eine Datei, die größer als 16 MB ist "
+                          "oder mehr als " + std::to_string(kMaxRegFileTasks) +
+                          " Tasks enthält; exportieren Sie sie in mehreren Teilen.");
   return result;
 }
 

@@ -154,7 +154,10 @@ void ExpectLineEnd(const std::string& s, std::size_t pos, std::size_t line) {
 class Parser {
  public:
   Parser(std::vector<std::string> lines, const RegFileRules& rules)
-      : lines_(std::move(lines)), rules_(rules), jobs_(JobsPath()) {}
+      : lines_(std::move(lines)), rules_(rules), jobs_(JobsPath()) {
+    for (std::size_t i = 0; i < rules_.taskValues.size(); ++i)
+      ruleIndex_.emplace(FoldCase(rules_.taskValues[i].first), i);
+  }
 
   std::vector<RegFileTask> Run() {
     if (lines_.empty() || Trimmed(0) != kHeader)
@@ -258,9 +261,9 @@ class Parser {
       case Where::Nowhere: Refuse(line, "Ein Wert steht vor dem ersten Schlüssel.");
       case Where::Jobs: Refuse(line, "Der Schlüssel der Tasks selbst hält keine Werte.");
       case Where::Task: {
-        const std::pair<std::string, std::uint32_t>* rule = nullptr;
-        for (const auto& r : rules_.taskValues)
-          if (NamesEqual(r.first, name)) rule = &r;
+        const auto found = ruleIndex_.find(FoldCase(name));
+        const std::pair<std::string, std::uint32_t>* rule =
+            found == ruleIndex_.end() ? nullptr : &rules_.taskValues[found->second];
         if (!rule) Refuse(line, "Der Wert \"" + name + "\" gehört nicht zu einem Task.");
         if (value.type != rule->second)
           Refuse(line, "Der Wert \"" + name + "\" ist " + TypeName(value.type) +
@@ -368,6 +371,7 @@ class Parser {
   std::size_t task_ = 0;
   std::vector<RegFileTask> tasks_;
   std::vector<char> keySeen_;  // per task: its own key's line was read
+  std::map<std::u16string, std::size_t> ruleIndex_;  // by the value name's folded case
   std::map<std::u16string, std::size_t> taskIndex_;  // by the name's folded case
   std::set<std::u16string> valueNames_;              // of the current key
 };

@@ -391,7 +391,13 @@ void RunTaskExport(HINSTANCE instance, HWND owner, Engine& engine, const skin::S
   const std::wstring path = ChooseRegFile(owner, true);
   if (path.empty()) return;
 
-  const ExportResult result = ExportTasks(engine, names);
+  ExportResult result;
+  try {
+    result = ExportTasks(engine, names);
+  } catch (const RegFileError& e) {
+    ShowNote(instance, owner, skin, "Tasks exportieren", e.what());
+    return;
+  }
   if (!WriteWholeFile(path, result.file)) {
     ShowNote(instance, owner, skin, "Tasks exportieren",
              "Die Datei \"" + U8(path) + "\" konnte nicht geschrieben werden.");
