@@ -17,7 +17,7 @@ void TaskEditor::Paint() {
   HDC dc = paint.Get();
   RECT client;
   GetClientRect(hwnd_, &client);
-  const auto& pal = skin::kPalette;
+  const auto& pal = skin::Colours();
   // The picture: a band with the four steps, the current one highlighted.
   RECT band{0, 0, skin_.Scale(kLeftBand), client.bottom};
   SetDCBrushColor(dc, pal.band);
@@ -88,7 +88,7 @@ bool TaskEditor::DrawOwnItem(const DRAWITEMSTRUCT& item) const {
   const bool isSystem =
       id >= kIdFlatRadioButtonTaskTypeSystemReboot && id < kIdFlatRadioButtonTaskTypeSystemReboot + 4;
   if (!isTab && !isSystem) return false;
-  const auto& pal = skin::kPalette;
+  const auto& pal = skin::Colours();
   HDC dc = item.hDC;
   RECT r = item.rcItem;
   const bool selected = isTab ? active_[tabCtl] == tab : systemChoice_ == id - kIdFlatRadioButtonTaskTypeSystemReboot;
