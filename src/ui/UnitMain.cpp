@@ -1,6 +1,7 @@
 #include "ui/UnitMain.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 #include <algorithm>
 
@@ -240,7 +241,7 @@ void TFormMain::TickSoon() {
     SetTimer(hwnd_, kTimerJobs, kTimerJobsSoon, nullptr);
 }
 
-void TFormMain::ShowWarning(const std::string& text) { win::ShowErrorBox(hwnd_, text); }
+void TFormMain::ShowWarning(const std::string& text) { win::ReportError(hwnd_, text); }
 
 TFormMain::~TFormMain() {
   // The class brush goes with its class; while a window of the class is left, the class stays
@@ -486,6 +487,14 @@ void TFormMain::SetListColours() {
   ListView_SetBkColor(listViewTasks_, back);
   ListView_SetTextBkColor(listViewTasks_, back);
   ListView_SetTextColor(listViewTasks_, text);
+  // The headings drawn by the system's classic look, which takes the scheme's colours, in high
+  // contrast; by the visual style otherwise.
+  if (HWND header = ListView_GetHeader(listViewTasks_)) {
+    if (plain)
+      SetWindowTheme(header, L"", L"");
+    else
+      SetWindowTheme(header, nullptr, nullptr);
+  }
 }
 
 void TFormMain::MakeFonts() {
