@@ -90,6 +90,11 @@ bool TaskEditor::Create(HINSTANCE instance, HWND parent, const RECT& area,
                              nullptr, instance, nullptr);
   CreateControls();
   layout_.Capture(hwnd_, win::Dpi(skin_.Dpi()));
+  for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t cls[16] = {};
+    GetClassNameW(child, cls, 16);
+    if (lstrcmpiW(cls, L"COMBOBOX") == 0) layout_.SetDesignHeight(child, kComboDropHeight);
+  }
   FromState(TaskEditorState::StartUp());
   step_ = 0;
   StepLogic(+1);

@@ -18,6 +18,17 @@ layout() {  # NAME [CLASS]
   out=$(run "$driver" check-layout ${2:-} $chrome_pairs | tr -d '\r') || fail "$1 at $dpi dpi: $out"
 }
 press() { run "$driver" press "$1" || fail "cannot press $1"; }
+scaled() { echo $(( ($1 * dpi + 48) / 96 )); }
+# A control of the main window sits at its design place, its edges scaled.
+placed() {  # ID LEFT TOP WIDTH HEIGHT (at 96 dpi, in the window)
+  local wx wy x y w h
+  read -r wx wy _ _ <<<"$(run "$driver" window-rect | tr -d '\r')"
+  read -r x y w h <<<"$(run "$driver" control-rect TFormMain "$1" | tr -d '\r')"
+  local got="$((x - wx)) $((y - wy)) $w $h" want
+  want="$(scaled "$2") $(scaled "$3") $(( $(scaled $(($2 + $4))) - $(scaled "$2") ))"
+  want="$want $(( $(scaled $(($3 + $5))) - $(scaled "$3") ))"
+  [ "$got" = "$want" ] || fail "control $1 at $dpi dpi is at $got, expected $want"
+}
 set_dpi() {
   stop_orvalis
   run reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
@@ -52,6 +63,11 @@ for dpi in 96 120 144; do
   want_w=$(( (570 * dpi + 48) / 96 )); want_h=$(( (427 * dpi + 48) / 96 ))
   [ "$w" = "$want_w" ] && [ "$h" = "$want_h" ] || fail "window ${w}x$h at $dpi dpi, expected ${want_w}x$want_h"
   layout "the main window"
+  placed 1001 26 76 519 236    # the task list
+  placed 1002 26 324 100 26    # "Hinzufügen"
+  placed 1005 350 324 100 26   # "Starten"
+  placed 1022 187 34 70 16     # the menu label "Programm"
+  placed 1027 517 32 15 15     # the minimise button's hot area
   screenshot "scaling-$dpi-main"
 
   run "$driver" click-main 1002
@@ -98,9 +114,12 @@ for to in 120 192; do
   read -r _ _ w h <<<"$(run "$driver" window-rect | tr -d '\r')"
   [ "$w" = $(( (570 * to + 48) / 96 )) ] && [ "$h" = $(( (427 * to + 48) / 96 )) ] ||
     fail "after WM_DPICHANGED to $to: ${w}x$h"
-  dpi=$to layout "the main window after WM_DPICHANGED"
+  dpi=$to
+  layout "the main window after WM_DPICHANGED"
+  placed 1001 26 76 519 236
+  placed 1002 26 324 100 26
   run "$driver" click-main 1002
-  dpi=$to layout "the editor after WM_DPICHANGED"
+  layout "the editor after WM_DPICHANGED"
   screenshot "scaling-moved-$to-editor"
   press 2001
 done

@@ -92,10 +92,12 @@ void ChildLayout::Capture(HWND parent, Dpi dpi) {
     if (!GetWindowRect(child, &r)) continue;
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     if (IsDropDown(child)) {
-      // The window's height is the closed field's; the design gives the dropped height.
-      RECT dropped;
-      if (SendMessageW(child, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped)))
-        r.bottom = r.top + (dropped.bottom - dropped.top);
+      // The window's height is the closed field's; what it was given is the dropped one,
+      // down to the bottom of the dropped list.
+      RECT dropped, field;
+      if (SendMessageW(child, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped)) &&
+          GetWindowRect(child, &field))
+        r.bottom = r.top + std::max(field.bottom, dropped.bottom) - field.top;
     }
     children_.emplace_back(child, dpi.Unscale(r));
   }
@@ -119,6 +121,11 @@ void ChildLayout::Apply(Dpi dpi, const std::function<HFONT(HFONT)>& refont) cons
       SetWindowPos(child, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, flags);
   }
   if (batch) EndDeferWindowPos(batch);
+}
+
+void ChildLayout::SetDesignHeight(HWND child, int height96) {
+  for (auto& [c, r] : children_)
+    if (c == child) r.bottom = r.top + height96;
 }
 
 bool ChildLayout::DesignRect(HWND child, RECT& r96) const {

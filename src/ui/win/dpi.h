@@ -63,6 +63,9 @@ class ChildLayout {
   // by calling Capture again (those taken before keep their design).
   void Capture(HWND parent, Dpi dpi);
   void Apply(Dpi dpi, const std::function<HFONT(HFONT)>& refont) const;
+  // A child's design height where the window does not tell it: a drop-down list's dropped
+  // height, which not every system reports back (CB_GETDROPPEDCONTROLRECT).
+  void SetDesignHeight(HWND child, int height96);
   // The design rectangle of a child taken, or false.
   bool DesignRect(HWND child, RECT& r96) const;
   std::size_t Size() const { return children_.size(); }
