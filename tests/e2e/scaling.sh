@@ -69,6 +69,19 @@ for dpi in 96 120 144; do
   placed 1022 187 34 70 16     # the menu label "Programm"
   placed 1027 517 32 15 15     # the minimise button's hot area
   screenshot "scaling-$dpi-main"
+  # The "Hilfe" menu, clicked with the mouse, opens at its scaled place with its items scaled.
+  read -r wx wy _ _ <<<"$(run "$driver" window-rect | tr -d '\r')"
+  read -r lx ly lw lh <<<"$(run "$driver" control-rect TFormMain 1024 | tr -d '\r')"
+  xdotool mousemove $((lx + lw / 2)) $((ly + lh / 2)) click 1
+  menu=$(run "$driver" wait-menu 5000 | tr -d '\r') || fail "the menu did not open at $dpi dpi"
+  read -r mx my mw mh <<<"$menu"
+  [ "$mx $my" = "$((wx + $(scaled 346))) $((wy + $(scaled 64)))" ] ||
+    fail "the menu opened at $mx $my at $dpi dpi"
+  [ "$mh" -ge $(( $(scaled 22) * 2 + $(scaled 7) )) ] || fail "the menu is $mh high at $dpi dpi"
+  screenshot "scaling-$dpi-menu"
+  run "$driver" escape
+  run "$driver" menu-closed 2000 >/dev/null || fail "the menu stayed open"
+  xdotool mousemove 5 700
 
   run "$driver" click-main 1002
   run "$driver" shown 2003 || fail "the editor did not open at $dpi dpi"
