@@ -61,6 +61,8 @@ bool QuestionDialog::Create(HINSTANCE instance, HWND owner) {
                   skin_.Scale(form_.height), nullptr, nullptr, instance, this);
   if (!hwnd_) return false;
   skin_.ShapeWindow(hwnd_);
+  layout_.Capture(hwnd_, win::Dpi(skin_.Dpi()));
+  layoutDpi_ = skin_.Dpi();
   MarkKeyboardDialog(hwnd_);
   return true;
 }
@@ -197,6 +199,14 @@ void QuestionDialog::Withdraw() {
 
 unsigned QuestionDialog::Begin(const std::string& firstLine) {
   const std::wstring text = W(firstLine);
+  if (hwnd_ && layoutDpi_ != skin_.Dpi()) {
+    // The main window, over which the question shows, has moved to a monitor of another scale.
+    layoutDpi_ = skin_.Dpi();
+    layout_.Apply(win::Dpi(layoutDpi_), [this](HFONT old) { return skin_.Refont(old); });
+    SetWindowPos(hwnd_, nullptr, 0, 0, skin_.Scale(form_.width), skin_.Scale(form_.height),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    skin_.ShapeWindow(hwnd_);
+  }
   ++question_;
   answer_ = kAnswerNone;
   dismissed_ = false;

@@ -15,6 +15,7 @@
 #include "engine/task_store.h"
 #include "base/messages.h"
 #include "ui/skin.h"
+#include "ui/win/dpi.h"
 #include "ui/win/gdi.h"
 #include "ui/win/window.h"
 
@@ -102,6 +103,9 @@ class TaskEditor : public win::Window<TaskEditor> {
 
   // Creates the hidden panel over `area` of `parent` in the start-up state.
   bool Create(HINSTANCE instance, HWND parent, const RECT& area, ClosedHandler onClosed);
+  // The skin has a new dpi and the editor's window its new size: the fields, tabs and buttons
+  // move to their places at that dpi and take its fonts.
+  void DpiChanged();
   bool IsOpen() const { return hwnd_ && IsWindowVisible(hwnd_); }
 
   // Shows step 1; `editingName` empty for a new task.
@@ -174,6 +178,7 @@ class TaskEditor : public win::Window<TaskEditor> {
   HINSTANCE instance_ = nullptr;
   HWND tooltip_ = nullptr;
   win::Font boldFont_;
+  win::ChildLayout layout_;  // the controls' places at 96 dpi
   win::Brush background_;  // the window class's brush when this editor registered the class
   bool classRegistered_ = false;
   ClosedHandler onClosed_;

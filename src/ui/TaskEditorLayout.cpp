@@ -50,7 +50,7 @@ HWND TaskEditor::Number(int id, int x, int y, int w) {
 HWND TaskEditor::Combo(int id, int x, int y, int w, std::initializer_list<const char*> entries) {
   HWND combo = CreateWindowExW(0, L"COMBOBOX", L"",
                                WS_CHILD | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
-                               skin_.Scale(x), skin_.Scale(y), skin_.Scale(w), skin_.Scale(160),
+                               skin_.Scale(x), skin_.Scale(y), skin_.Scale(w), skin_.Scale(kComboDropHeight),
                                hwnd_, IdMenu(id), instance_, nullptr);
   SendMessageW(combo, WM_SETFONT, reinterpret_cast<WPARAM>(skin_.Font()), FALSE);
   for (const char* e : entries)

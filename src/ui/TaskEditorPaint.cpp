@@ -17,7 +17,7 @@ void TaskEditor::Paint() {
   HDC dc = paint.Get();
   RECT client;
   GetClientRect(hwnd_, &client);
-  const auto& pal = skin::kPalette;
+  const auto& pal = skin::Colours();
   // The picture: a band with the four steps, the current one highlighted.
   RECT band{0, 0, skin_.Scale(kLeftBand), client.bottom};
   SetDCBrushColor(dc, pal.band);
@@ -36,8 +36,10 @@ void TaskEditor::Paint() {
     const bool current = i + 1 == step_;
     const int y = skin_.Scale(96 + i * 30);
     RECT dot{skin_.Scale(14), y, skin_.Scale(34), y + skin_.Scale(20)};
-    SetDCBrushColor(dc, current ? pal.bandText : pal.accentHot);
-    SetDCPenColor(dc, current ? pal.bandText : pal.accentHot);
+    // In high contrast the other steps are rings in the text colour, their numbers readable.
+    const bool plain = skin::HighContrast();
+    SetDCBrushColor(dc, current ? pal.bandText : plain ? pal.band : pal.accentHot);
+    SetDCPenColor(dc, current || plain ? pal.bandText : pal.accentHot);
     HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(DC_BRUSH));
     HGDIOBJ oldPen = SelectObject(dc, GetStockObject(DC_PEN));
     Ellipse(dc, dot.left, dot.top, dot.right, dot.bottom);
@@ -48,7 +50,7 @@ void TaskEditor::Paint() {
     const std::wstring number = std::to_wstring(i + 1);
     DrawTextW(dc, number.c_str(), -1, &dot, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     SelectObject(dc, current && boldFont_ ? boldFont_.Get() : skin_.Font());
-    SetTextColor(dc, current ? pal.bandText : RGB(0xC4, 0xD7, 0xEA));
+    SetTextColor(dc, current || plain ? pal.bandText : RGB(0xC4, 0xD7, 0xEA));
     RECT text{skin_.Scale(41), y, band.right - skin_.Scale(2), y + skin_.Scale(20)};
     DrawTextW(dc, W(kSteps[i]).c_str(), -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   }
@@ -88,7 +90,7 @@ bool TaskEditor::DrawOwnItem(const DRAWITEMSTRUCT& item) const {
   const bool isSystem =
       id >= kIdFlatRadioButtonTaskTypeSystemReboot && id < kIdFlatRadioButtonTaskTypeSystemReboot + 4;
   if (!isTab && !isSystem) return false;
-  const auto& pal = skin::kPalette;
+  const auto& pal = skin::Colours();
   HDC dc = item.hDC;
   RECT r = item.rcItem;
   const bool selected = isTab ? active_[tabCtl] == tab : systemChoice_ == id - kIdFlatRadioButtonTaskTypeSystemReboot;

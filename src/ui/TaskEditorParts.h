@@ -17,6 +17,8 @@ inline constexpr int kTabHeight = 24;
 inline constexpr int kTabsTop = 50;
 inline constexpr int kFrameBottomGap = 44;
 inline constexpr int kButtonsBottomGap = 36;
+// The height of a drop-down list with its list dropped.
+inline constexpr int kComboDropHeight = 160;
 
 // Tab controls: which active_ slot, and their header IDs.
 inline constexpr int kTabTaskType = 0, kTabTaskAuto = 1, kTabRestrict = 2, kTabConfig = 3, kTabName = 4;

@@ -1,6 +1,9 @@
 #include "ui/UnitMain.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
+
+#include <algorithm>
 
 #include "net/http.h"
 #include "store/task_record.h"
@@ -14,7 +17,7 @@ namespace orv {
 void PumpPendingMessages() { Win32MessagePump().PumpOnce(); }
 
 TFormMain::TFormMain(RegistryBackend& registry, Clock& clock, Locale& locale,
-                     const Services& services, Prompter* prompter, const skin::Skin& skin)
+                     const Services& services, Prompter* prompter, skin::Skin& skin)
     : engine_(registry, clock, locale, messages_), skin_(skin), files_(services.files) {
   Services all = services;
   all.pump = &pump_;
@@ -244,7 +247,7 @@ void TFormMain::TickSoon() {
     SetTimer(hwnd_, kTimerJobs, kTimerJobsSoon, nullptr);
 }
 
-void TFormMain::ShowWarning(const std::string& text) { win::ShowErrorBox(hwnd_, text); }
+void TFormMain::ShowWarning(const std::string& text) { win::ReportError(hwnd_, text); }
 
 TFormMain::~TFormMain() {
   // The class brush goes with its class; while a window of the class is left, the class stays
@@ -309,6 +312,15 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       if (FormCloseQuery()) DestroyWindow(hwnd_);
       return 0;
+    case WM_DPICHANGED:  // moved to a monitor of another scale, or the scale changed
+      ApplyDpi(win::Dpi(LOWORD(wp)), reinterpret_cast<const RECT*>(lp));
+      return 0;
+    case WM_SYSCOLORCHANGE:
+      ColoursChanged();
+      break;
+    case WM_SETTINGCHANGE:
+      if (wp == SPI_SETHIGHCONTRAST) ColoursChanged();
+      break;
     case WM_QUERYENDSESSION:
       FormQueryEndSession();
       return TRUE;
@@ -356,9 +368,9 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_CTLCOLORSTATIC: {
       HDC dc = reinterpret_cast<HDC>(wp);
-      SetBkColor(dc, skin::kPalette.window);
-      SetTextColor(dc, skin::kPalette.text);
-      return reinterpret_cast<LRESULT>(background_.Get());
+      SetBkColor(dc, skin::Colours().window);
+      SetTextColor(dc, skin::Colours().text);
+      return reinterpret_cast<LRESULT>(skin::WindowBrush());
     }
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<NMHDR*>(lp);
@@ -384,21 +396,20 @@ void TFormMain::FormCreate() {
     secondInstance_ = true;
     return;
   }
-  NONCLIENTMETRICSW ncm{};
-  ncm.cbSize = sizeof ncm;
-  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) {
-    font_.Reset(CreateFontIndirectW(&ncm.lfMessageFont));
-    ncm.lfMessageFont.lfWeight = FW_BOLD;
-    boldFont_.Reset(CreateFontIndirectW(&ncm.lfMessageFont));
-  }
+  // Everything is made at its place in the 96-dpi design, then moved to the window's dpi.
+  const win::Dpi dpi = win::Dpi::OfWindow(hwnd_);
+  skin_.SetDpi(dpi.Value());
+  MakeFonts();
   CreateListViewTasks();
   CreateControls();
   chrome_.Create(instance_, hwnd_);
+  layout_.Capture(hwnd_, win::Dpi());
+  ApplyDpi(dpi, nullptr);
   CreateIdleDetector();
   editor_ = std::make_unique<TaskEditor>(engine_, files_, messages_, skin_);
-  editor_->Create(instance_, hwnd_, kMainContentRect, [this](bool saved, const std::string& name) {
-    TaskEditorClosed(saved, name);
-  });
+  editor_->Create(instance_, hwnd_, dpi.Scale(kMainContentRect),
+                  [this](bool saved, const std::string& name) { TaskEditorClosed(saved, name); });
+  layout_.Capture(hwnd_, dpi);  // the editor's window too
   allowClose_ = false;
   TimerTimeTimer();
   SetTimer(hwnd_, kTimerTime, kTimerTimeInterval, nullptr);
@@ -408,7 +419,7 @@ void TFormMain::FormCreate() {
 }
 
 void TFormMain::CreateControls() {
-  // In the skin's content area, below the list; the window is not scaled.
+  // In the skin's content area, below the list; at 96 dpi (FormCreate scales them).
   const int s12 = kListViewRect.left;
   const int buttonY = kListButtonsTop, buttonW = 100, buttonH = 26;
   struct ButtonSpec {
@@ -438,8 +449,7 @@ void TFormMain::CreateControls() {
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLabelTime)),
                                instance_, nullptr);
   labelIdle_ = CreateWindowExW(0, L"STATIC", W(messages_[kMsgKindIdle]).c_str(),
-                               WS_CHILD | SS_LEFT, skin_.Scale(464), skin_.Scale(56),
-                               skin_.Scale(70), skin_.Scale(16), hwnd_,
+                               WS_CHILD | SS_LEFT, 464, 56, 70, 16, hwnd_,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLabelIdle)),
                                instance_, nullptr);  // hidden until an idle period begins
   if (font_) {
@@ -458,8 +468,7 @@ void TFormMain::CreateListViewTasks() {
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdListViewTasks)), instance_, nullptr);
   if (font_) SendMessageW(listViewTasks_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
   ListView_SetExtendedListViewStyle(listViewTasks_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
-  ListView_SetBkColor(listViewTasks_, kListBackground);
-  ListView_SetTextBkColor(listViewTasks_, kListBackground);
+  SetListColours();
   int index = 0;
   for (const ColumnSpec& spec : kTaskColumns) {
     std::wstring heading = W(spec.heading);
@@ -473,6 +482,82 @@ void TFormMain::CreateListViewTasks() {
     ++index;
   }
   RefreshList();
+}
+
+void TFormMain::SetListColours() {
+  // Background and text from the same source: ours, or the user's in high contrast (black on
+  // white, white on black), never one of each.
+  const bool plain = skin::HighContrast();
+  const COLORREF back = plain ? GetSysColor(COLOR_WINDOW) : kListBackground;
+  const COLORREF text = plain ? GetSysColor(COLOR_WINDOWTEXT) : skin::kPalette.text;
+  ListView_SetBkColor(listViewTasks_, back);
+  ListView_SetTextBkColor(listViewTasks_, back);
+  ListView_SetTextColor(listViewTasks_, text);
+  // The headings drawn by the system's classic look, which takes the scheme's colours, in high
+  // contrast; by the visual style otherwise.
+  if (HWND header = ListView_GetHeader(listViewTasks_)) {
+    if (plain)
+      SetWindowTheme(header, L"", L"");
+    else
+      SetWindowTheme(header, nullptr, nullptr);
+  }
+}
+
+void TFormMain::MakeFonts() {
+  // The message font, given at the system's dpi, at the window's.
+  NONCLIENTMETRICSW ncm{};
+  ncm.cbSize = sizeof ncm;
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) return;
+  LOGFONTW lf = ncm.lfMessageFont;
+  lf.lfHeight = MulDiv(lf.lfHeight, skin_.Dpi(), win::Dpi::OfSystem().Value());
+  font_.Reset(CreateFontIndirectW(&lf));
+  lf.lfWeight = FW_BOLD;
+  boldFont_.Reset(CreateFontIndirectW(&lf));
+}
+
+void TFormMain::ApplyDpi(win::Dpi dpi, const RECT* suggested) {
+  skin_.SetDpi(dpi.Value());
+  // The old fonts stay until every control has the new ones.
+  const win::Font oldFont(font_.Release()), oldBold(boldFont_.Release());
+  MakeFonts();
+  for (HWND control : {listViewTasks_, labelDate_, labelIdle_})
+    if (control && font_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), TRUE);
+  if (labelTime_ && boldFont_)
+    SendMessageW(labelTime_, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.Get()), TRUE);
+  layout_.Apply(dpi, nullptr);
+  chrome_.SetDpi(dpi);
+  if (listViewTasks_) {
+    int index = 0;
+    for (const ColumnSpec& spec : kTaskColumns) ListView_SetColumnWidth(listViewTasks_, index++, dpi.Scale(spec.width));
+  }
+  const int width = dpi.Scale(kWidth), height = dpi.Scale(kHeight);
+  RECT now;
+  GetWindowRect(hwnd_, &now);
+  int x, y;
+  if (suggested) {
+    x = suggested->left;
+    y = suggested->top;
+  } else {
+    // Around the same centre, inside the work area.
+    x = (now.left + now.right - width) / 2;
+    y = (now.top + now.bottom - height) / 2;
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &info)) {
+      x = std::max<int>(info.rcWork.left, std::min<int>(x, info.rcWork.right - width));
+      y = std::max<int>(info.rcWork.top, std::min<int>(y, info.rcWork.bottom - height));
+    }
+  }
+  SetWindowPos(hwnd_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (editor_) editor_->DpiChanged();
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void TFormMain::ColoursChanged() {
+  skin::RefreshColours();
+  chrome_.ColoursChanged();
+  if (listViewTasks_) SetListColours();
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void TFormMain::RefreshList() {

@@ -14,6 +14,7 @@
 #include "engine/task_list.h"
 #include "base/messages.h"
 #include "ui/TaskEditor.h"
+#include "ui/win/dpi.h"
 #include "ui/win/gdi.h"
 #include "ui/win/window.h"
 
@@ -74,7 +75,7 @@ class TFormMain : public win::Window<TFormMain> {
   // `services` supplies the shell, files, power and HTTP client; the form adds its own message
   // pump and job timer, and `prompter` asks the tick's questions.
   TFormMain(RegistryBackend& registry, Clock& clock, Locale& locale, const Services& services,
-            Prompter* prompter, const skin::Skin& skin);
+            Prompter* prompter, skin::Skin& skin);
   ~TFormMain();
 
   // Creates the window and runs the start-up; shows it or not by the start option. False when
@@ -109,6 +110,14 @@ class TFormMain : public win::Window<TFormMain> {
   void FormQueryEndSession();
   void CreateListViewTasks();
   void CreateControls();
+  // The window's fonts at its dpi, handed to the list and the clock.
+  void MakeFonts();
+  void SetListColours();
+  // Moves and sizes the window and everything in it for `dpi`: into `suggested` (screen
+  // coordinates, from WM_DPICHANGED) or, without it, around the window's centre.
+  void ApplyDpi(win::Dpi dpi, const RECT* suggested);
+  // High contrast or the system's colours changed.
+  void ColoursChanged();
   void TimerTimeTimer();
   void FlatButtonExecuteClick();
   void FlatButtonDeleteClick();
@@ -167,7 +176,8 @@ class TFormMain : public win::Window<TFormMain> {
   HWND listViewTasks_ = nullptr;
   win::Font font_;
   win::Font boldFont_;
-  const skin::Skin& skin_;
+  skin::Skin& skin_;  // its dpi follows this window's
+  win::ChildLayout layout_;  // the children's places at 96 dpi
   win::Brush background_;  // the window class's brush
   bool classRegistered_ = false;
   HWND labelDate_ = nullptr, labelTime_ = nullptr, labelIdle_ = nullptr;

@@ -60,32 +60,17 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
   if (form_) return true;
   instance_ = instance;
   form_ = form;
+  dpi_ = win::Dpi::OfWindow(form);
   surface_.SetWindow(form);
-  smallIcon_ = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 16, 16, 0));
-  font_.Reset(art::MakeFont(L"Tahoma", -11, false));
-  boldFont_.Reset(art::MakeFont(L"Tahoma", -11, true));
-
-  // Shape and skin.
-  ApplyShape(form, StoreShape(kMainWindowShape));
-  skinBitmap_ = std::make_unique<art::SkinBitmap>(570, 427);
-  if (skinBitmap_->Ok()) {
-    RECT frame = kListViewRect;
-    InflateRect(&frame, 1, 1);
-    art::PaintMainSkin(skinBitmap_->Dc(), kMainWindowShape, 9, smallIcon_, frame);
-    surface_.SetBackground(skinBitmap_->Dc());
-  }
-  imageMinimize_ = art::MakeBandButton(art::BandButton::kMinimize, false);
-  imageHelp_ = art::MakeBandButton(art::BandButton::kHelp, false);
-  for (int i = 0; i < art::kMenuImageCount; ++i) menuImages_.push_back(art::MakeMenuImage(i));
-  menuImages_.push_back(art::MakeCheckMark());
+  MakeArtwork();
 
   // The title with its shadow, the menu bar, the image buttons and their hot areas. What lies
   // later in this list lies above.
   constexpr UINT kLine = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
   HWND shadow = MakeControl(kIdLabelWindowTitleShadow, kTitleText, RECT{52, 32, 166, 48}, true);
-  surface_.AddText(shadow, {boldFont_.Get(), art::kTitleShadowColour, kLine | DT_LEFT});
+  surface_.AddText(shadow, {boldFont_.Get(), art::TitleShadowColour(), kLine | DT_LEFT});
   HWND title = MakeControl(kIdLabelWindowTitle, kTitleText, RECT{51, 31, 165, 47}, true);
-  surface_.AddText(title, {boldFont_.Get(), art::kTitleColour, kLine | DT_LEFT});
+  surface_.AddText(title, {boldFont_.Get(), art::TitleColour(), kLine | DT_LEFT});
   const struct {
     int id;
     const wchar_t* text;
@@ -95,7 +80,7 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
                 {kIdLabelMenuHilfe, L"Hilfe", {336, 34, 380, 50}}};
   for (const auto& l : labels) {
     HWND label = MakeControl(l.id, l.text, l.rect, true);
-    surface_.AddText(label, {font_.Get(), art::kMenuLabelColour, kLine | DT_CENTER});
+    surface_.AddText(label, {font_.Get(), art::MenuLabelColour(), kLine | DT_CENTER});
   }
   surface_.AddImage(MakeControl(kIdImageMinimize, L"", RECT{517, 32, 532, 46}, false),
                     &imageMinimize_);
@@ -113,8 +98,8 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
                              CW_USEDEFAULT, CW_USEDEFAULT, form_, nullptr, instance_, nullptr);
   if (tooltip_) {
     SetWindowTheme(tooltip_, L"", L"");
-    SendMessageW(tooltip_, TTM_SETTIPBKCOLOR, RGB(0xFF, 0xFF, 0xFF), 0);
-    SendMessageW(tooltip_, TTM_SETTIPTEXTCOLOR, skin::kPalette.text, 0);
+    SendMessageW(tooltip_, TTM_SETTIPBKCOLOR, skin::Colours().window, 0);
+    SendMessageW(tooltip_, TTM_SETTIPTEXTCOLOR, skin::Colours().text, 0);
     SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
     MakeTooltip(minimizeMove, L"Minimieren");
     MakeTooltip(helpMove, L"Hilfe");
@@ -128,6 +113,66 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
   taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
   AddTrayIcon();
   return true;
+}
+
+void MainChrome::MakeArtwork() {
+  // The program icon at the small-icon size of the dpi: from the icon's own sizes, not stretched.
+  if (smallIcon_) DestroyIcon(smallIcon_);
+  const int iconSize = win::SystemMetric(SM_CXSMICON, dpi_);
+  smallIcon_ = static_cast<HICON>(
+      LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, iconSize, iconSize, 0));
+  const HFONT oldFont = font_.Get(), oldBold = boldFont_.Get();
+  win::Font font(art::MakeFont(L"Tahoma", dpi_.Scale(-11), false));
+  win::Font bold(art::MakeFont(L"Tahoma", dpi_.Scale(-11), true));
+  surface_.ReplaceFont(oldFont, font.Get());
+  surface_.ReplaceFont(oldBold, bold.Get());
+  if (tooltip_) SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
+  font_ = std::move(font);
+  boldFont_ = std::move(bold);
+  listBoldFont_.Reset();  // made again from the list's font when it is drawn next
+
+  // Shape and skin.
+  std::vector<RECT> shape;
+  for (const RECT& r : kMainWindowShape) shape.push_back(dpi_.Scale(r));
+  ApplyShape(form_, StoreShape(shape));
+  skinBitmap_ = std::make_unique<art::SkinBitmap>(dpi_.Scale(570), dpi_.Scale(427));
+  surface_.SetBackground(nullptr);
+  if (skinBitmap_->Ok()) {
+    RECT frame = kListViewRect;
+    InflateRect(&frame, 1, 1);
+    art::PaintMainSkin(skinBitmap_->Dc(), kMainWindowShape, 9, smallIcon_, frame, dpi_);
+    surface_.SetBackground(skinBitmap_->Dc());
+  }
+  imageMinimize_ = art::MakeBandButton(art::BandButton::kMinimize, false, dpi_);
+  imageHelp_ = art::MakeBandButton(art::BandButton::kHelp, false, dpi_);
+  menuImages_.clear();
+  for (int i = 0; i < art::kMenuImageCount; ++i) menuImages_.push_back(art::MakeMenuImage(i, dpi_));
+  menuImages_.push_back(art::MakeCheckMark(dpi_));
+}
+
+void MainChrome::SetDpi(win::Dpi dpi) {
+  if (!form_ || dpi == dpi_) return;
+  dpi_ = dpi;
+  MakeArtwork();
+  if (trayShown_) AddTrayIcon();  // the icon of the new size
+  InvalidateRect(form_, nullptr, TRUE);
+}
+
+void MainChrome::ColoursChanged() {
+  if (!form_) return;
+  MakeArtwork();
+  for (int id : {kIdLabelWindowTitle, kIdLabelWindowTitleShadow, kIdLabelMenuProgramm,
+                 kIdLabelMenuOptionen, kIdLabelMenuHilfe}) {
+    const COLORREF colour = id == kIdLabelWindowTitle         ? art::TitleColour()
+                            : id == kIdLabelWindowTitleShadow ? art::TitleShadowColour()
+                                                              : art::MenuLabelColour();
+    surface_.SetColour(Control(id), colour);
+  }
+  if (tooltip_) {
+    SendMessageW(tooltip_, TTM_SETTIPBKCOLOR, skin::Colours().window, 0);
+    SendMessageW(tooltip_, TTM_SETTIPTEXTCOLOR, skin::Colours().text, 0);
+  }
+  RedrawWindow(form_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_ERASE);
 }
 
 void MainChrome::SetStartOptionChecks(bool showWindow) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ui/artwork.h"
+#include "ui/win/dpi.h"
 #include "ui/win/gdi.h"
 
 namespace orv {
@@ -119,9 +120,16 @@ class MainChrome {
   MainChrome(const MainChrome&) = delete;
   MainChrome& operator=(const MainChrome&) = delete;
 
-  // Shapes and skins `form` (a captionless 570 x 427 window), makes the chrome's controls and
-  // menus and adds the tray icon. Call once, from the form's creation.
+  // Shapes and skins `form` (a captionless window, 570 x 427 at 96 dpi), makes the chrome's
+  // controls (at their design places: the form scales its children) and menus and adds the
+  // tray icon. Call once, from the form's creation.
   bool Create(HINSTANCE instance, HWND form);
+  // The form is now at `dpi` (its children already moved): shape, skin, fonts, images, menus
+  // and the tray icon follow.
+  void SetDpi(win::Dpi dpi);
+  win::Dpi Dpi() const { return dpi_; }
+  // The system's colours or high contrast changed: the skin, images and labels are made anew.
+  void ColoursChanged();
   // The about box that "&Info" shows.
   void SetFormInfo(TFormInfo* info) { formInfo_ = info; }
   // Shows a message (the help file is missing); by default a message box of the form.
@@ -179,9 +187,12 @@ class MainChrome {
   void DrawMenuItem(const DRAWITEMSTRUCT& item) const;
   LRESULT MenuChar(wchar_t key, HMENU menu) const;
   void Report(const std::wstring& text);
+  // Everything drawn for the current dpi and colours: fonts, skin, images, icon.
+  void MakeArtwork();
 
   HINSTANCE instance_ = nullptr;
   HWND form_ = nullptr;
+  win::Dpi dpi_;
   HWND tooltip_ = nullptr;
   TFormInfo* formInfo_ = nullptr;
   std::function<void(const std::wstring&)> report_;

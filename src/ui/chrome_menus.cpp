@@ -3,6 +3,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cwctype>
 #include <string>
 
@@ -82,7 +83,8 @@ HMENU BuildPopupMenu(const MenuSpec& spec) {
   MENUINFO info{};
   info.cbSize = sizeof info;
   info.fMask = MIM_BACKGROUND;
-  info.hbrBack = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  info.hbrBack = skin::HighContrast() ? GetSysColorBrush(COLOR_WINDOW)
+                                      : static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   SetMenuInfo(menu, &info);
   return menu;
 }
@@ -102,25 +104,26 @@ void MainChrome::LabelMenuMouseEnter(int id) {
   HWND label = Control(id);
   if (!label) return;
   hotLabel_ = id;
-  surface_.SetColour(label, art::kMenuLabelHotColour);
+  surface_.SetColour(label, art::MenuLabelHotColour());
   TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, label, 0};
   TrackMouseEvent(&track);
 }
 
 void MainChrome::LabelMenuMouseLeave(int id) {
   if (hotLabel_ == id) hotLabel_ = 0;
-  surface_.SetColour(Control(id), art::kMenuLabelColour);
+  surface_.SetColour(Control(id), art::MenuLabelColour());
 }
 
 void MainChrome::PopupMenuAt(HMENU menu, POINT offset, int labelId) {
   // The labels "Optionen" and "Hilfe" go back to their normal colour first.
-  surface_.SetColour(Control(kIdLabelMenuOptionen), art::kMenuLabelColour);
-  surface_.SetColour(Control(kIdLabelMenuHilfe), art::kMenuLabelColour);
+  surface_.SetColour(Control(kIdLabelMenuOptionen), art::MenuLabelColour());
+  surface_.SetColour(Control(kIdLabelMenuHilfe), art::MenuLabelColour());
   if (hotLabel_ == kIdLabelMenuOptionen || hotLabel_ == kIdLabelMenuHilfe) hotLabel_ = 0;
   RECT window;
   GetWindowRect(form_, &window);
-  TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, window.left + offset.x,
-                 window.top + offset.y, 0, form_, nullptr);
+  const POINT at = dpi_.Scale(offset);
+  TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, window.left + at.x,
+                 window.top + at.y, 0, form_, nullptr);
   // The menu kept the mouse while it was open: the label may have been left meanwhile.
   HWND label = Control(labelId);
   RECT r;
@@ -163,22 +166,23 @@ void MainChrome::PopupMenuHilfeHilfeClick() {
 void MainChrome::MeasureMenuItem(MEASUREITEMSTRUCT& item) const {
   const MenuItemSpec* spec = SpecOf(item.itemData);
   if (!spec || !spec->text) {
-    item.itemWidth = 60;
-    item.itemHeight = kMenuSeparatorHeight;
+    item.itemWidth = static_cast<UINT>(dpi_.Scale(60));
+    item.itemHeight = static_cast<UINT>(dpi_.Scale(kMenuSeparatorHeight));
     return;
   }
   const win::WindowDc dc(form_);
   const win::Selection selected(dc.Get(), font_.Get());
   RECT r{0, 0, 0, 0};
   DrawTextW(dc.Get(), spec->text, -1, &r, DT_SINGLELINE | DT_CALCRECT);
-  item.itemWidth = static_cast<UINT>(kMenuImageColumn + 10 + (r.right - r.left) + 28);
-  item.itemHeight = kMenuItemHeight;
+  item.itemWidth =
+      static_cast<UINT>(dpi_.Scale(kMenuImageColumn + 10) + (r.right - r.left) + dpi_.Scale(28));
+  item.itemHeight = static_cast<UINT>(dpi_.Scale(kMenuItemHeight));
 }
 
 void MainChrome::DrawMenuItem(const DRAWITEMSTRUCT& item) const {
   const MenuItemSpec* spec = SpecOf(item.itemData);
   if (!spec) return;
-  const auto& p = skin::kPalette;
+  const auto& p = skin::Colours();
   const RECT& r = item.rcItem;
   const int width = r.right - r.left, height = r.bottom - r.top;
   if (width <= 0 || height <= 0) return;
@@ -190,11 +194,15 @@ void MainChrome::DrawMenuItem(const DRAWITEMSTRUCT& item) const {
     SetDCBrushColor(dc, colour);
     FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
   };
-  fill(RECT{0, 0, width, height}, RGB(0xFF, 0xFF, 0xFF));
-  fill(RECT{0, 0, kMenuImageColumn, height}, art::kMenuImageColumn);
+  const auto S = [this](int px96) { return dpi_.Scale(px96); };
+  const bool plain = skin::HighContrast();
+  const int column = S(kMenuImageColumn);
+  fill(RECT{0, 0, width, height}, plain ? p.window : RGB(0xFF, 0xFF, 0xFF));
+  if (!plain) fill(RECT{0, 0, column, height}, art::kMenuImageColumn);
 
   if (!spec->text) {
-    fill(RECT{kMenuImageColumn + 6, height / 2, width - 2, height / 2 + 1}, art::kMenuSeparator);
+    fill(RECT{column + S(6), height / 2, width - S(2), height / 2 + std::max(1, S(1))},
+         plain ? p.text : art::kMenuSeparator);
   } else {
     const bool selected = item.itemState & ODS_SELECTED;
     const bool disabled = item.itemState & (ODS_GRAYED | ODS_DISABLED);
@@ -203,42 +211,43 @@ void MainChrome::DrawMenuItem(const DRAWITEMSTRUCT& item) const {
       HGDIOBJ oldPen = SelectObject(dc, GetStockObject(DC_PEN));
       HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(DC_BRUSH));
       SetDCPenColor(dc, p.accent);
-      SetDCBrushColor(dc, p.buttonFaceHot);
-      RoundRect(dc, 1, 1, width - 1, height - 1, 5, 5);
+      SetDCBrushColor(dc, plain ? p.accent : p.buttonFaceHot);
+      RoundRect(dc, S(1), S(1), width - S(1), height - S(1), S(5), S(5));
       SelectObject(dc, oldBrush);
       SelectObject(dc, oldPen);
     }
-    const int imageY = (height - 16) / 2;
+    const int imageY = (height - S(16)) / 2;
     if (spec->image >= 0 && spec->image < art::kMenuImageCount) {
       if (checked) {
         HGDIOBJ oldPen = SelectObject(dc, GetStockObject(DC_PEN));
         HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(DC_BRUSH));
         SetDCPenColor(dc, p.accent);
         SetDCBrushColor(dc, p.buttonFacePressed);
-        RoundRect(dc, 3, imageY - 2, 23, imageY + 18, 5, 5);
+        RoundRect(dc, S(3), imageY - S(2), S(23), imageY + S(18), S(5), S(5));
         SelectObject(dc, oldBrush);
         SelectObject(dc, oldPen);
       }
-      menuImages_[static_cast<std::size_t>(spec->image)].Draw(dc, 5, imageY);
+      menuImages_[static_cast<std::size_t>(spec->image)].Draw(dc, S(5), imageY);
     } else if (checked) {
-      menuImages_.back().Draw(dc, 6, (height - 14) / 2);  // the check mark
+      menuImages_.back().Draw(dc, S(6), (height - S(14)) / 2);  // the check mark
     }
-    RECT text{kMenuImageColumn + 10, 0, width - 16, height};
+    RECT text{column + S(10), 0, width - S(16), height};
     HGDIOBJ oldFont = SelectObject(dc, font_.Get());
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, disabled ? p.disabledText : p.text);
+    const COLORREF ink = plain && selected && !disabled ? p.accentText : p.text;
+    SetTextColor(dc, disabled ? p.disabledText : ink);
     DrawTextW(dc, spec->text, -1, &text,
               DT_SINGLELINE | DT_VCENTER | DT_LEFT |
                   ((item.itemState & ODS_NOACCEL) ? DT_HIDEPREFIX : 0));
     SelectObject(dc, oldFont);
     if (spec->submenu) {
       // Our own small chevron; the platform's arrow is kept out below.
-      const int cx = width - 11, cy = height / 2;
+      const int cx = width - S(11), cy = height / 2;
       HGDIOBJ oldPen = SelectObject(dc, GetStockObject(DC_PEN));
       HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(DC_BRUSH));
-      SetDCPenColor(dc, disabled ? p.disabledText : p.text);
-      SetDCBrushColor(dc, disabled ? p.disabledText : p.text);
-      const POINT arrow[3] = {{cx - 2, cy - 4}, {cx + 2, cy}, {cx - 2, cy + 4}};
+      SetDCPenColor(dc, disabled ? p.disabledText : ink);
+      SetDCBrushColor(dc, disabled ? p.disabledText : ink);
+      const POINT arrow[3] = {{cx - S(2), cy - S(4)}, {cx + S(2), cy}, {cx - S(2), cy + S(4)}};
       Polygon(dc, arrow, 3);
       SelectObject(dc, oldBrush);
       SelectObject(dc, oldPen);

@@ -126,6 +126,72 @@ constexpr UINT kWrapFlags = DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX;
 
 }  // namespace
 
+// ---- colours ------------------------------------------------------------------------------
+
+namespace {
+
+struct ColourState {
+  bool read = false;
+  bool highContrast = false;
+  Palette palette = kPalette;
+  win::Brush windowBrush;
+};
+
+ColourState& Current() {
+  static ColourState state;
+  if (!state.read) {
+    state.read = true;
+    RefreshColours();
+  }
+  return state;
+}
+
+}  // namespace
+
+void RefreshColours() {
+  ColourState& state = Current();
+  HIGHCONTRASTW hc{};
+  hc.cbSize = sizeof hc;
+  state.highContrast =
+      SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
+  if (state.highContrast) {
+    // The user's colours, and nothing of our own: text on the window colour, the accent is the
+    // selection's highlight with its text, hot things take the hot-light colour.
+    const auto sys = [](int index) { return GetSysColor(index); };
+    state.palette = Palette{
+        .window = sys(COLOR_WINDOW),
+        .band = sys(COLOR_WINDOW),
+        .bandText = sys(COLOR_WINDOWTEXT),
+        .text = sys(COLOR_WINDOWTEXT),
+        .disabledText = sys(COLOR_GRAYTEXT),
+        .border = sys(COLOR_WINDOWTEXT),
+        .accent = sys(COLOR_HIGHLIGHT),
+        .accentText = sys(COLOR_HIGHLIGHTTEXT),
+        .accentHot = sys(COLOR_HOTLIGHT),
+        .accentPressed = sys(COLOR_HIGHLIGHT),
+        .buttonFace = sys(COLOR_BTNFACE),
+        .buttonFaceHot = sys(COLOR_BTNFACE),
+        .buttonFacePressed = sys(COLOR_BTNFACE),
+        .buttonBorder = sys(COLOR_BTNTEXT),
+        .boxFace = sys(COLOR_WINDOW),
+        .boxBorder = sys(COLOR_WINDOWTEXT),
+    };
+  } else {
+    state.palette = kPalette;
+  }
+  state.windowBrush.Reset(CreateSolidBrush(state.palette.window));
+}
+
+bool HighContrast() { return Current().highContrast; }
+
+const Palette& Colours() { return Current().palette; }
+
+HBRUSH WindowBrush() {
+  ColourState& state = Current();
+  return state.windowBrush ? state.windowBrush.Get()
+                           : static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+}
+
 std::wstring FitText(HDC dc, const std::wstring& text, const RECT& rect, UINT flags) {
   if (flags & DT_SINGLELINE) return text;  // DT_END_ELLIPSIS covers one line
   const int width = rect.right - rect.left;
@@ -160,22 +226,54 @@ std::wstring FitText(HDC dc, const std::wstring& text, const RECT& rect, UINT fl
 
 Skin::Skin() {
   if (const win::WindowDc screen(nullptr); screen)
-    dpi_ = std::max(96, GetDeviceCaps(screen.Get(), LOGPIXELSY));
-  LOGFONTW lf{};
+    systemDpi_ = std::max(96, GetDeviceCaps(screen.Get(), LOGPIXELSY));
+  dpi_ = systemDpi_;
   NONCLIENTMETRICSW ncm{};
   ncm.cbSize = sizeof ncm;
   if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) {
-    lf = ncm.lfMessageFont;
+    base_ = ncm.lfMessageFont;
   } else {
-    lf.lfHeight = -MulDiv(8, dpi_, 72);
-    lf.lfCharSet = DEFAULT_CHARSET;
-    wcscpy(lf.lfFaceName, L"Tahoma");
+    base_.lfHeight = -MulDiv(8, systemDpi_, 72);
+    base_.lfCharSet = DEFAULT_CHARSET;
+    wcscpy(base_.lfFaceName, L"Tahoma");
   }
+  MakeFonts();
+}
+
+void Skin::MakeFonts() {
+  for (auto it = fonts_.begin(); it != fonts_.end(); ++it) {
+    if (it->dpi == dpi_) {
+      // Made before: it becomes the current one again.
+      Fonts again = std::move(*it);
+      fonts_.erase(it);
+      fonts_.push_back(std::move(again));
+      return;
+    }
+  }
+  // The message font is given at the system dpi; the title is 2 design pixels larger, bold.
   // Without them Font() is the stock font and TitleFont() the text font.
-  font_.Reset(CreateFontIndirectW(&lf));
+  LOGFONTW lf = base_;
+  lf.lfHeight = MulDiv(base_.lfHeight, dpi_, systemDpi_);
+  Fonts fonts{dpi_, win::Font(CreateFontIndirectW(&lf)), {}};
   lf.lfWeight = FW_BOLD;
   lf.lfHeight = lf.lfHeight < 0 ? lf.lfHeight - Scale(2) : lf.lfHeight + Scale(2);
-  titleFont_.Reset(CreateFontIndirectW(&lf));
+  fonts.title.Reset(CreateFontIndirectW(&lf));
+  fonts_.push_back(std::move(fonts));
+}
+
+void Skin::SetDpi(int dpi) {
+  if (dpi <= 0 || dpi == dpi_) return;
+  dpi_ = dpi;
+  MakeFonts();
+}
+
+HFONT Skin::Refont(HFONT font) const {
+  if (!font) return nullptr;
+  for (const Fonts& f : fonts_) {
+    if (f.text.Get() == font) return Font();
+    if (f.title.Get() == font) return TitleFont();
+  }
+  return nullptr;
 }
 
 Skin::~Skin() = default;
@@ -253,7 +351,7 @@ bool Skin::DrawItem(const DRAWITEMSTRUCT& item) const {
   const bool pressed = item.itemState & ODS_SELECTED;
   const bool focused = item.itemState & ODS_FOCUS;
   const bool hot = state->hot && enabled;
-  const Palette& p = kPalette;
+  const Palette& p = Colours();
 
   switch (state->kind) {
     case Kind::kTextLabel:
@@ -274,10 +372,10 @@ bool Skin::DrawItem(const DRAWITEMSTRUCT& item) const {
                                       : p.accent;
       RoundBox(dc, all, Scale(kButtonRadius), face, enabled ? p.accentPressed : face);
       if (focused) RoundBox(dc, Inset(all, Scale(2)), Scale(kButtonRadius) - 1, face,
-                            p.bandText, false);
+                            p.accentText, false);
       RECT label = all;
       if (pressed) OffsetRect(&label, 0, 1);
-      DrawTextIn(dc, text, label, Font(), p.bandText, kLineFlags | DT_CENTER);
+      DrawTextIn(dc, text, label, Font(), p.accentText, kLineFlags | DT_CENTER);
       break;
     }
 
@@ -312,7 +410,7 @@ bool Skin::DrawItem(const DRAWITEMSTRUCT& item) const {
       }
       RoundBox(dc, box, Scale(3), face, border);
       if (ticked) {
-        const LOGBRUSH brush{BS_SOLID, p.bandText, 0};
+        const LOGBRUSH brush{BS_SOLID, p.accentText, 0};
         HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND,
                                 std::max(2, Scale(2)), &brush, 0, nullptr);
         HGDIOBJ oldPen = SelectObject(dc, pen);
@@ -365,7 +463,7 @@ void Skin::PaintWindow(HWND window, HDC target, int bandHeight, wchar_t badge) c
   const win::OffscreenPainter painter(target, 0, 0, width, height);
   if (!painter.Ok()) return;
   HDC dc = painter.Dc();
-  const Palette& p = kPalette;
+  const Palette& p = Colours();
 
   Fill(dc, client, p.window);
   const win::Region outline(MakeOutline(width, height));

@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "ui/win/gdi.h"
 
@@ -26,6 +27,7 @@ struct Palette {
   COLORREF disabledText;
   COLORREF border;          // the window's outline
   COLORREF accent;          // primary button, ticked box, focus ring
+  COLORREF accentText;      // text and marks on the accent colour
   COLORREF accentHot;
   COLORREF accentPressed;
   COLORREF buttonFace;      // secondary button
@@ -44,6 +46,7 @@ inline constexpr Palette kPalette{
     .disabledText = RGB(0xA0, 0xA6, 0xAE),
     .border = RGB(0x17, 0x48, 0x78),
     .accent = RGB(0x1F, 0x5F, 0x9E),
+    .accentText = RGB(0xFF, 0xFF, 0xFF),
     .accentHot = RGB(0x2B, 0x73, 0xB9),
     .accentPressed = RGB(0x16, 0x46, 0x75),
     .buttonFace = RGB(0xFF, 0xFF, 0xFF),
@@ -53,6 +56,16 @@ inline constexpr Palette kPalette{
     .boxFace = RGB(0xFF, 0xFF, 0xFF),
     .boxBorder = RGB(0x86, 0x90, 0x9E),
 };
+
+// Whether the user has chosen high contrast (SPI_GETHIGHCONTRAST), as last read.
+bool HighContrast();
+// The colours to draw with: kPalette, or in high contrast the system's colours (window, window
+// text, highlight, hot-light, grey text, button face). Read again by RefreshColours, which a
+// window calls on WM_SYSCOLORCHANGE and WM_SETTINGCHANGE.
+const Palette& Colours();
+void RefreshColours();
+// A brush of Colours().window, for WM_CTLCOLOR* answers; the skin keeps it.
+HBRUSH WindowBrush();
 
 // Measures at 96 dpi.
 inline constexpr int kCornerRadius = 12;  // window outline
@@ -71,7 +84,7 @@ enum class ButtonKind {
 
 class Skin {
  public:
-  // Fonts follow the system's message font; sizes follow the screen's dpi.
+  // Fonts follow the system's message font; sizes follow the system's dpi until SetDpi.
   Skin();
   ~Skin();
   Skin(const Skin&) = delete;
@@ -81,9 +94,17 @@ class Skin {
   int Scale(int px96) const { return MulDiv(px96, dpi_, 96); }
   RECT Scale(const RECT& r96) const;
   HFONT Font() const {
-    return font_ ? font_.Get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    return fonts_.back().text ? fonts_.back().text.Get()
+                              : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   }
-  HFONT TitleFont() const { return titleFont_ ? titleFont_.Get() : Font(); }
+  HFONT TitleFont() const { return fonts_.back().title ? fonts_.back().title.Get() : Font(); }
+  // Sizes and fonts for windows at `dpi` (the main window moved to a monitor of another
+  // scale). The fonts made for earlier dpi values stay valid until the skin goes, so controls
+  // that still hold one never draw with a deleted font.
+  void SetDpi(int dpi);
+  // The font at the current dpi in the role of `font` (text or title, made by this skin at any
+  // dpi); null for a font the skin did not make.
+  HFONT Refont(HFONT font) const;
 
   // Child controls. `rect` is in the parent's client coordinates, device pixels. Each carries
   // its look with it; the parent hands WM_DRAWITEM to DrawItem.
@@ -109,9 +130,16 @@ class Skin {
  private:
   HRGN MakeOutline(int width, int height) const;
 
+  struct Fonts {
+    int dpi;
+    win::Font text, title;
+  };
+  void MakeFonts();
+
   int dpi_ = 96;
-  win::Font font_;
-  win::Font titleFont_;
+  int systemDpi_ = 96;
+  LOGFONTW base_{};  // the message font at the system dpi
+  std::vector<Fonts> fonts_;  // the current dpi's last
 };
 
 // Check box state, also reachable through BM_GETCHECK / BM_SETCHECK.

@@ -67,6 +67,14 @@
 //   orvalis_driver backdrop RRGGBB SECONDS          a window of that colour behind all others,
 //                                                   over the whole screen, for SECONDS
 //   orvalis_driver backdrop-off                     closes it
+//   Display scaling:
+//   orvalis_driver check-layout [CLASS] [ID:ID...]  exit 0 when every shown control below that
+//                                                   window (the main window) lies inside its
+//                                                   parent's client area and overlaps no shown
+//                                                   sibling, but for the pairs given (drawn one
+//                                                   over the other on purpose); prints each fault
+//   orvalis_driver dpi-changed DPI [CLASS]          sends WM_DPICHANGED with the window's rect
+//                                                   scaled from its dpi as the suggested one
 //
 //   orvalis_driver sync                             returns once the program's window thread has
 //                                                   handled everything sent to it before and
@@ -85,6 +93,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -379,6 +388,61 @@ bool SetClipboardText(const std::wstring& text) {
   return ok;
 }
 
+struct LayoutCheck {
+  std::vector<std::pair<int, int>> allowed;
+  int faults = 0;
+};
+
+std::wstring Describe(HWND w) {
+  wchar_t cls[64] = {}, text[64] = {};
+  GetClassNameW(w, cls, 64);
+  GetWindowTextW(w, text, 64);
+  return std::to_wstring(GetDlgCtrlID(w)) + L" (" + cls + L" \"" + text + L"\")";
+}
+
+BOOL CALLBACK CollectChildren(HWND w, LPARAM lp) {
+  reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
+  return TRUE;
+}
+
+// The shown direct children of `parent`, each checked against its parent and its siblings,
+// then their own children.
+void CheckLayout(HWND parent, LayoutCheck& check) {
+  std::vector<HWND> all, shown;
+  EnumChildWindows(parent, CollectChildren, reinterpret_cast<LPARAM>(&all));
+  for (HWND w : all)
+    if (GetParent(w) == parent && IsWindowVisible(w)) shown.push_back(w);
+  RECT client;
+  GetClientRect(parent, &client);
+  MapWindowPoints(parent, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    RECT r, overlap;
+    GetWindowRect(shown[i], &r);
+    if (r.left < client.left || r.top < client.top || r.right > client.right ||
+        r.bottom > client.bottom) {
+      std::wprintf(L"outside its parent: %ls at %ld,%ld-%ld,%ld in %ld,%ld-%ld,%ld\n",
+                   Describe(shown[i]).c_str(), r.left - client.left, r.top - client.top,
+                   r.right - client.left, r.bottom - client.top, 0L, 0L,
+                   client.right - client.left, client.bottom - client.top);
+      ++check.faults;
+    }
+    for (std::size_t j = i + 1; j < shown.size(); ++j) {
+      RECT q;
+      GetWindowRect(shown[j], &q);
+      if (!IntersectRect(&overlap, &r, &q)) continue;
+      const int a = GetDlgCtrlID(shown[i]), b = GetDlgCtrlID(shown[j]);
+      bool ok = false;
+      for (const auto& [x, y] : check.allowed) ok = ok || (x == a && y == b) || (x == b && y == a);
+      if (ok) continue;
+      std::wprintf(L"overlap: %ls and %ls by %ldx%ld\n", Describe(shown[i]).c_str(),
+                   Describe(shown[j]).c_str(), overlap.right - overlap.left,
+                   overlap.bottom - overlap.top);
+      ++check.faults;
+    }
+    CheckLayout(shown[i], check);
+  }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -509,6 +573,45 @@ int wmain(int argc, wchar_t** argv) {
     for (DWORD i = 0; i < data->rdh.nCount; ++i)
       std::printf("%ld %ld %ld %ld\n", rects[i].left, rects[i].top, rects[i].right, rects[i].bottom);
     DeleteObject(region);
+    return 0;
+  }
+  if (command == L"check-layout") {
+    int next = 2;
+    HWND w = nullptr;
+    if (argc > 2 && !std::wcschr(argv[2], L':')) {
+      w = FindWindowW(argv[2], nullptr);
+      next = 3;
+    } else {
+      w = FindMain();
+    }
+    if (!w) return Fail("no such window");
+    LayoutCheck check;
+    for (int i = next; i < argc; ++i) {
+      int a = 0, b = 0;
+      if (std::swscanf(argv[i], L"%d:%d", &a, &b) == 2) check.allowed.emplace_back(a, b);
+    }
+    SendMessageW(w, WM_NULL, 0, 0);  // whatever was sent before is handled
+    CheckLayout(w, check);
+    return check.faults == 0 ? 0 : 1;
+  }
+  if (command == L"dpi-changed" && argc > 2) {
+    HWND w = argc > 3 ? FindWindowW(argv[3], nullptr) : FindMain();
+    if (!w) return Fail("no such window");
+    const int dpi = _wtoi(argv[2]);
+    // The window's dpi as the program has it: its size against its design at 96 dpi.
+    RECT r;
+    GetWindowRect(w, &r);
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    const int from = argc > 4 ? _wtoi(argv[4]) : (getDpi ? static_cast<int>(getDpi(w)) : 96);
+    RECT suggested{r.left, r.top, r.left + MulDiv(r.right - r.left, dpi, from),
+                   r.top + MulDiv(r.bottom - r.top, dpi, from)};
+    RemoteBuffer remote(w, sizeof suggested);
+    if (!remote.Ok() || !remote.Write(&suggested, sizeof suggested))
+      return Fail("cannot reach the program's memory");
+    SendMessageW(w, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi),
+                 reinterpret_cast<LPARAM>(remote.Address()));
     return 0;
   }
   if (command == L"control-rect" && argc > 3) {
