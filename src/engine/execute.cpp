@@ -26,14 +26,43 @@ void OpenOrFail(Shell& shell, const std::string& file, const std::string* params
 
 }  // namespace
 
-void Engine::ExecuteTask(const std::string& taskName) noexcept {
+void Engine::ExecuteTask(const std::string& taskName, RunTrigger trigger) noexcept {
   // After "Beenden" nothing starts, also not a task whose question or fetch was still waiting.
   if (stopped_) return;
+  const double started = Now();
+  RunResult result = RunTask(taskName);
+  RecordRun(started, taskName, trigger, result.outcome, std::move(result.reason));
+}
+
+void Engine::RecordRun(double when, const std::string& taskName, RunTrigger trigger,
+                       RunOutcome outcome, std::string reason) noexcept {
+  try {
+    RunEntry entry{when, taskName, trigger, outcome, std::move(reason)};
+    history_.Add(entry);
+    if (runObserver_) runObserver_(entry);
+  } catch (...) {
+    // The record never affects the run.
+  }
+}
+
+void Engine::RecordRun(const std::string& taskName, RunTrigger trigger, RunOutcome outcome,
+                       std::string reason) noexcept {
+  double when = 0.0;
+  try {
+    when = Now();
+  } catch (...) {
+  }
+  RecordRun(when, taskName, trigger, outcome, std::move(reason));
+}
+
+Engine::RunResult Engine::RunTask(const std::string& taskName) noexcept {
+  RunResult result{RunOutcome::kDone, {}};
   try {
     RegistryAccessor reg(registry_);
     // Never created here: a task deleted meanwhile fails at its first read and nothing is
     // written.
-    reg.OpenKey(rec::TaskKey(taskName), false);
+    if (!reg.OpenKey(rec::TaskKey(taskName), false))
+      return {RunOutcome::kFailed, "Der Task ist nicht mehr gespeichert."};
 
     bool conditionMet = true;
     if (reg.ValueExists(rec::kProgramActionEnabled) && reg.ReadBool(rec::kProgramActionEnabled)) {
@@ -45,6 +74,7 @@ void Engine::ExecuteTask(const std::string& taskName) noexcept {
       }
     }
 
+    if (!conditionMet) result = {RunOutcome::kSkipped, "Programmbedingung nicht erfüllt"};
     if (conditionMet) {
       switch (reg.ReadInteger(rec::kTaskType)) {
         case rec::kTaskProgram: {
@@ -54,6 +84,8 @@ void Engine::ExecuteTask(const std::string& taskName) noexcept {
                                                                : std::string();
           if (services_.files && services_.shell && services_.files->FileExists(program))
             OpenOrFail(*services_.shell, program, &params, show);
+          else if (services_.files)
+            result = {RunOutcome::kFailed, "Programm nicht gefunden: " + program};
           break;
         }
         case rec::kTaskInternet: {
@@ -105,10 +137,18 @@ void Engine::ExecuteTask(const std::string& taskName) noexcept {
 
     reg.WriteDateTime(rec::kNextExecution, GetTaskDate(taskName));
     reg.CloseKey();
-  } catch (...) {
+  } catch (const RegistryError& e) {
     // A run swallows its own errors (a failed open or fetch among them) and shows nothing: the
-    // row stays unmarked and NextExecution keeps its value.
+    // row stays unmarked and NextExecution keeps its value. Only the record notes them.
+    result = {RunOutcome::kFailed, e.what()};  // names the value and what is wrong with it
+  } catch (const ConvertError& e) {
+    result = {RunOutcome::kFailed, std::string("Registrierungswert nicht lesbar: ") + e.what()};
+  } catch (const std::exception& e) {
+    result = {RunOutcome::kFailed, e.what()};
+  } catch (...) {
+    result = {RunOutcome::kFailed, "unbekannter Fehler"};
   }
+  return result;
 }
 
 }  // namespace orv
