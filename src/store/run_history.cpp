@@ -1,7 +1,10 @@
 #include "store/run_history.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+
+#include "base/oledate.h"
 
 #include "base/text.h"
 #include "store/registry.h"
@@ -38,6 +41,17 @@ std::unique_ptr<RegistryBackend::Key> OpenSettings(RegistryBackend& registry, bo
 }
 
 }  // namespace
+
+std::string RunTimeText(double when) {
+  static constexpr const char* kDays[] = {"So", "Mo", "Di", "Mi", "Do", "Fr", "Sa"};
+  if (!std::isfinite(when) || when < kMinDate || when >= kMaxDate) return "?";
+  const LocalTime t = DecodeDateTime(when);
+  const int weekday = DayOfWeek(EncodeDate(t.year, t.month, t.day));  // 1 Sunday
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%s %02d.%02d.%04d %02d:%02d",
+                kDays[(weekday + 6) % 7], t.day, t.month, t.year, t.hour, t.minute);
+  return buffer;
+}
 
 const char* RunTriggerText(RunTrigger trigger) {
   switch (trigger) {

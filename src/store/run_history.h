@@ -44,6 +44,8 @@ struct RunEntry {
   bool operator==(const RunEntry&) const = default;
 };
 
+// "Di 08.12.2026 18:00": weekday, date and minute of a date-time.
+std::string RunTimeText(double when);
 // "Uhrzeit", "Leerlauf", ...
 const char* RunTriggerText(RunTrigger trigger);
 // "Ausgeführt", "Abgelehnt", "Übersprungen (reason)", "Fehler: reason".

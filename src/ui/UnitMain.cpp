@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "net/http.h"
+#include "store/run_history.h"
 #include "store/task_record.h"
 #include "engine/task_store.h"
 #include "ui/clocktext.h"
@@ -22,6 +23,100 @@ TFormMain::TFormMain(RegistryBackend& registry, Clock& clock, Locale& locale,
   all.prompter = prompter;
   engine_.SetServices(all);
   engine_.SetReporter([this](const std::string& text) { ShowWarning(text); });
+  engine_.SetRunObserver([this](const RunEntry& entry) { RunRecorded(entry); });
+}
+
+void TFormMain::RunRecorded(const RunEntry& entry) {
+  if (entry.outcome == RunOutcome::kFailed && reportFailures_)
+    chrome_.ShowBalloon(L"Orvalis: Task fehlgeschlagen",
+                        W("Task '" + entry.task + "': " + entry.reason));
+  if (history_) history_->Refresh();
+  if (listViewTasks_) InvalidateRect(listViewTasks_, nullptr, FALSE);
+}
+
+bool TFormMain::LastRunFailed(const std::string& name) {
+  const auto last = engine_.History().LastOf(name);
+  return last && last->outcome == RunOutcome::kFailed;
+}
+
+std::wstring TFormMain::RowTipText(std::size_t index) {
+  const TaskRow& row = engine_.Tasks().Row(index);
+  std::string text = "Zuletzt: ";
+  if (const auto last = engine_.History().LastOf(row.name))
+    text += RunTimeText(last->when) + " – " + RunOutcomeText(*last);
+  else
+    text += "noch nicht gestartet";
+  // The next start at the fixed time, as the scheduler finds it; else what the row shows.
+  double next = 0.0;
+  if (!row.unreadable) {
+    try {
+      next = engine_.GetTaskDate(row.name);
+    } catch (const std::exception&) {
+      next = 0.0;
+    }
+  }
+  text += " · Nächster Start: " + (next > 0.0 ? RunTimeText(next) : row.next);
+  return W(text);
+}
+
+void TFormMain::CreateRowTip() {
+  rowTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                            WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                            instance_, nullptr);
+  if (!rowTip_) return;
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_TRACK | TTF_ABSOLUTE | TTF_IDISHWND;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(listViewTasks_);
+  tool.lpszText = const_cast<wchar_t*>(L"");
+  SendMessageW(rowTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageW(rowTip_, TTM_SETMAXTIPWIDTH, 0, 600);
+}
+
+void TFormMain::ShowRowTip() {
+  if (!rowTip_) return;
+  const int focused = ListView_GetNextItem(listViewTasks_, -1, LVNI_FOCUSED | LVNI_SELECTED);
+  if (focused < 0 || static_cast<std::size_t>(focused) >= engine_.Tasks().Size()) {
+    HideRowTip();
+    return;
+  }
+  rowTipText_ = RowTipText(static_cast<std::size_t>(focused));
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(listViewTasks_);
+  tool.lpszText = rowTipText_.data();
+  SendMessageW(rowTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  RECT r{};
+  ListView_GetItemRect(listViewTasks_, focused, &r, LVIR_BOUNDS);
+  POINT at{r.left + 16, r.bottom + 2};
+  ClientToScreen(listViewTasks_, &at);
+  SendMessageW(rowTip_, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
+  SendMessageW(rowTip_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+  SetTimer(hwnd_, kTimerRowTip, 8000, nullptr);
+}
+
+void TFormMain::HideRowTip() {
+  KillTimer(hwnd_, kTimerRowTip);
+  if (!rowTip_) return;
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(listViewTasks_);
+  SendMessageW(rowTip_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+}
+
+void TFormMain::PopupMenuOptionenFehlerMeldenClick() {
+  reportFailures_ = !reportFailures_;
+  chrome_.SetReportFailuresCheck(reportFailures_);
+  try {
+    RegistryAccessor reg(engine_.Registry());
+    if (reg.OpenKey(rec::kSettingsKey, true)) reg.WriteBool(rec::kReportFailures, reportFailures_);
+  } catch (const std::exception& e) {
+    ShowWarning(e.what());
+  }
 }
 
 void TFormMain::JobTimerWin32::SetEnabled(bool on) {
@@ -293,6 +388,10 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         TimerTimeTimer();
         return 0;
       }
+      if (wp == kTimerRowTip) {
+        HideRowTip();
+        return 0;
+      }
       break;
     case WM_POWERBROADCAST:
       if (wp == PBT_APMRESUMEAUTOMATIC || wp == PBT_APMRESUMESUSPEND) TickSoon();
@@ -327,6 +426,13 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case kCmdPopupMenuProgrammBeenden:
           PopupMenuTrayBeendenClick();
           return 0;
+        case kCmdPopupMenuTrayVerlauf:
+        case kCmdPopupMenuProgrammVerlauf:
+          if (history_) history_->Show();
+          return 0;
+        case kCmdPopupMenuOptionenFehlerMelden:
+          PopupMenuOptionenFehlerMeldenClick();
+          return 0;
       }
       if (LOWORD(wp) == kIdFlatButtonExecute && HIWORD(wp) == BN_CLICKED) {
         FlatButtonExecuteClick();
@@ -359,7 +465,15 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (header->idFrom == kIdListViewTasks) return ListViewTasksNotify(header);
       break;
     }
+    case kMsgShowRowTip:
+      ShowRowTip();
+      return 0;
     case WM_DESTROY:
+      HideRowTip();
+      if (rowMarks_) {
+        ImageList_Destroy(rowMarks_);
+        rowMarks_ = nullptr;
+      }
       // The hooks go with the window. This may run inside one of the detector's handlers (its
       // warning box pumps messages): the detector then leaves itself alone when it returns.
       dsrSleeperIdle_.reset();
@@ -388,6 +502,17 @@ void TFormMain::FormCreate() {
   CreateListViewTasks();
   CreateControls();
   chrome_.Create(instance_, hwnd_);
+  CreateRowTip();
+  history_ = std::make_unique<HistoryWindow>(engine_, skin_);
+  history_->Create(instance_);
+  try {
+    RegistryAccessor reg(engine_.Registry());
+    if (reg.OpenKeyReadOnly(rec::kSettingsKey))
+      reportFailures_ = reg.ReadBoolIfPresent(rec::kReportFailures).value_or(false);
+  } catch (const std::exception&) {
+    reportFailures_ = false;  // a value of another kind: the option stays off
+  }
+  chrome_.SetReportFailuresCheck(reportFailures_);
   CreateIdleDetector();
   editor_ = std::make_unique<TaskEditor>(engine_, files_, messages_, skin_);
   editor_->Create(instance_, hwnd_, kMainContentRect, [this](bool saved, const std::string& name) {
@@ -451,7 +576,16 @@ void TFormMain::CreateListViewTasks() {
       r.left, r.top, r.right - r.left, r.bottom - r.top, hwnd_,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdListViewTasks)), instance_, nullptr);
   if (font_) SendMessageW(listViewTasks_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
-  ListView_SetExtendedListViewStyle(listViewTasks_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+  ListView_SetExtendedListViewStyle(listViewTasks_,
+                                    LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
+  // The mark of a failed last run in the name column: the system's error icon, small.
+  rowMarks_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 0);
+  if (rowMarks_) {
+    HICON error = static_cast<HICON>(
+        LoadImageW(nullptr, MAKEINTRESOURCEW(32513), IMAGE_ICON, 16, 16, LR_SHARED));  // IDI_ERROR
+    if (error) ImageList_AddIcon(rowMarks_, error);
+    ListView_SetImageList(listViewTasks_, rowMarks_, LVSIL_SMALL);
+  }
   ListView_SetBkColor(listViewTasks_, kListBackground);
   ListView_SetTextBkColor(listViewTasks_, kListBackground);
   int index = 0;
@@ -534,6 +668,21 @@ LRESULT TFormMain::ListViewTasksNotify(NMHDR* header) {
   }
   if (header->code == LVN_KEYDOWN) {
     if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_DELETE) FlatButtonDeleteClick();
+    else if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_ESCAPE) HideRowTip();
+    else PostMessageW(hwnd_, kMsgShowRowTip, 0, 0);  // after the list has moved its focus
+    return 0;
+  }
+  if (header->code == NM_KILLFOCUS || header->code == NM_CLICK) {
+    HideRowTip();
+    return 0;
+  }
+  if (header->code == LVN_GETINFOTIPW) {  // the mouse rests on a row
+    auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(header);
+    if (tip->iItem >= 0 && static_cast<std::size_t>(tip->iItem) < engine_.Tasks().Size() &&
+        tip->pszText && tip->cchTextMax > 0) {
+      const std::wstring text = RowTipText(static_cast<std::size_t>(tip->iItem));
+      lstrcpynW(tip->pszText, text.c_str(), tip->cchTextMax);
+    }
     return 0;
   }
   if (header->code == NM_RETURN) {  // Enter in the list: "Bearbeiten"
@@ -558,6 +707,8 @@ LRESULT TFormMain::ListViewTasksNotify(NMHDR* header) {
       item.stateMask = LVIS_SELECTED;
       item.state = row.selected ? LVIS_SELECTED : 0;
     }
+    if ((item.mask & LVIF_IMAGE) && item.iSubItem == 0)
+      item.iImage = LastRunFailed(row.name) ? 0 : I_IMAGENONE;
   }
   return 0;
 }

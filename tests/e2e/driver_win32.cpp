@@ -68,6 +68,12 @@
 //                                                   over the whole screen, for SECONDS
 //   orvalis_driver backdrop-off                     closes it
 //
+//   The run history:
+//   orvalis_driver history-rows                     prints every row of the "Verlauf" window:
+//                                                   time | task | trigger | outcome
+//   orvalis_driver wait-tooltip TEXT TIMEOUT_MS     waits for a shown tooltip or balloon (of
+//                                                   any process) whose text holds TEXT; prints it
+//
 //   orvalis_driver sync                             returns once the program's window thread has
 //                                                   handled everything sent to it before and
 //                                                   waits for messages again
@@ -405,6 +411,55 @@ int wmain(int argc, wchar_t** argv) {
       Sleep(100);
     }
     return Fail("the window did not appear");
+  }
+  if (command == L"history-rows") {
+    HWND history = FindWindowW(L"TFormHistory", nullptr);
+    HWND list = history ? GetDlgItem(history, 1404) : nullptr;
+    if (!list) return Fail("no history window");
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+      std::string line;
+      for (int sub = 0; sub < 4; ++sub) {
+        std::wstring text;
+        if (!ItemText(list, i, sub, text)) return Fail("cannot read a row");
+        line += (sub ? " | " : "") + Printable(text);
+      }
+      std::printf("%s\n", line.c_str());
+    }
+    return 0;
+  }
+  if (command == L"wait-tooltip" && argc > 3) {
+    // Tooltips and balloons are top-level windows of the tooltip class; a balloon of the
+    // notification area belongs to the shell's process. Their text comes with WM_GETTEXT,
+    // which the system carries across processes.
+    struct Search {
+      std::wstring part, found;
+    } search{argv[2], {}};
+    const DWORD timeout = static_cast<DWORD>(_wtoi(argv[3]));
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeout) {
+      EnumWindows(
+          [](HWND hwnd, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            wchar_t cls[64] = {};
+            GetClassNameW(hwnd, cls, 64);
+            if (_wcsicmp(cls, L"tooltips_class32") != 0 || !IsWindowVisible(hwnd)) return TRUE;
+            wchar_t text[1024] = {};
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
+                                SMTO_NORMAL, 2000, &ignored);
+            if (std::wstring(text).find(s->part) == std::wstring::npos) return TRUE;
+            s->found = text;
+            return FALSE;
+          },
+          reinterpret_cast<LPARAM>(&search));
+      if (!search.found.empty()) {
+        std::printf("%s\n", Printable(search.found).c_str());
+        return 0;
+      }
+      Sleep(100);
+    }
+    return Fail("no tooltip with that text appeared");
   }
   if (command == L"reachable" && argc > 2) {
     HWND w = FindWindowW(argv[2], nullptr);
