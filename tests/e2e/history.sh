@@ -101,4 +101,25 @@ echo "history: asked: $question"
 run "$driver" click TFormHistory 1405 || exit 1
 run "$driver" dialog-text 10000 6 >/dev/null || fail "no question before Leeren"
 [ "$(run "$driver" history-rows | grep -c .)" = 0 ] || fail "Ja did not empty the history"
+run "$driver" click TFormHistory 1406 || exit 1  # "Schließen"
+
+# The editor's step 2 shows the next five starts of the rule being edited: a new task runs
+# every 10 minutes from now on; at 18:00 on the 31st only, a month without it is named.
+run "$driver" click-main 1002 || exit 1
+run "$driver" press 2003 || exit 1
+preview=$(run "$driver" text 2502 | tr -d '\r')
+echo "history: preview: $preview"
+has "$preview" 'N\u00E4chste Starts:' || fail "no preview in step 2"
+[ "$(printf '%s' "$preview" | grep -o '\\u000A' | grep -c .)" = 5 ] || fail "not five starts"
+run "$driver" press 2200 || exit 1  # "Task alle" off
+run "$driver" press 2202 || exit 1  # "Task um" on: 18:00
+run "$driver" press 2017 || exit 1  # "Monatstage"
+run "$driver" press 2250 || exit 1  # the 31st
+preview=$(run "$driver" text 2502 | tr -d '\r')
+echo "history: preview: $preview"
+has "$preview" ' 31.' || fail "the preview does not follow the month days"
+has "$preview" '. 18:00' || fail "the preview does not show the time"
+has "$preview" 'keinen 31.' || fail "the preview does not say what happens without a 31st"
+screenshot history-editor-preview
+run "$driver" press 2001 >/dev/null 2>&1  # "Abbrechen"
 echo "history: ok"

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "platform/prompter.h"
+#include "engine/task_store.h"
 #include "store/run_history.h"
 #include "unit/counting_registry.h"
 #include "unit/engine_fixture.h"
@@ -406,6 +407,29 @@ TEST_F(Preview, AMonthWithoutTheChosenDayIsPassedOver) {
   EXPECT_NEAR(starts[3], EncodeDate(2026, 8, 31) + noon, 1e-9);
   rule.monthDays = std::string(31, '0');
   EXPECT_TRUE(engine.NextStarts(rule, EncodeDate(2026, 1, 31), 5).empty());
+}
+
+TEST_F(Preview, TheEditorsRuleIsTheStoredOne) {
+  // What the editor holds, saved, gives the rule the scheduler then reads.
+  TaskEditorState state;
+  state.name = "Gespeichert";
+  state.program = "C:\\run.exe";
+  state.intEnabled = false;
+  state.timeEnabled = true;
+  state.time = "7:05";
+  state.weekdays = {true, false, false, false, true, false, true};  // Mo, Fr, So
+  SaveTask(engine, files, state, std::string());
+  RegistryAccessor reg(registry);
+  reg.OpenKeyReadOnly(rec::TaskKey("Gespeichert"));
+  const ClockRule stored = engine.ReadClockRule(reg);
+  const ClockRule edited = ClockRuleOf(state);
+  const double from = EncodeDateTime(LocalTime{2003, 7, 9, 10, 0, 0, 0});  // a Wednesday
+  const auto starts = engine.NextStarts(edited, from, 4);
+  EXPECT_EQ(starts, engine.NextStarts(stored, from, 4));
+  ASSERT_EQ(starts.size(), 4u);
+  EXPECT_NEAR(starts[0], EncodeDate(2003, 7, 11) + EncodeTime(7, 5), 1e-9);  // Friday
+  EXPECT_NEAR(starts[1], EncodeDate(2003, 7, 13) + EncodeTime(7, 5), 1e-9);  // Sunday
+  EXPECT_NEAR(starts[2], EncodeDate(2003, 7, 14) + EncodeTime(7, 5), 1e-9);  // Monday
 }
 
 }  // namespace
