@@ -54,8 +54,8 @@ bool HistoryWindow::Create(HINSTANCE instance) {
   wc.lpszClassName = kHistoryWindowClass;
   if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
   // A window of its own: the main window may be hidden in the notification area meanwhile.
-  CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, kHistoryWindowClass, L"Verlauf – Orvalis",
-                  WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, kWidth,
+  CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, kHistoryWindowClass,
+                  L"Verlauf – Orvalis", WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, kWidth,
                   kHeight, nullptr, nullptr, instance, this);
   if (!hwnd_) return false;
   MarkKeyboardDialog(hwnd_);  // Tab, Shift+Tab, Escape
@@ -87,7 +87,8 @@ void HistoryWindow::FormCreate() {
                           instance_, nullptr);
   for (HWND control : {filter_, list_})
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(s.Font()), FALSE);
-  ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
+  ListView_SetExtendedListViewStyle(
+      list_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
   int index = 0;
   for (const Column& c : kColumns) {
     LVCOLUMNW col{};
@@ -145,7 +146,8 @@ LRESULT HistoryWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
               const auto length = SendMessageW(filter_, CB_GETLBTEXTLEN, at, 0);
               if (length > 0) {
                 chosenTask_.assign(static_cast<std::size_t>(length) + 1, L'\0');
-                SendMessageW(filter_, CB_GETLBTEXT, at, reinterpret_cast<LPARAM>(chosenTask_.data()));
+                SendMessageW(filter_, CB_GETLBTEXT, at,
+                             reinterpret_cast<LPARAM>(chosenTask_.data()));
                 chosenTask_.resize(static_cast<std::size_t>(length));
               }
             }

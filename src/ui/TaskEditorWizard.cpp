@@ -285,7 +285,8 @@ void TaskEditor::UpdatePreview() {
         if (s.monthDays[static_cast<std::size_t>(day - 1)])
           missing += (missing.empty() ? "" : " oder ") + std::to_string(day) + ".";
       if (!missing.empty())
-        text += "\n\nHat ein Monat keinen " + missing + ", startet der Task dort an diesem Tag nicht.";
+        text += "\n\nHat ein Monat keinen " + missing +
+                ", startet der Task dort an diesem Tag nicht.";
     }
   }
   SetText(kIdLabelPreview, text);

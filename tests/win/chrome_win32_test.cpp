@@ -280,10 +280,13 @@ TEST_F(ChromeWindow, AccessKeysChooseItems) {
     return SendMessageW(hwnd_, WM_MENUCHAR, MAKEWPARAM(c, MF_POPUP),
                         reinterpret_cast<LPARAM>(menu));
   };
-  EXPECT_EQ(key(chrome_->PopupMenuTray(), L'e'), MAKELRESULT(3, MNC_EXECUTE));  // B&eenden
+  EXPECT_EQ(key(chrome_->PopupMenuTray(), L'e'), MAKELRESULT(4, MNC_EXECUTE));  // B&eenden
   EXPECT_EQ(key(chrome_->PopupMenuTray(), L'A'), MAKELRESULT(0, MNC_EXECUTE));
-  EXPECT_EQ(key(chrome_->PopupMenuTray(), L'i'), MAKELRESULT(5, MNC_EXECUTE));
-  EXPECT_EQ(key(chrome_->PopupMenuProgramm(), L'b'), MAKELRESULT(2, MNC_EXECUTE));
+  EXPECT_EQ(key(chrome_->PopupMenuTray(), L'i'), MAKELRESULT(6, MNC_EXECUTE));
+  EXPECT_EQ(key(chrome_->PopupMenuTray(), L'v'), MAKELRESULT(2, MNC_EXECUTE));  // &Verlauf
+  EXPECT_EQ(key(chrome_->PopupMenuProgramm(), L'b'), MAKELRESULT(3, MNC_EXECUTE));
+  EXPECT_EQ(key(chrome_->PopupMenuProgramm(), L'v'), MAKELRESULT(0, MNC_EXECUTE));
+  EXPECT_EQ(key(chrome_->PopupMenuOptionen(), L'f'), MAKELRESULT(1, MNC_EXECUTE));
   EXPECT_EQ(HIWORD(key(chrome_->PopupMenuTray(), L'x')), MNC_IGNORE);
   HMENU anzeige = Items(chrome_->PopupMenuOptionen())[0].submenu;
   EXPECT_EQ(key(anzeige, L'm'), MAKELRESULT(1, MNC_EXECUTE));
