@@ -1,9 +1,14 @@
 #include "ui/UnitMain.h"
 
 #include <commctrl.h>
+#include <initguid.h>
+#include <oleacc.h>
+
+#include <unordered_map>
 
 #include "net/http.h"
 #include "store/run_history.h"
+#include "base/text.h"
 #include "store/task_record.h"
 #include "engine/task_store.h"
 #include "ui/clocktext.h"
@@ -31,12 +36,54 @@ void TFormMain::RunRecorded(const RunEntry& entry) {
     chrome_.ShowBalloon(L"Orvalis: Task fehlgeschlagen",
                         W("Task '" + entry.task + "': " + entry.reason));
   if (history_) history_->Refresh();
+  marksDirty_ = true;
   if (listViewTasks_) InvalidateRect(listViewTasks_, nullptr, FALSE);
 }
 
-bool TFormMain::LastRunFailed(const std::string& name) {
-  const auto last = engine_.History().LastOf(name);
-  return last && last->outcome == RunOutcome::kFailed;
+bool TFormMain::LastRunFailed(std::size_t row) const {
+  return row < markFailed_.size() && markFailed_[row];
+}
+
+void TFormMain::UpdateRowMarks() {
+  const TaskList& tasks = engine_.Tasks();
+  bool same = !marksDirty_ && markRows_.size() == tasks.Size();
+  for (std::size_t i = 0; same && i < tasks.Size(); ++i) same = markRows_[i] == tasks.Row(i).name;
+  if (same) return;
+  marksDirty_ = false;
+  // The last outcome of each task, the newest run counting.
+  std::unordered_map<std::u16string, bool> failed;
+  for (const RunEntry& e : engine_.History().Entries())
+    failed[FoldCase(e.task)] = e.outcome == RunOutcome::kFailed;
+  std::vector<bool> marks(tasks.Size(), false);
+  std::vector<std::string> names(tasks.Size());
+  for (std::size_t i = 0; i < tasks.Size(); ++i) {
+    names[i] = tasks.Row(i).name;
+    const auto it = failed.find(FoldCase(names[i]));
+    marks[i] = it != failed.end() && it->second;
+  }
+  if (!accProps_)
+    CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                     IID_IAccPropServices, reinterpret_cast<void**>(&accProps_));
+  if (accProps_ && listViewTasks_) {
+    const std::size_t rows = std::max(marks.size(), markFailed_.size());
+    for (std::size_t i = 0; i < rows; ++i) {
+      const bool was = i < markFailed_.size() && markFailed_[i];
+      const bool is = i < marks.size() && marks[i];
+      const bool renamed = i < markRows_.size() && i < names.size() && markRows_[i] != names[i];
+      const DWORD child = static_cast<DWORD>(i + 1);
+      MSAAPROPID name = PROPID_ACC_NAME;
+      if (is && (!was || renamed)) {
+        const std::wstring text = W(names[i]) + L" (letzter Lauf fehlgeschlagen)";
+        accProps_->SetHwndPropStr(listViewTasks_, static_cast<DWORD>(OBJID_CLIENT), child, name,
+                                  text.c_str());
+      } else if (!is && was) {
+        accProps_->ClearHwndProps(listViewTasks_, static_cast<DWORD>(OBJID_CLIENT), child,
+                                  &name, 1);
+      }
+    }
+  }
+  markRows_ = std::move(names);
+  markFailed_ = std::move(marks);
 }
 
 std::wstring TFormMain::RowTipText(std::size_t index) {
@@ -470,6 +517,10 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_DESTROY:
       HideRowTip();
+      if (accProps_) {
+        accProps_->Release();
+        accProps_ = nullptr;
+      }
       if (rowMarks_) {
         ImageList_Destroy(rowMarks_);
         rowMarks_ = nullptr;
@@ -605,6 +656,7 @@ void TFormMain::CreateListViewTasks() {
 
 void TFormMain::RefreshList() {
   if (!listViewTasks_) return;
+  UpdateRowMarks();
   const auto count = static_cast<WPARAM>(engine_.Tasks().Size());
   if (SendMessageW(listViewTasks_, LVM_GETITEMCOUNT, 0, 0) != static_cast<LRESULT>(count))
     SendMessageW(listViewTasks_, LVM_SETITEMCOUNT, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
@@ -708,7 +760,7 @@ LRESULT TFormMain::ListViewTasksNotify(NMHDR* header) {
       item.state = row.selected ? LVIS_SELECTED : 0;
     }
     if ((item.mask & LVIF_IMAGE) && item.iSubItem == 0)
-      item.iImage = LastRunFailed(row.name) ? 0 : I_IMAGENONE;
+      item.iImage = LastRunFailed(static_cast<std::size_t>(item.iItem)) ? 0 : I_IMAGENONE;
   }
   return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/prompter.h"
 #include "idle/dsrSleeper_win32.h"
@@ -17,6 +18,8 @@
 #include "ui/HistoryWindow.h"
 #include "ui/win/gdi.h"
 #include "ui/win/window.h"
+
+struct IAccPropServices;
 
 namespace orv {
 
@@ -132,7 +135,10 @@ class TFormMain : public win::Window<TFormMain> {
   // The last run and the next start of a row, as its tooltip shows them.
   std::wstring RowTipText(std::size_t row);
   // Whether the row's task failed in its last run (the mark in the name column).
-  bool LastRunFailed(const std::string& name);
+  bool LastRunFailed(std::size_t row) const;
+  // Finds the rows whose last run failed, after a run or a change of the rows, and gives each
+  // an accessible name that says so (the mark itself is only a picture).
+  void UpdateRowMarks();
   // A run was recorded: the failure notice, the history window and the row's mark.
   void RunRecorded(const RunEntry& entry);
   void ShowRowTip();
@@ -196,6 +202,10 @@ class TFormMain : public win::Window<TFormMain> {
   HWND rowTip_ = nullptr;        // the tooltip of a row chosen with the keyboard
   std::wstring rowTipText_;
   HIMAGELIST rowMarks_ = nullptr;  // the mark of a failed last run
+  std::vector<std::string> markRows_;     // the rows' names when the marks were found
+  std::vector<bool> markFailed_;          // by row: the last run failed
+  bool marksDirty_ = true;                // a run was recorded since
+  IAccPropServices* accProps_ = nullptr;  // accessible names of marked rows; null without
 };
 
 }  // namespace orv

@@ -71,6 +71,8 @@
 //   The run history:
 //   orvalis_driver history-rows                     prints every row of the "Verlauf" window:
 //                                                   time | task | trigger | outcome
+//   orvalis_driver acc-name ROW                     prints the accessible name of a task list
+//                                                   row, as a screen reader gets it
 //   orvalis_driver wait-tooltip TEXT TIMEOUT_MS     waits for a shown tooltip or balloon (of
 //                                                   any process) whose text holds TEXT; prints it
 //
@@ -84,6 +86,8 @@
 // Exit code 0 on success, 1 when an expectation fails, 2 on a usage error.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <initguid.h>
+#include <oleacc.h>
 #include <windows.h>
 
 #include <commctrl.h>
@@ -776,6 +780,25 @@ int wmain(int argc, wchar_t** argv) {
       if (!remote.Write(&item, sizeof item)) return Fail("cannot write");
       SendMessageW(list, LVM_SETITEMSTATE, _wtoi(argv[i]), reinterpret_cast<LPARAM>(remote.Address()));
     }
+    return 0;
+  }
+  if (command == L"acc-name" && argc > 2) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IAccessible* acc = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(list, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                          reinterpret_cast<void**>(&acc))) ||
+        !acc)
+      return Fail("no accessible object for the list");
+    VARIANT child;
+    VariantInit(&child);
+    child.vt = VT_I4;
+    child.lVal = _wtoi(argv[2]) + 1;
+    BSTR name = nullptr;
+    const HRESULT hr = acc->get_accName(child, &name);
+    acc->Release();
+    if (FAILED(hr) || !name) return Fail("no accessible name");
+    std::printf("%s\n", Printable(name).c_str());
+    SysFreeString(name);
     return 0;
   }
   if (command == L"selected-rows") {
