@@ -56,8 +56,9 @@
 //                                                   "X Y WIDTH HEIGHT"
 //   orvalis_driver menu-closed TIMEOUT_MS           waits until no popup menu is open
 //   orvalis_driver escape                           Escape to the main window (closes a menu)
-//   orvalis_driver tray click|right                 the tray icon's messages of a left click,
-//                                                   of a right-button press
+//   orvalis_driver tray click|right|balloon-click   the tray icon's messages of a left click,
+//                                                   of a right-button press, of a click on
+//                                                   its balloon
 //   orvalis_driver tray-present                     exit 0 when the tray icon exists, 3 if not
 //   orvalis_driver tray-remove                      removes the icon, as a dying shell would
 //   orvalis_driver taskbar-created                  tells the program the shell has restarted
@@ -722,6 +723,8 @@ int wmain(int argc, wchar_t** argv) {
     PostMessageW(main, WM_KEYUP, VK_ESCAPE, 0xC0010001);
     return 0;
   }
+  if (command == L"tray" && argc > 2 && std::wstring(argv[2]) == L"balloon-click")
+    return Deliver(main, kTrayMessage, kTrayIconId, NIN_BALLOONUSERCLICK);
   if (command == L"tray" && argc > 2) {
     const bool left = std::wstring(argv[2]) == L"click";
     const UINT down = left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN;

@@ -93,7 +93,9 @@ screenshot history-tooltip-done
 # The record is kept under the settings key.
 run reg query 'HKCU\Software\Velmora\Orvalis' /v History >/dev/null 2>&1 || fail "no History value"
 
-# "Verlauf" from the "Programm" menu: both runs, newest first.
+# A click on the balloon opens the history; "Verlauf" from the "Programm" menu shows it too.
+run "$driver" tray balloon-click || exit 1
+run "$driver" wait-class TFormHistory 10000 || fail "a click on the balloon did not open the history"
 run "$driver" command 3013 || exit 1
 run "$driver" wait-class TFormHistory 10000 || fail "the history window did not open"
 rows=$(run "$driver" history-rows | tr -d '\r')
@@ -119,6 +121,11 @@ for _ in $(seq 1 50); do
   [ "$(run "$driver" window-count TFormHistory | tr -d '\r')" = 0 ] && break; sleep 0.1
 done
 [ "$(run "$driver" window-count TFormHistory | tr -d '\r')" = 0 ] || fail "Escape did not close the history"
+
+# "Fehler melden" from the "Optionen" menu switches the stored option (it was on).
+run "$driver" command 3023 || exit 1
+run reg query 'HKCU\Software\Velmora\Orvalis' /v ReportFailures | tr -d '\r' | grep -q '0x0' ||
+  fail "Fehler melden was not switched off"
 
 # The editor's step 2 shows the next five starts of the rule being edited: a new task runs
 # every 10 minutes from now on; at 18:00 on the 31st only, a month without it is named.
