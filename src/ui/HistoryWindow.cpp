@@ -27,6 +27,8 @@ struct Column {
 constexpr Column kColumns[] = {
     {L"Zeit", 124}, {L"Task", 120}, {L"Auslöser", 78}, {L"Ergebnis", 240}};
 constexpr wchar_t kAllTasks[] = L"(alle Tasks)";
+constexpr UINT_PTR kRefreshTimer = 1;
+constexpr UINT kRefreshDelay = 500;
 
 }  // namespace
 
@@ -166,6 +168,17 @@ LRESULT HistoryWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       Hide();
       return 0;
+    case WM_TIMER:
+      if (wp == kRefreshTimer) {
+        KillTimer(hwnd_, kRefreshTimer);
+        refreshPending_ = false;
+        if (IsWindowVisible(hwnd_)) {
+          FillFilter();
+          FillList();
+        }
+        return 0;
+      }
+      break;
   }
   return DefWindowProcW(hwnd_, msg, wp, lp);
 }
@@ -231,8 +244,7 @@ void HistoryWindow::Show() {
 
 void HistoryWindow::Refresh() {
   if (!hwnd_ || !IsWindowVisible(hwnd_)) return;
-  FillFilter();
-  FillList();
+  if (!refreshPending_) refreshPending_ = SetTimer(hwnd_, kRefreshTimer, kRefreshDelay, nullptr);
 }
 
 void HistoryWindow::ClearClick() {

@@ -39,7 +39,8 @@ class HistoryWindow : public win::Window<HistoryWindow> {
   bool Create(HINSTANCE instance);
   // Fills the list afresh and shows the window in front; shown already, only refreshes it.
   void Show();
-  // A run was recorded: the list follows while the window is shown.
+  // A run was recorded: the list follows while the window is shown, half a second later, so
+  // that a tick with many runs fills it once.
   void Refresh();
   HWND Control(int id) const { return hwnd_ ? GetDlgItem(hwnd_, id) : nullptr; }
 
@@ -62,6 +63,7 @@ class HistoryWindow : public win::Window<HistoryWindow> {
   int dpi_ = 96;
   HWND list_ = nullptr, filter_ = nullptr;
   std::wstring chosenTask_;  // empty: every task
+  bool refreshPending_ = false;
 };
 
 // The dpi of a window (GetDpiForWindow where the system has it), 96 otherwise.

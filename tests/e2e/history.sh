@@ -107,11 +107,19 @@ has "$(printf '%s\n' "$rows" | sed -n 2p)" '| Fehlt | Starten | Fehler: Programm
   fail "the older row is not the failed run of Fehlt"
 screenshot history-window
 
+# While the window is open, new runs come into it.
+run "$driver" select 0 1 || exit 1
+run "$driver" click-main 1005 || exit 1
+for _ in $(seq 1 50); do
+  [ "$(run "$driver" history-rows | grep -c .)" = 4 ] && break; sleep 0.1
+done
+[ "$(run "$driver" history-rows | grep -c .)" = 4 ] || fail "the open window did not show the new runs"
+
 # "Leeren" asks first; "Nein" keeps the runs, "Ja" empties the list.
 run "$driver" click TFormHistory 1405 || exit 1
 question=$(run "$driver" dialog-text 10000 7 | tr -d '\r') || fail "no question before Leeren"
 echo "history: asked: $question"
-[ "$(run "$driver" history-rows | grep -c .)" = 2 ] || fail "Nein emptied the history"
+[ "$(run "$driver" history-rows | grep -c .)" = 4 ] || fail "Nein emptied the history"
 run "$driver" click TFormHistory 1405 || exit 1
 run "$driver" dialog-text 10000 6 >/dev/null || fail "no question before Leeren"
 [ "$(run "$driver" history-rows | grep -c .)" = 0 ] || fail "Ja did not empty the history"
