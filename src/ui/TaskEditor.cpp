@@ -125,6 +125,7 @@ LRESULT TaskEditor::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
       OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
+      if (step_ == 2 && hwnd_) UpdatePreview();  // the rule may have changed
       return 0;
     case WM_VKEYTOITEM:
       if (reinterpret_cast<HWND>(lp) == Item(kIdListBoxTaskAutoChange) && LOWORD(wp) == VK_DELETE) {
@@ -141,6 +142,12 @@ LRESULT TaskEditor::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       HDC dc = reinterpret_cast<HDC>(wp);
       SetBkColor(dc, skin::Colours().window);
       const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lp));
+      if (id == kIdLabelPreview) {  // on the step band
+        SetBkColor(dc, skin::Colours().band);
+        SetTextColor(dc, skin::Colours().bandText);
+        SetDCBrushColor(dc, skin::Colours().band);
+        return reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH));
+      }
       SetTextColor(dc, id == kIdLabelStep ? skin::Colours().disabledText : skin::Colours().text);
       return reinterpret_cast<LRESULT>(skin::WindowBrush());
     }

@@ -85,6 +85,8 @@ enum TaskEditorControlId : int {
   // Step line and heading.
   kIdLabelStep = 2500,
   kIdLabelHeading = 2501,
+  // Step 2: the next starts of the rule being edited, in the step band.
+  kIdLabelPreview = 2502,
 };
 
 // Whether `text` is a time of day "h:mm" or "hh:mm" (hours 0 to 23, minutes 0 to 59).
@@ -123,6 +125,9 @@ class TaskEditor : public win::Window<TaskEditor> {
   void FlatButtonWizardCancelClick();
 
  private:
+  // Step 2's preview: the next five starts of the time rule, or what starts the task.
+  void UpdatePreview();
+
   struct Placed {
     HWND hwnd;
     int step;     // 1..4

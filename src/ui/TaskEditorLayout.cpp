@@ -181,6 +181,7 @@ void TaskEditor::CreateControls() {
   // Step 2: the trigger.
   curStep_ = 2;
   onTab(-1, 0);
+  Label("", 12, 214, kLeftBand - 18, h96 - 214 - 8, false, kIdLabelPreview);
   tabs(kTabTaskAuto, {"Uhrzeit", "Leerlauf", "Änderung"}, fx, kTabsTop);
   onTab(kTabTaskAuto, 0);
   Label("Zeitvorgaben für Automatisierung", cx, 84, cw, 16, true);

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -255,6 +256,43 @@ void TaskEditor::OnCommand(int id, int code, HWND control) {
   }
   if (code == EN_KILLFOCUS && RangeOf(id)) ClampNumber(id);
   if (code == EN_CHANGE && id == kIdFlatEditTaskEndName) NameChanged();
+}
+
+void TaskEditor::UpdatePreview() {
+  const TaskEditorState s = ToState();
+  std::string text;
+  if (s.trigger == 1) {
+    text = s.onIdle ? "Startet nach " + std::to_string(s.idleTime) + " Minuten Leerlauf."
+                    : "Startet nicht bei Leerlauf.";
+  } else if (s.trigger == 2) {
+    text = s.changeFiles ? "Startet, wenn sich eine der Dateien ändert."
+                         : "Startet nicht bei Änderung.";
+  } else {
+    // The scheduler's own steps from now on, as after a save in this minute.
+    static constexpr const char* kDays[] = {"So", "Mo", "Di", "Mi", "Do", "Fr", "Sa"};
+    const ClockRule rule = ClockRuleOf(s);
+    const std::vector<double> starts = engine_.NextStarts(rule, engine_.Now(), 5);
+    text = starts.empty() ? "Kein Start nach Uhrzeit." : "Nächste Starts:";
+    for (double start : starts) {
+      const LocalTime t = DecodeDateTime(start);
+      char line[32];
+      std::snprintf(line, sizeof line, "\n%s %02d.%02d. %02d:%02d",
+                    kDays[DayOfWeek(EncodeDate(t.year, t.month, t.day)) - 1], t.day, t.month,
+                    t.hour, t.minute);
+      text += line;
+    }
+    // Chosen days that some months lack: those months pass without a start on that day.
+    if (rule.byMonthDays) {
+      std::string missing;
+      for (int day = 29; day <= 31; ++day)
+        if (s.monthDays[static_cast<std::size_t>(day - 1)])
+          missing += (missing.empty() ? "" : " oder ") + std::to_string(day) + ".";
+      if (!missing.empty())
+        text += "\n\nHat ein Monat keinen " + missing +
+                ", startet der Task dort an diesem Tag nicht.";
+    }
+  }
+  SetText(kIdLabelPreview, text);
 }
 
 }  // namespace orv

@@ -1,11 +1,16 @@
 #include "ui/UnitMain.h"
 
 #include <commctrl.h>
+#include <initguid.h>
+#include <oleacc.h>
 #include <uxtheme.h>
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "net/http.h"
+#include "store/run_history.h"
+#include "base/text.h"
 #include "store/task_record.h"
 #include "engine/task_store.h"
 #include "ui/clocktext.h"
@@ -25,6 +30,142 @@ TFormMain::TFormMain(RegistryBackend& registry, Clock& clock, Locale& locale,
   all.prompter = prompter;
   engine_.SetServices(all);
   engine_.SetReporter([this](const std::string& text) { ShowWarning(text); });
+  engine_.SetRunObserver([this](const RunEntry& entry) { RunRecorded(entry); });
+}
+
+void TFormMain::RunRecorded(const RunEntry& entry) {
+  if (entry.outcome == RunOutcome::kFailed && reportFailures_)
+    chrome_.ShowBalloon(L"Orvalis: Task fehlgeschlagen",
+                        W("Task '" + entry.task + "': " + entry.reason));
+  if (history_) history_->Refresh();
+  marksDirty_ = true;
+  if (listViewTasks_) InvalidateRect(listViewTasks_, nullptr, FALSE);
+}
+
+bool TFormMain::LastRunFailed(std::size_t row) const {
+  return row < markFailed_.size() && markFailed_[row];
+}
+
+void TFormMain::UpdateRowMarks() {
+  const TaskList& tasks = engine_.Tasks();
+  bool same = !marksDirty_ && markRows_.size() == tasks.Size();
+  for (std::size_t i = 0; same && i < tasks.Size(); ++i) same = markRows_[i] == tasks.Row(i).name;
+  if (same) return;
+  marksDirty_ = false;
+  // The last outcome of each task, the newest run counting.
+  std::unordered_map<std::u16string, bool> failed;
+  for (const RunEntry& e : engine_.History().Entries())
+    failed[FoldCase(e.task)] = e.outcome == RunOutcome::kFailed;
+  std::vector<bool> marks(tasks.Size(), false);
+  std::vector<std::string> names(tasks.Size());
+  for (std::size_t i = 0; i < tasks.Size(); ++i) {
+    names[i] = tasks.Row(i).name;
+    const auto it = failed.find(FoldCase(names[i]));
+    marks[i] = it != failed.end() && it->second;
+  }
+  if (!accProps_)
+    CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                     IID_IAccPropServices, reinterpret_cast<void**>(&accProps_));
+  if (accProps_ && listViewTasks_) {
+    const std::size_t rows = std::max(marks.size(), markFailed_.size());
+    for (std::size_t i = 0; i < rows; ++i) {
+      const bool was = i < markFailed_.size() && markFailed_[i];
+      const bool is = i < marks.size() && marks[i];
+      const bool renamed = i < markRows_.size() && i < names.size() && markRows_[i] != names[i];
+      const DWORD child = static_cast<DWORD>(i + 1);
+      MSAAPROPID name = PROPID_ACC_NAME;
+      if (is && (!was || renamed)) {
+        const std::wstring text = W(names[i]) + L" (letzter Lauf fehlgeschlagen)";
+        accProps_->SetHwndPropStr(listViewTasks_, static_cast<DWORD>(OBJID_CLIENT), child, name,
+                                  text.c_str());
+      } else if (!is && was) {
+        accProps_->ClearHwndProps(listViewTasks_, static_cast<DWORD>(OBJID_CLIENT), child,
+                                  &name, 1);
+      }
+    }
+  }
+  markRows_ = std::move(names);
+  markFailed_ = std::move(marks);
+}
+
+std::wstring TFormMain::RowTipText(std::size_t index) {
+  const TaskRow& row = engine_.Tasks().Row(index);
+  std::string text = "Zuletzt: ";
+  if (const auto last = engine_.History().LastOf(row.name))
+    text += RunTimeText(last->when) + " – " + RunOutcomeText(*last);
+  else
+    text += "noch nicht gestartet";
+  // The next start at the fixed time, as the scheduler finds it; else what the row shows.
+  double next = 0.0;
+  if (!row.unreadable) {
+    try {
+      next = engine_.GetTaskDate(row.name);
+    } catch (const std::exception&) {
+      next = 0.0;
+    }
+  }
+  text += " · Nächster Start: " + (next > 0.0 ? RunTimeText(next) : row.next);
+  return W(text);
+}
+
+void TFormMain::CreateRowTip() {
+  rowTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                            WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                            instance_, nullptr);
+  if (!rowTip_) return;
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_TRACK | TTF_ABSOLUTE | TTF_IDISHWND;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(listViewTasks_);
+  tool.lpszText = const_cast<wchar_t*>(L"");
+  SendMessageW(rowTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageW(rowTip_, TTM_SETMAXTIPWIDTH, 0, 600);
+}
+
+void TFormMain::ShowRowTip() {
+  if (!rowTip_) return;
+  const int focused = ListView_GetNextItem(listViewTasks_, -1, LVNI_FOCUSED | LVNI_SELECTED);
+  if (focused < 0 || static_cast<std::size_t>(focused) >= engine_.Tasks().Size()) {
+    HideRowTip();
+    return;
+  }
+  rowTipText_ = RowTipText(static_cast<std::size_t>(focused));
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(listViewTasks_);
+  tool.lpszText = rowTipText_.data();
+  SendMessageW(rowTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  RECT r{};
+  ListView_GetItemRect(listViewTasks_, focused, &r, LVIR_BOUNDS);
+  POINT at{r.left + 16, r.bottom + 2};
+  ClientToScreen(listViewTasks_, &at);
+  SendMessageW(rowTip_, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
+  SendMessageW(rowTip_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+  SetTimer(hwnd_, kTimerRowTip, 8000, nullptr);
+}
+
+void TFormMain::HideRowTip() {
+  KillTimer(hwnd_, kTimerRowTip);
+  if (!rowTip_) return;
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(listViewTasks_);
+  SendMessageW(rowTip_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+}
+
+void TFormMain::PopupMenuOptionenFehlerMeldenClick() {
+  reportFailures_ = !reportFailures_;
+  chrome_.SetReportFailuresCheck(reportFailures_);
+  try {
+    RegistryAccessor reg(engine_.Registry());
+    if (reg.OpenKey(rec::kSettingsKey, true)) reg.WriteBool(rec::kReportFailures, reportFailures_);
+  } catch (const std::exception& e) {
+    ShowWarning(e.what());
+  }
 }
 
 void TFormMain::JobTimerWin32::SetEnabled(bool on) {
@@ -302,6 +443,10 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         TimerTimeTimer();
         return 0;
       }
+      if (wp == kTimerRowTip) {
+        HideRowTip();
+        return 0;
+      }
       break;
     case WM_POWERBROADCAST:
       if (wp == PBT_APMRESUMEAUTOMATIC || wp == PBT_APMRESUMESUSPEND) TickSoon();
@@ -345,6 +490,13 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case kCmdPopupMenuProgrammBeenden:
           PopupMenuTrayBeendenClick();
           return 0;
+        case kCmdPopupMenuTrayVerlauf:
+        case kCmdPopupMenuProgrammVerlauf:
+          if (history_) history_->Show();
+          return 0;
+        case kCmdPopupMenuOptionenFehlerMelden:
+          PopupMenuOptionenFehlerMeldenClick();
+          return 0;
       }
       if (LOWORD(wp) == kIdFlatButtonExecute && HIWORD(wp) == BN_CLICKED) {
         FlatButtonExecuteClick();
@@ -377,7 +529,19 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (header->idFrom == kIdListViewTasks) return ListViewTasksNotify(header);
       break;
     }
+    case kMsgShowRowTip:
+      ShowRowTip();
+      return 0;
     case WM_DESTROY:
+      HideRowTip();
+      if (accProps_) {
+        accProps_->Release();
+        accProps_ = nullptr;
+      }
+      if (rowMarks_) {
+        ImageList_Destroy(rowMarks_);
+        rowMarks_ = nullptr;
+      }
       // The hooks go with the window. This may run inside one of the detector's handlers (its
       // warning box pumps messages): the detector then leaves itself alone when it returns.
       dsrSleeperIdle_.reset();
@@ -403,6 +567,17 @@ void TFormMain::FormCreate() {
   CreateListViewTasks();
   CreateControls();
   chrome_.Create(instance_, hwnd_);
+  CreateRowTip();
+  history_ = std::make_unique<HistoryWindow>(engine_, skin_);
+  history_->Create(instance_);
+  try {
+    RegistryAccessor reg(engine_.Registry());
+    if (reg.OpenKeyReadOnly(rec::kSettingsKey))
+      reportFailures_ = reg.ReadBoolIfPresent(rec::kReportFailures).value_or(false);
+  } catch (const std::exception&) {
+    reportFailures_ = false;  // a value of another kind: the option stays off
+  }
+  chrome_.SetReportFailuresCheck(reportFailures_);
   layout_.Capture(hwnd_, win::Dpi());
   ApplyDpi(dpi, nullptr);
   CreateIdleDetector();
@@ -463,11 +638,13 @@ void TFormMain::CreateListViewTasks() {
   const RECT& r = kListViewRect;
   listViewTasks_ = CreateWindowExW(
       0, WC_LISTVIEWW, L"",
-      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS,
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS |
+          LVS_SHAREIMAGELISTS,  // the window owns the image of the failed-run mark
       r.left, r.top, r.right - r.left, r.bottom - r.top, hwnd_,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdListViewTasks)), instance_, nullptr);
   if (font_) SendMessageW(listViewTasks_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
-  ListView_SetExtendedListViewStyle(listViewTasks_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+  ListView_SetExtendedListViewStyle(listViewTasks_,
+                                    LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
   SetListColours();
   int index = 0;
   for (const ColumnSpec& spec : kTaskColumns) {
@@ -515,6 +692,23 @@ void TFormMain::MakeFonts() {
   boldFont_.Reset(CreateFontIndirectW(&lf));
 }
 
+// The mark of a failed last run in the name column: the system's error icon at the small-icon
+// size of the window's dpi. The list gets the new image list before the old one goes.
+void TFormMain::MakeRowMarks(win::Dpi dpi) {
+  const int size = dpi.Scale(16);
+  HIMAGELIST marks = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 1, 0);
+  if (!marks) return;
+  HICON error = static_cast<HICON>(
+      LoadImageW(nullptr, MAKEINTRESOURCEW(32513), IMAGE_ICON, size, size, 0));  // IDI_ERROR
+  if (error) {
+    ImageList_AddIcon(marks, error);
+    DestroyIcon(error);
+  }
+  ListView_SetImageList(listViewTasks_, marks, LVSIL_SMALL);
+  if (rowMarks_) ImageList_Destroy(rowMarks_);
+  rowMarks_ = marks;
+}
+
 void TFormMain::ApplyDpi(win::Dpi dpi, const RECT* suggested) {
   skin_.SetDpi(dpi.Value());
   // The old fonts stay until every control has the new ones.
@@ -529,6 +723,7 @@ void TFormMain::ApplyDpi(win::Dpi dpi, const RECT* suggested) {
   if (listViewTasks_) {
     int index = 0;
     for (const ColumnSpec& spec : kTaskColumns) ListView_SetColumnWidth(listViewTasks_, index++, dpi.Scale(spec.width));
+    MakeRowMarks(dpi);
   }
   const int width = dpi.Scale(kWidth), height = dpi.Scale(kHeight);
   RECT now;
@@ -562,6 +757,7 @@ void TFormMain::ColoursChanged() {
 
 void TFormMain::RefreshList() {
   if (!listViewTasks_) return;
+  UpdateRowMarks();
   const auto count = static_cast<WPARAM>(engine_.Tasks().Size());
   if (SendMessageW(listViewTasks_, LVM_GETITEMCOUNT, 0, 0) != static_cast<LRESULT>(count))
     SendMessageW(listViewTasks_, LVM_SETITEMCOUNT, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
@@ -625,6 +821,21 @@ LRESULT TFormMain::ListViewTasksNotify(NMHDR* header) {
   }
   if (header->code == LVN_KEYDOWN) {
     if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_DELETE) FlatButtonDeleteClick();
+    else if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_ESCAPE) HideRowTip();
+    else PostMessageW(hwnd_, kMsgShowRowTip, 0, 0);  // after the list has moved its focus
+    return 0;
+  }
+  if (header->code == NM_KILLFOCUS || header->code == NM_CLICK) {
+    HideRowTip();
+    return 0;
+  }
+  if (header->code == LVN_GETINFOTIPW) {  // the mouse rests on a row
+    auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(header);
+    if (tip->iItem >= 0 && static_cast<std::size_t>(tip->iItem) < engine_.Tasks().Size() &&
+        tip->pszText && tip->cchTextMax > 0) {
+      const std::wstring text = RowTipText(static_cast<std::size_t>(tip->iItem));
+      lstrcpynW(tip->pszText, text.c_str(), tip->cchTextMax);
+    }
     return 0;
   }
   if (header->code == NM_RETURN) {  // Enter in the list: "Bearbeiten"
@@ -649,6 +860,8 @@ LRESULT TFormMain::ListViewTasksNotify(NMHDR* header) {
       item.stateMask = LVIS_SELECTED;
       item.state = row.selected ? LVIS_SELECTED : 0;
     }
+    if ((item.mask & LVIF_IMAGE) && item.iSubItem == 0)
+      item.iImage = LastRunFailed(static_cast<std::size_t>(item.iItem)) ? 0 : I_IMAGENONE;
   }
   return 0;
 }

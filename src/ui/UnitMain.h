@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/prompter.h"
 #include "idle/dsrSleeper_win32.h"
@@ -15,8 +16,11 @@
 #include "base/messages.h"
 #include "ui/TaskEditor.h"
 #include "ui/win/dpi.h"
+#include "ui/HistoryWindow.h"
 #include "ui/win/gdi.h"
 #include "ui/win/window.h"
+
+struct IAccPropServices;
 
 namespace orv {
 
@@ -43,7 +47,10 @@ enum MainControlId : int {
 enum MainTimerId : UINT_PTR {
   kTimerJobs = 1,  // the minute tick
   kTimerTime = 2,  // the clock
+  kTimerRowTip = 3,  // hides the tooltip of a row chosen with the keyboard
 };
+// Posted by the list's keyboard handling: show the focused row's tooltip.
+inline constexpr UINT kMsgShowRowTip = WM_APP + 20;
 inline constexpr UINT kTimerJobsInterval = 60000;
 // After a resume from standby or hibernation or a change of the clock, the next tick comes this
 // soon instead of up to a minute later.
@@ -93,6 +100,8 @@ class TFormMain : public win::Window<TFormMain> {
   // buttons come back through CountdownDecide.
   void SetCountdownView(CountdownView* view) { engine_.SetCountdownView(view); }
   void CountdownDecide(CountdownDecision decision);
+  // The history window ("Verlauf").
+  HistoryWindow* History() { return history_.get(); }
 
   // The about box that the menus' "&Info" shows.
   void SetFormInfo(TFormInfo* info) { chrome_.SetFormInfo(info); }
@@ -135,6 +144,20 @@ class TFormMain : public win::Window<TFormMain> {
   // The list's type-ahead: the row whose name begins with what was typed, or -1.
   LRESULT FindRowByTypedName(const NMLVFINDITEMW& find) const;
   LRESULT ListViewTasksNotify(NMHDR* header);
+
+  // The last run and the next start of a row, as its tooltip shows them.
+  std::wstring RowTipText(std::size_t row);
+  // Whether the row's task failed in its last run (the mark in the name column).
+  bool LastRunFailed(std::size_t row) const;
+  // Finds the rows whose last run failed, after a run or a change of the rows, and gives each
+  // an accessible name that says so (the mark itself is only a picture).
+  void UpdateRowMarks();
+  // A run was recorded: the failure notice, the history window and the row's mark.
+  void RunRecorded(const RunEntry& entry);
+  void ShowRowTip();
+  void HideRowTip();
+  void PopupMenuOptionenFehlerMeldenClick();
+  void CreateRowTip();
 
   // Shows a message box captioned "Orvalis" with the exclamation icon.
   void ShowWarning(const std::string& text);
@@ -188,6 +211,16 @@ class TFormMain : public win::Window<TFormMain> {
   std::unique_ptr<TaskEditor> editor_;
   std::unique_ptr<dsrSleeper> dsrSleeperIdle_;
   std::wstring dispText_;  // backs the text handed out through LVN_GETDISPINFO
+  std::unique_ptr<HistoryWindow> history_;
+  bool reportFailures_ = false;  // "Fehler melden"
+  HWND rowTip_ = nullptr;        // the tooltip of a row chosen with the keyboard
+  std::wstring rowTipText_;
+  HIMAGELIST rowMarks_ = nullptr;  // the mark of a failed last run
+  void MakeRowMarks(win::Dpi dpi);
+  std::vector<std::string> markRows_;     // the rows' names when the marks were found
+  std::vector<bool> markFailed_;          // by row: the last run failed
+  bool marksDirty_ = true;                // a run was recorded since
+  IAccPropServices* accProps_ = nullptr;  // accessible names of marked rows; null without
 };
 
 }  // namespace orv

@@ -69,10 +69,13 @@ enum MenuCommandId : UINT {
   kCmdPopupMenuTrayMinimieren = 3002,
   kCmdPopupMenuTrayBeenden = 3003,
   kCmdPopupMenuTrayInfo = 3004,
+  kCmdPopupMenuTrayVerlauf = 3005,
   kCmdPopupMenuProgrammMinimieren = 3011,
   kCmdPopupMenuProgrammBeenden = 3012,
+  kCmdPopupMenuProgrammVerlauf = 3013,
   kCmdPopupMenuOptionenFensterAnzeigen = 3021,
   kCmdPopupMenuOptionenMinimiertStarten = 3022,
+  kCmdPopupMenuOptionenFehlerMelden = 3023,
   kCmdPopupMenuHilfeHilfe = 3031,
   kCmdPopupMenuHilfeInfo = 3032,
 };
@@ -143,6 +146,11 @@ class MainChrome {
 
   // The check marks of the start option.
   void SetStartOptionChecks(bool showWindow);
+  // The check mark of "Fehler melden".
+  void SetReportFailuresCheck(bool on);
+  // A notification-area balloon with the error icon; a click on it opens the history
+  // (kCmdPopupMenuTrayVerlauf). False when the tray icon is not shown.
+  bool ShowBalloon(const std::wstring& title, const std::wstring& text);
 
   HMENU PopupMenuTray() const { return popupMenuTray_; }
   HMENU PopupMenuProgramm() const { return popupMenuProgramm_; }

@@ -25,12 +25,14 @@ constexpr MenuItemSpec kSeparator{nullptr, 0, -1, nullptr, false};
 constexpr MenuItemSpec kTrayItems[] = {
     {L"&Anzeigen", kCmdPopupMenuTrayAnzeigen, art::kImageAnzeigen, nullptr, false},
     {L"&Minimieren", kCmdPopupMenuTrayMinimieren, art::kImageMinimieren, nullptr, false},
+    {L"&Verlauf", kCmdPopupMenuTrayVerlauf, -1, nullptr, false},
     kSeparator,
     {L"B&eenden", kCmdPopupMenuTrayBeenden, art::kImageBeenden, nullptr, false},
     kSeparator,
     {L"&Info", kCmdPopupMenuTrayInfo, art::kImageInfo, nullptr, false},
 };
 constexpr MenuItemSpec kProgrammItems[] = {
+    {L"&Verlauf", kCmdPopupMenuProgrammVerlauf, -1, nullptr, false},
     {L"&Minimieren", kCmdPopupMenuProgrammMinimieren, art::kImageMinimieren, nullptr, false},
     kSeparator,
     {L"&Beenden", kCmdPopupMenuProgrammBeenden, art::kImageBeenden, nullptr, false},
@@ -51,6 +53,7 @@ const MenuSpec kPopupMenuOptionenAnzeige{L"PopupMenuOptionenAnzeige", kAnzeigeIt
 namespace {
 const MenuItemSpec kOptionenItems[] = {
     {L"&Anzeige", 0, art::kImageAnzeige, &kPopupMenuOptionenAnzeige, false},
+    {L"&Fehler melden", kCmdPopupMenuOptionenFehlerMelden, -1, nullptr, false},
 };
 }  // namespace
 const MenuSpec kPopupMenuTray{L"PopupMenuTray", kTrayItems};

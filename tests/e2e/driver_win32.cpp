@@ -56,8 +56,9 @@
 //                                                   "X Y WIDTH HEIGHT"
 //   orvalis_driver menu-closed TIMEOUT_MS           waits until no popup menu is open
 //   orvalis_driver escape                           Escape to the main window (closes a menu)
-//   orvalis_driver tray click|right                 the tray icon's messages of a left click,
-//                                                   of a right-button press
+//   orvalis_driver tray click|right|balloon-click   the tray icon's messages of a left click,
+//                                                   of a right-button press, of a click on
+//                                                   its balloon
 //   orvalis_driver tray-present                     exit 0 when the tray icon exists, 3 if not
 //   orvalis_driver tray-remove                      removes the icon, as a dying shell would
 //   orvalis_driver taskbar-created                  tells the program the shell has restarted
@@ -76,6 +77,14 @@
 //   orvalis_driver dpi-changed DPI [CLASS]          sends WM_DPICHANGED with the window's rect
 //                                                   scaled from its dpi as the suggested one
 //
+//   The run history:
+//   orvalis_driver history-rows                     prints every row of the "Verlauf" window:
+//                                                   time | task | trigger | outcome
+//   orvalis_driver acc-name ROW                     prints the accessible name of a task list
+//                                                   row, as a screen reader gets it
+//   orvalis_driver wait-tooltip TEXT TIMEOUT_MS     waits for a shown tooltip or balloon (of
+//                                                   any process) whose text holds TEXT; prints it
+//
 //   orvalis_driver sync                             returns once the program's window thread has
 //                                                   handled everything sent to it before and
 //                                                   waits for messages again
@@ -86,6 +95,8 @@
 // Exit code 0 on success, 1 when an expectation fails, 2 on a usage error.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <initguid.h>
+#include <oleacc.h>
 #include <windows.h>
 
 #include <commctrl.h>
@@ -470,6 +481,55 @@ int wmain(int argc, wchar_t** argv) {
     }
     return Fail("the window did not appear");
   }
+  if (command == L"history-rows") {
+    HWND history = FindWindowW(L"TFormHistory", nullptr);
+    HWND list = history ? GetDlgItem(history, 1404) : nullptr;
+    if (!list) return Fail("no history window");
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+      std::string line;
+      for (int sub = 0; sub < 4; ++sub) {
+        std::wstring text;
+        if (!ItemText(list, i, sub, text)) return Fail("cannot read a row");
+        line += (sub ? " | " : "") + Printable(text);
+      }
+      std::printf("%s\n", line.c_str());
+    }
+    return 0;
+  }
+  if (command == L"wait-tooltip" && argc > 3) {
+    // Tooltips and balloons are top-level windows of the tooltip class; a balloon of the
+    // notification area belongs to the shell's process. Their text comes with WM_GETTEXT,
+    // which the system carries across processes.
+    struct Search {
+      std::wstring part, found;
+    } search{argv[2], {}};
+    const DWORD timeout = static_cast<DWORD>(_wtoi(argv[3]));
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeout) {
+      EnumWindows(
+          [](HWND hwnd, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            wchar_t cls[64] = {};
+            GetClassNameW(hwnd, cls, 64);
+            if (_wcsicmp(cls, L"tooltips_class32") != 0 || !IsWindowVisible(hwnd)) return TRUE;
+            wchar_t text[1024] = {};
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
+                                SMTO_NORMAL, 2000, &ignored);
+            if (std::wstring(text).find(s->part) == std::wstring::npos) return TRUE;
+            s->found = text;
+            return FALSE;
+          },
+          reinterpret_cast<LPARAM>(&search));
+      if (!search.found.empty()) {
+        std::printf("%s\n", Printable(search.found).c_str());
+        return 0;
+      }
+      Sleep(100);
+    }
+    return Fail("no tooltip with that text appeared");
+  }
   if (command == L"reachable" && argc > 2) {
     HWND w = FindWindowW(argv[2], nullptr);
     if (!w) return Fail("no such window");
@@ -766,6 +826,8 @@ int wmain(int argc, wchar_t** argv) {
     PostMessageW(main, WM_KEYUP, VK_ESCAPE, 0xC0010001);
     return 0;
   }
+  if (command == L"tray" && argc > 2 && std::wstring(argv[2]) == L"balloon-click")
+    return Deliver(main, kTrayMessage, kTrayIconId, NIN_BALLOONUSERCLICK);
   if (command == L"tray" && argc > 2) {
     const bool left = std::wstring(argv[2]) == L"click";
     const UINT down = left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN;
@@ -824,6 +886,25 @@ int wmain(int argc, wchar_t** argv) {
       if (!remote.Write(&item, sizeof item)) return Fail("cannot write");
       SendMessageW(list, LVM_SETITEMSTATE, _wtoi(argv[i]), reinterpret_cast<LPARAM>(remote.Address()));
     }
+    return 0;
+  }
+  if (command == L"acc-name" && argc > 2) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IAccessible* acc = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(list, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                          reinterpret_cast<void**>(&acc))) ||
+        !acc)
+      return Fail("no accessible object for the list");
+    VARIANT child;
+    VariantInit(&child);
+    child.vt = VT_I4;
+    child.lVal = _wtoi(argv[2]) + 1;
+    BSTR name = nullptr;
+    const HRESULT hr = acc->get_accName(child, &name);
+    acc->Release();
+    if (FAILED(hr) || !name) return Fail("no accessible name");
+    std::printf("%s\n", Printable(name).c_str());
+    SysFreeString(name);
     return 0;
   }
   if (command == L"selected-rows") {
