@@ -123,6 +123,10 @@ LRESULT TaskEditor::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PAINT:
       Paint();
       return 0;
+    case WM_NOTIFY:  // check boxes and radio buttons are real ones, painted by the skin
+      if (reinterpret_cast<const NMHDR*>(lp)->code == NM_CUSTOMDRAW)
+        return skin_.CustomDraw(*reinterpret_cast<const NMCUSTOMDRAW*>(lp));
+      break;
   }
   return DefWindowProcW(hwnd_, msg, wp, lp);
 }

@@ -25,6 +25,9 @@ inline constexpr int kTabCounts[5] = {TaskEditorState::kTaskKindTabs, TaskEditor
 inline constexpr int kTabFirstId[5] = {kIdRadioButtonProgramm, kIdRadioButtonUhrzeit, kIdRadioButtonWeek,
                                 kIdTabKonfiguration, kIdTabBezeichnung};
 
+// A number field's up-down control has the field's ID plus this.
+inline constexpr int kUpDownIdOffset = 600;
+
 struct NumberRange {
   int id, min, max;
 };

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ui/chrome.h"
+#include "ui/skin.h"
 
 namespace orv {
 
@@ -130,10 +131,10 @@ LRESULT CALLBACK TFormInfo::LinkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, 
 
 void TFormInfo::FormCreate() {
   surface_.SetWindow(hwnd_);
-  font_.Reset(art::MakeFont(L"Tahoma", -11, false));
-  boldFont_.Reset(art::MakeFont(L"Tahoma", -11, true));
-  headingFont_.Reset(art::MakeFont(L"Tahoma", -17, true));
-  linkFont_.Reset(art::MakeFont(L"Tahoma", -11, false, true));
+  font_.Reset(art::MakeFont(skin::UiFontFace().c_str(), -11, false));
+  boldFont_.Reset(art::MakeFont(skin::UiFontFace().c_str(), -11, true));
+  headingFont_.Reset(art::MakeFont(skin::UiFontFace().c_str(), -17, true));
+  linkFont_.Reset(art::MakeFont(skin::UiFontFace().c_str(), -11, false, true));
   smallIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, 16, 16, 0));
   bigIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, 0));
 

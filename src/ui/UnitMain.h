@@ -121,6 +121,13 @@ class TFormMain : public win::Window<TFormMain> {
   // The list's type-ahead: the row whose name begins with what was typed, or -1.
   LRESULT FindRowByTypedName(const NMLVFINDITEMW& find) const;
   LRESULT ListViewTasksNotify(NMHDR* header);
+  // The keyboard: the button Enter presses (DM_GETDEFID), Enter and Escape as the dialog
+  // manager passes them on (IDOK, IDCANCEL), the focus moved by it (WM_NEXTDLGCTL), and the
+  // focus kept while the window is inactive (WM_ACTIVATE).
+  LRESULT DefaultButton() const;
+  void KeyboardCommand(int id);
+  void NextControl(WPARAM wp, LPARAM lp);
+  void Activated(WPARAM wp);
 
   // Shows a message box captioned "Orvalis" with the exclamation icon.
   void ShowWarning(const std::string& text);
@@ -173,6 +180,7 @@ class TFormMain : public win::Window<TFormMain> {
   std::unique_ptr<TaskEditor> editor_;
   std::unique_ptr<dsrSleeper> dsrSleeperIdle_;
   std::wstring dispText_;  // backs the text handed out through LVN_GETDISPINFO
+  HWND lastFocus_ = nullptr;  // the control that had the focus when the window went inactive
 };
 
 }  // namespace orv
