@@ -165,6 +165,11 @@ void TaskEditor::StepLogic(int delta) {
   // "&Weiter" / "&Fertig": Alt+W / Alt+F.
   SetText(kIdFlatButtonWizardNext, "&" + messages_[step_ == 4 ? kMsgFinish : kMsgNext]);
   UpdateVisibility();
+  // A field of the step that was left keeps no hidden focus (hiding it gave the focus to the
+  // panel): the new step's first field takes it.
+  HWND focus = GetFocus();
+  if (IsOpen() && focus && (focus == hwnd_ || (IsChild(hwnd_, focus) && !IsWindowVisible(focus))))
+    FocusFirstField();
 }
 
 void TaskEditor::Finish() {
