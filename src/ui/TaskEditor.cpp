@@ -117,7 +117,7 @@ LRESULT TaskEditor::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       HDC dc = reinterpret_cast<HDC>(wp);
       SetBkColor(dc, skin::kPalette.window);
       const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lp));
-      SetTextColor(dc, id == kIdLabelStep ? skin::kPalette.disabledText : skin::kPalette.text);
+      SetTextColor(dc, id == kIdLabelStep ? kStepLineColour : skin::kPalette.text);
       return reinterpret_cast<LRESULT>(background_.Get());
     }
     case WM_PAINT:

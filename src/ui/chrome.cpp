@@ -97,7 +97,7 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
   for (const auto& l : labels) {
     HWND label = MakeControl(l.id, l.text, l.rect, true);
     // The access key underlined while the keyboard is used (the surface hides it otherwise).
-    surface_.AddText(label, {font_.Get(), art::kMenuLabelColour,
+    surface_.AddText(label, {font_.Get(), art::kMenuTextColour,
                              (kLine & ~static_cast<UINT>(DT_NOPREFIX)) | DT_CENTER});
     win::AnnotateAccessible(label, ROLE_SYSTEM_MENUITEM, [] { return long{STATE_SYSTEM_HASPOPUP}; });
   }

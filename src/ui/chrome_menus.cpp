@@ -102,20 +102,20 @@ void MainChrome::LabelMenuMouseEnter(int id) {
   HWND label = Control(id);
   if (!label) return;
   hotLabel_ = id;
-  surface_.SetColour(label, art::kMenuLabelHotColour);
+  surface_.SetColour(label, art::kMenuTextHotColour);
   TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, label, 0};
   TrackMouseEvent(&track);
 }
 
 void MainChrome::LabelMenuMouseLeave(int id) {
   if (hotLabel_ == id) hotLabel_ = 0;
-  surface_.SetColour(Control(id), art::kMenuLabelColour);
+  surface_.SetColour(Control(id), art::kMenuTextColour);
 }
 
 void MainChrome::PopupMenuAt(HMENU menu, POINT offset, int labelId) {
   // The labels "Optionen" and "Hilfe" go back to their normal colour first.
-  surface_.SetColour(Control(kIdLabelMenuOptionen), art::kMenuLabelColour);
-  surface_.SetColour(Control(kIdLabelMenuHilfe), art::kMenuLabelColour);
+  surface_.SetColour(Control(kIdLabelMenuOptionen), art::kMenuTextColour);
+  surface_.SetColour(Control(kIdLabelMenuHilfe), art::kMenuTextColour);
   if (hotLabel_ == kIdLabelMenuOptionen || hotLabel_ == kIdLabelMenuHilfe) hotLabel_ = 0;
   RECT window;
   GetWindowRect(form_, &window);

@@ -306,9 +306,9 @@ TEST_F(ChromeWindow, ChromeControlsSitInTheTitleBand) {
     int id;
     POINT at;
     const wchar_t* text;
-  } labels[] = {{kIdLabelMenuProgramm, {187, 34}, L"Programm"},
-                {kIdLabelMenuOptionen, {264, 34}, L"Optionen"},
-                {kIdLabelMenuHilfe, {336, 34}, L"Hilfe"}};
+  } labels[] = {{kIdLabelMenuProgramm, {187, 34}, L"&Programm"},
+                {kIdLabelMenuOptionen, {264, 34}, L"&Optionen"},
+                {kIdLabelMenuHilfe, {336, 34}, L"&Hilfe"}};  // "&": the access key
   for (const auto& l : labels) {
     HWND control = chrome_->Control(l.id);
     ASSERT_NE(control, nullptr);
@@ -318,17 +318,17 @@ TEST_F(ChromeWindow, ChromeControlsSitInTheTitleBand) {
     EXPECT_EQ(r.left, l.at.x);
     EXPECT_EQ(r.top, l.at.y);
     EXPECT_EQ(art::WindowText(control), l.text);
-    EXPECT_EQ(chrome_->LabelColour(l.id), 13012572u);
+    EXPECT_EQ(chrome_->LabelColour(l.id), 15253660u);
   }
   EXPECT_EQ(art::WindowText(chrome_->Control(kIdLabelWindowTitle)), L"Orvalis v1.1");
 }
 
 TEST_F(ChromeWindow, MenuLabelsTakeTheHoverColour) {
   chrome_->LabelMenuMouseEnter(kIdLabelMenuOptionen);
-  EXPECT_EQ(chrome_->LabelColour(kIdLabelMenuOptionen), 14526325u);
-  EXPECT_EQ(chrome_->LabelColour(kIdLabelMenuHilfe), 13012572u);
+  EXPECT_EQ(chrome_->LabelColour(kIdLabelMenuOptionen), 16444380u);
+  EXPECT_EQ(chrome_->LabelColour(kIdLabelMenuHilfe), 15253660u);
   chrome_->LabelMenuMouseLeave(kIdLabelMenuOptionen);
-  EXPECT_EQ(chrome_->LabelColour(kIdLabelMenuOptionen), 13012572u);
+  EXPECT_EQ(chrome_->LabelColour(kIdLabelMenuOptionen), 15253660u);
 }
 
 TEST_F(ChromeWindow, HotAreasHideTheImagesAndTheSkinShowsThemAgain) {

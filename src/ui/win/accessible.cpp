@@ -11,6 +11,8 @@ namespace orv::win {
 namespace {
 
 constexpr UINT_PTR kAccessibleSubclass = 0x4F41;
+// IAccessible's interface ID from the header's own declaration: the IID_IAccessible of some
+// libuuid builds is not that one, and the system's objects then answer E_NOINTERFACE.
 
 bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
 
@@ -29,7 +31,7 @@ class AnnotatedAccessible final : public IAccessible {
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     if (!out) return E_POINTER;
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-        IsEqualIID(riid, IID_IAccessible)) {
+        IsEqualIID(riid, __uuidof(IAccessible))) {
       *out = static_cast<IAccessible*>(this);
       AddRef();
       return S_OK;
@@ -145,10 +147,10 @@ LRESULT CALLBACK AnnotatedProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_P
   auto* annotation = reinterpret_cast<std::shared_ptr<const AccessibleAnnotation>*>(ref);
   if (msg == WM_GETOBJECT && static_cast<LONG>(lp) == static_cast<LONG>(OBJID_CLIENT)) {
     IAccessible* inner = nullptr;
-    if (SUCCEEDED(CreateStdAccessibleObject(hwnd, OBJID_CLIENT, IID_IAccessible,
+    if (SUCCEEDED(CreateStdAccessibleObject(hwnd, OBJID_CLIENT, __uuidof(IAccessible),
                                             reinterpret_cast<void**>(&inner))) && inner) {
       auto* outer = new AnnotatedAccessible(inner, hwnd, *annotation);
-      const LRESULT result = LresultFromObject(IID_IAccessible, wp, outer);
+      const LRESULT result = LresultFromObject(__uuidof(IAccessible), wp, outer);
       outer->Release();
       return result;
     }
