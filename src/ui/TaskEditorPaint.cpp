@@ -140,7 +140,7 @@ bool TaskEditor::DrawOwnItem(const DRAWITEMSTRUCT& item) const {
   // The access key underlined while the keyboard is used.
   const UINT prefix = (item.itemState & ODS_NOACCEL) ? DT_HIDEPREFIX : 0;
   DrawTextW(dc, text, -1, &tr, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | prefix);
-  if (item.itemState & ODS_FOCUS) {
+  if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
     RECT fr = tr;
     DrawTextW(dc, text, -1, &fr, DT_LEFT | DT_SINGLELINE | DT_CALCRECT | prefix);
     const int h = fr.bottom - fr.top;

@@ -320,8 +320,16 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         DestroyWindow(hwnd_);
       }
       return 0;
-    case kMsgPreviewKey:
-      return chrome_.PreviewKey(*reinterpret_cast<const MSG*>(lp)) ? 1 : 0;
+    case kMsgPreviewKey: {
+      const MSG& key = *reinterpret_cast<const MSG*>(lp);
+      // Enter in the list: "Bearbeiten" for the selected task (the dialog manager would ask
+      // for the default button of whatever has the focus).
+      if (key.message == WM_KEYDOWN && key.wParam == VK_RETURN && key.hwnd == listViewTasks_) {
+        FlatButtonEditClick();
+        return 1;
+      }
+      return chrome_.PreviewKey(key) ? 1 : 0;
+    }
     case DM_GETDEFID:
       return DefaultButton();
     case WM_NEXTDLGCTL:

@@ -218,6 +218,9 @@ bool MainChrome::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) 
         selectedOpensSubmenu_ = HIWORD(wp) & MF_POPUP;
       }
       return false;
+    case WM_ACTIVATE:
+      if (LOWORD(wp) == WA_INACTIVE) altAlone_ = false;  // Alt+Tab: its Alt opens no menu
+      return false;
     case WM_UPDATEUISTATE:  // the menu labels' underlines come or go
       for (int id : {kIdLabelMenuProgramm, kIdLabelMenuOptionen, kIdLabelMenuHilfe})
         InvalidateRect(Control(id), nullptr, FALSE);

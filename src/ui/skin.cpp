@@ -345,6 +345,11 @@ LRESULT Skin::CustomDraw(const NMCUSTOMDRAW& draw) const {
   const bool ticked = buttonState & BST_CHECKED;
   const bool pressed = buttonState & BST_PUSHED;
   const bool focused = GetFocus() == hwnd;
+  // The ring around the text while the keyboard is used (always, where the system does not
+  // hide focus rectangles after the mouse).
+  HWND root = GetAncestor(hwnd, GA_ROOT);
+  const bool focusRing =
+      focused && !(root && (SendMessageW(root, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS));
   const bool hot = state->hot && enabled;
   const bool radio = state->kind == Kind::kRadio;
   const Palette& p = kPalette;
@@ -394,7 +399,7 @@ LRESULT Skin::CustomDraw(const NMCUSTOMDRAW& draw) const {
   const UINT caption = CaptionFlags(AccessKeysHidden(hwnd));
   RECT label{size + Scale(radio ? 6 : 7), 0, width, height};
   DrawTextIn(dc, text, label, Font(), enabled ? p.text : p.disabledText, caption);
-  if (focused) {
+  if (focusRing) {
     // A thin ring around the text marks the keyboard focus.
     HGDIOBJ oldFont = SelectObject(dc, Font());
     RECT measured{0, 0, 0, 0};

@@ -32,8 +32,9 @@ expect_shown() {  # ID 0|3
   [ "$got" = "$2" ] || fail "control $1: shown state $got, expected $2"
 }
 expect_checked() {  # ID 0|3
-  run "$driver" checked "$1"; local got=$?
-  [ "$got" = "$2" ] || fail "control $1: checked state $got, expected $2"
+  local out got
+  out=$(run "$driver" checked "$1" 2>&1); got=$?
+  [ "$got" = "$2" ] || fail "control $1: checked state $got, expected $2 ($out)"
 }
 # The open menu's left edge relative to the window, once it is there (a menu replaced by its
 # neighbour closes first).
