@@ -15,6 +15,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "base/messages.h"
 #include "engine/engine.h"
@@ -148,6 +149,30 @@ TEST_F(Accessibility, CheckBoxesAndRadioButtonsAreRealOnesWithTheirState) {
   ExpectButton(kIdFlatRadioButtonTaskTypeSystemReboot, BS_AUTORADIOBUTTON, ROLE_SYSTEM_RADIOBUTTON, false);
   ExpectButton(kIdFlatRadioButtonTaskTypeSystemReboot + 2, BS_AUTORADIOBUTTON, ROLE_SYSTEM_RADIOBUTTON, true);
   EXPECT_EQ(editor_->ToState().system, 2);  // the state the editor saves follows the control
+}
+
+BOOL CALLBACK FindText(HWND hwnd, LPARAM lp) {
+  auto* search = reinterpret_cast<std::pair<const wchar_t*, HWND>*>(lp);
+  wchar_t text[128] = {};
+  GetWindowTextW(hwnd, text, 128);
+  if (std::wstring(text) == search->first) {
+    search->second = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+TEST_F(Accessibility, ClickingTheTextAfterAFieldTogglesItsCheckBox) {
+  SendMessageW(Item(kIdFlatButtonWizardNext), BM_CLICK, 0, 0);  // step 2, "Uhrzeit"
+  std::pair<const wchar_t*, HWND> search{L"Minuten durchführen.", nullptr};
+  EnumChildWindows(editor_->Handle(), FindText, reinterpret_cast<LPARAM>(&search));
+  ASSERT_NE(search.second, nullptr);
+  HWND box = Item(kIdFlatCheckBoxTaskAutoMinutes);
+  const LRESULT before = SendMessageW(box, BM_GETCHECK, 0, 0);
+  SendMessageW(search.second, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  SendMessageW(search.second, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+  EXPECT_NE(SendMessageW(box, BM_GETCHECK, 0, 0), before);
+  EXPECT_EQ(editor_->ToState().intEnabled, SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED);
 }
 
 TEST_F(Accessibility, TabHeadersArePageTabsWithTheActiveOneSelected) {

@@ -394,6 +394,17 @@ TEST_F(ChromeWindow, MissingHelpFileIsReportedInGerman) {
   EXPECT_EQ(reports_[0].rfind(L"Die Hilfedatei wurde nicht gefunden:\n" + path, 0), 0u);
 }
 
+TEST_F(ChromeWindow, F1OpensTheHelpFromAnyControl) {
+  // F1 on its way to any control of the form; other keys go on to the control.
+  const MSG f1{chrome_->Control(kIdLabelMenuHilfe), WM_KEYDOWN, VK_F1, 0, 0, {}};
+  EXPECT_TRUE(chrome_->PreviewKey(f1));
+  ASSERT_EQ(reports_.size(), 1u);  // no help.chm beside the tests
+  EXPECT_EQ(reports_[0].rfind(L"Die Hilfedatei wurde nicht gefunden:", 0), 0u);
+  const MSG f2{chrome_->Control(kIdLabelMenuHilfe), WM_KEYDOWN, VK_F2, 0, 0, {}};
+  EXPECT_FALSE(chrome_->PreviewKey(f2));
+  EXPECT_EQ(reports_.size(), 1u);
+}
+
 TEST_F(ChromeWindow, TaskNamesBoldOtherColumnsRegular) {
   HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT, 0, 0, 300, 100, hwnd_,
                               nullptr, GetModuleHandleW(nullptr), nullptr);
