@@ -197,8 +197,9 @@ void TaskEditor::CreateControls() {
   Edit(kIdFlatEditTaskTypeInternetURL, cx, 102, cw - 104);
   Hint(Button(kIdFlatButtonTaskTypeInternetVisit, "URL &laden", cx + cw - 96, 101, 96), "URL laden");
   Check(kIdFlatCheckBoxTaskTypeInternetBrowser, "URL in &Browser laden", cx, 134, cw);
-  Label("Wenn Sie diese Option deaktivieren, wird URL unsichtbar geladen.", cx + 20, 155,
-        cw - 20, 32);
+  TextOf(kIdFlatCheckBoxTaskTypeInternetBrowser,
+         Label("Wenn Sie diese Option deaktivieren, wird URL unsichtbar geladen.", cx + 20, 155,
+               cw - 20, 32));
   Check(kIdFlatCheckBoxTaskTypeInternetTimeout, "&Timeout verwenden (Millisekunden):", cx, 192, 236);
   Number(kIdFlatSpinEditTypeInternetTimeout, cx + 240, 191, 70);
   Label("&Anzeige-Modus", cx, 224, cw, 16);
