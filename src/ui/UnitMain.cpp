@@ -338,6 +338,9 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ACTIVATE:
       Activated(wp);
       return 0;
+    case WM_SETFOCUS:  // the bare window passes the focus on to its control
+      RestoreFocus();
+      return 0;
     case WM_COMMAND:
       if ((LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) && HIWORD(wp) == 0) {
         KeyboardCommand(LOWORD(wp));
@@ -445,7 +448,11 @@ void TFormMain::Activated(WPARAM wp) {
     if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
     return;
   }
-  if (HIWORD(wp)) return;  // minimised
+  if (HIWORD(wp)) return;  // minimised: the focus comes with the restore (WM_SETFOCUS)
+  RestoreFocus();
+}
+
+void TFormMain::RestoreFocus() {
   // Back where it was: after Alt+Tab, a message box or the notification area.
   HWND target = lastFocus_;
   if (!target || !IsChild(hwnd_, target) || !IsWindowVisible(target) || !IsWindowEnabled(target))

@@ -128,6 +128,7 @@ class TFormMain : public win::Window<TFormMain> {
   void KeyboardCommand(int id);
   void NextControl(WPARAM wp, LPARAM lp);
   void Activated(WPARAM wp);
+  void RestoreFocus();
 
   // Shows a message box captioned "Orvalis" with the exclamation icon.
   void ShowWarning(const std::string& text);

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The keyboard alone: a task made, changed, run and removed with key presses sent to the
-# focused control and nothing else (no clicks, no messages to controls), and the stored task
+# focused control and nothing else (no clicks, no messages to controls; only the trip to the
+# notification area and back, which has no key, goes through the tray icon), and the stored task
 # checked in the registry. On the way: the tab order of the main window and of the editor's
 # steps, Enter for the default button, Escape for "Abbrechen" with the focus back on the list,
 # the access keys, the arrow keys in the tab headers and in the month days, the up-down arrows
-# of a number field, and the menu bar opened with Alt and walked with Left and Right.
+# of a number field, the menu bar opened with Alt and walked with Left and Right, and the focus
+# kept over the notification area, a question and Alt+Tab.
 # Usage: keyboard.sh PREFIX ORVALIS_EXE DRIVER_EXE SCREENSHOT_DIR RECORDER_EXE
 set -u
 prefix="$1"; exe="$2"; driver="$3"; shots="$4"; recorder="$5"
@@ -59,6 +61,12 @@ read -r wx wy _ _ <<<"$(run "$driver" window-rect | tr -d '\r')"
 expect_focus 1001 "the task list"
 keys tab;  expect_focus 1002 "Hinzufügen"
 keys tab;  expect_focus 1003 "Bearbeiten"
+# Into the notification area and back: the focus is where it was.
+run "$driver" command 3011 || fail "cannot minimise"
+run "$driver" is-visible && fail "the window did not go into the notification area"
+run "$driver" tray click || fail "cannot click the tray icon"
+run "$driver" activate || fail "the window did not come back"
+expect_focus 1003 "Bearbeiten after the notification area"
 keys tab tab; expect_focus 1005 "Starten"
 keys tab;  expect_focus 1001 "the task list again"
 
