@@ -123,9 +123,9 @@ LRESULT HistoryWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_CTLCOLORSTATIC: {
       HDC dc = reinterpret_cast<HDC>(wp);
-      SetBkColor(dc, skin::kPalette.window);
-      SetTextColor(dc, skin::kPalette.text);
-      SetDCBrushColor(dc, skin::kPalette.window);
+      SetBkColor(dc, skin::Colours().window);
+      SetTextColor(dc, skin::Colours().text);
+      SetDCBrushColor(dc, skin::Colours().window);
       return reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH));
     }
     case WM_NCHITTEST: {

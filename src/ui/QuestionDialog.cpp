@@ -80,6 +80,10 @@ LRESULT QuestionDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DRAWITEM:
       if (skin_.DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp))) return TRUE;
       break;
+    case WM_NOTIFY:  // the check box is a real one, painted by the skin
+      if (reinterpret_cast<const NMHDR*>(lp)->code == NM_CUSTOMDRAW)
+        return skin_.CustomDraw(*reinterpret_cast<const NMCUSTOMDRAW*>(lp));
+      break;
     case WM_NCHITTEST: {
       // The title band moves the window, as a caption would.
       const LRESULT hit = DefWindowProcW(hwnd_, msg, wp, lp);
@@ -166,8 +170,6 @@ void QuestionDialog::FormCommand(int id, int code) {
     FlatButtonClick(kAnswerYes);
   } else if (id == form_.idNo) {
     FlatButtonClick(kAnswerNo);
-  } else if (id == form_.idCheckBox) {
-    skin::ToggleCheckBox(Control(id));
   } else if (id == IDOK) {
     // Enter, passed on by IsDialogMessage: presses the focused button.
     HWND focus = GetFocus();

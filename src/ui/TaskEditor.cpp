@@ -148,7 +148,10 @@ LRESULT TaskEditor::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         SetDCBrushColor(dc, skin::Colours().band);
         return reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH));
       }
-      SetTextColor(dc, id == kIdLabelStep ? skin::Colours().disabledText : skin::Colours().text);
+      // "Schritt N von 4" in its own grey, dark enough to read; in high contrast the user's text
+      // colour.
+      SetTextColor(dc, id == kIdLabelStep && !skin::HighContrast() ? kStepLineColour
+                                                                    : skin::Colours().text);
       return reinterpret_cast<LRESULT>(skin::WindowBrush());
     }
     case WM_ERASEBKGND: {
@@ -161,6 +164,10 @@ LRESULT TaskEditor::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PAINT:
       Paint();
       return 0;
+    case WM_NOTIFY:  // check boxes and radio buttons are real ones, painted by the skin
+      if (reinterpret_cast<const NMHDR*>(lp)->code == NM_CUSTOMDRAW)
+        return skin_.CustomDraw(*reinterpret_cast<const NMCUSTOMDRAW*>(lp));
+      break;
   }
   return DefWindowProcW(hwnd_, msg, wp, lp);
 }

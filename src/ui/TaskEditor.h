@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -119,6 +120,9 @@ class TaskEditor : public win::Window<TaskEditor> {
   TaskEditorState ToState() const;
   void FromState(const TaskEditorState& state);
 
+  // Enter: the button that Enter presses now (the focused push button, else "Weiter"/"Fertig").
+  int DefaultButton() const;
+
   // The handlers of the three wizard buttons.
   void FlatButtonWizardNextClick() { StepLogic(+1); }
   void FlatButtonWizardBackClick() { StepLogic(-1); }
@@ -152,6 +156,11 @@ class TaskEditor : public win::Window<TaskEditor> {
   HWND Number(int id, int x, int y, int w);
   HWND Combo(int id, int x, int y, int w, std::initializer_list<const char*> entries);
   HWND Check(int id, const char* text, int x, int y, int w);
+  HWND Radio(int id, const char* text, int x, int y, int w, bool first);
+  // `label`, the text after a check box's field ("Minuten durchführen."), toggles the box when
+  // clicked.
+  void TextOf(int checkId, HWND label);
+  void ArrangeKeyboardOrder();
   HWND Button(int id, const char* text, int x, int y, int w, int h = 24);
   HWND OwnButton(int id, const char* text, int x, int y, int w, int h);
   HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
@@ -173,6 +182,8 @@ class TaskEditor : public win::Window<TaskEditor> {
   void DeleteFilesClick();
   void FillFileList();
   void Finish();
+  // Moves the focus to the first control of the step that takes it.
+  void FocusFirstField();
   void NameChanged();
   void Warn(int msg) const;
 
@@ -189,6 +200,7 @@ class TaskEditor : public win::Window<TaskEditor> {
   ClosedHandler onClosed_;
 
   std::vector<Placed> placed_;
+  std::vector<std::pair<int, int>> textOf_;  // label ID, check box ID
   int curStep_ = 1, curTabCtl_ = -1, curTab_ = 0;
   int nextLabelId_ = 2900;
 

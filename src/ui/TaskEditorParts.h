@@ -27,6 +27,12 @@ inline constexpr int kTabCounts[5] = {TaskEditorState::kTaskKindTabs, TaskEditor
 inline constexpr int kTabFirstId[5] = {kIdRadioButtonProgramm, kIdRadioButtonUhrzeit, kIdRadioButtonWeek,
                                 kIdTabKonfiguration, kIdTabBezeichnung};
 
+// The grey "Schritt N von 4" line: 5.4:1 against the window background (#F6F7F9).
+inline constexpr COLORREF kStepLineColour = RGB(0x5F, 0x66, 0x70);
+
+// A number field's up-down control has the field's ID plus this.
+inline constexpr int kUpDownIdOffset = 600;
+
 struct NumberRange {
   int id, min, max;
 };

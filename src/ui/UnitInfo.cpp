@@ -132,10 +132,10 @@ LRESULT CALLBACK TFormInfo::LinkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, 
 void TFormInfo::FormCreate() {
   surface_.SetWindow(hwnd_);
   // Made at the design's places with the design's fonts, then brought to the dpi.
-  font_.Reset(art::MakeFont(L"Tahoma", -11, false));
-  boldFont_.Reset(art::MakeFont(L"Tahoma", -11, true));
-  headingFont_.Reset(art::MakeFont(L"Tahoma", -17, true));
-  linkFont_.Reset(art::MakeFont(L"Tahoma", -11, false, true));
+  font_.Reset(art::MakeFont(skin::UiFontFace().c_str(), -11, false));
+  boldFont_.Reset(art::MakeFont(skin::UiFontFace().c_str(), -11, true));
+  headingFont_.Reset(art::MakeFont(skin::UiFontFace().c_str(), -17, true));
+  linkFont_.Reset(art::MakeFont(skin::UiFontFace().c_str(), -11, false, true));
 
   Label(kIdLabelInfo1, L"Orvalis", RECT{42, 9, 200, 25}, boldFont_.Get(), art::kTitleColour, kLine,
         false);
@@ -234,7 +234,7 @@ LRESULT TFormInfo::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 void TFormInfo::ApplyDpi(win::Dpi dpi) {
   dpi_ = dpi;
   const auto remake = [&](win::Font& font, int height, bool bold, bool underline) {
-    win::Font made(art::MakeFont(L"Tahoma", dpi.Scale(height), bold, underline));
+    win::Font made(art::MakeFont(skin::UiFontFace().c_str(), dpi.Scale(height), bold, underline));
     surface_.ReplaceFont(font.Get(), made.Get());
     font = std::move(made);
   };

@@ -285,7 +285,10 @@ void TFormMain::FlatButtonEditClick() {
 void TFormMain::TaskEditorClosed(bool saved, const std::string& name) {
   engine_.SuspendTicks(false);
   ShowListPage(true);
-  if (!saved) return;
+  if (!saved) {
+    SetFocus(listViewTasks_);  // the focus leaves the hidden editor for the list
+    return;
+  }
   RefreshList();
   // The list view keeps a virtual list's selection by position: start afresh, then select the
   // saved task's row.
@@ -424,6 +427,8 @@ bool TFormMain::Create(HINSTANCE instance) {
     PostQuitMessage(0);  // nothing is shown; the process ends with the message loop
     return true;
   }
+  // Tab, Enter, Escape, the arrows in groups and the access keys, through the dialog manager.
+  MarkKeyboardDialog(hwnd_);
   ApplyStartOption();
   return true;
 }
@@ -478,7 +483,38 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         DestroyWindow(hwnd_);
       }
       return 0;
+    case kMsgPreviewKey: {
+      const MSG& key = *reinterpret_cast<const MSG*>(lp);
+      // Enter in the list: "Bearbeiten" for the selected task (the dialog manager would ask
+      // for the default button of whatever has the focus).
+      if (key.message == WM_KEYDOWN && key.wParam == VK_RETURN && key.hwnd == listViewTasks_) {
+        FlatButtonEditClick();
+        return 1;
+      }
+      return chrome_.PreviewKey(key) ? 1 : 0;
+    }
+    case DM_GETDEFID:
+      return DefaultButton();
+    case WM_NEXTDLGCTL:
+      NextControl(wp, lp);
+      return 0;
+    case WM_ACTIVATE:
+      Activated(wp);
+      return 0;
+    case WM_SETFOCUS:  // the bare window passes the focus on to its control
+      RestoreFocus();
+      return 0;
     case WM_COMMAND:
+      if ((LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) && HIWORD(wp) == 0) {
+        KeyboardCommand(LOWORD(wp));
+        return 0;
+      }
+      // A control of the editor pressed by Enter: the dialog manager tells this window.
+      if (lp && GetParent(reinterpret_cast<HWND>(lp)) != hwnd_ && editor_ &&
+          IsChild(editor_->Handle(), reinterpret_cast<HWND>(lp))) {
+        SendMessageW(GetParent(reinterpret_cast<HWND>(lp)), WM_COMMAND, wp, lp);
+        return 0;
+      }
       switch (LOWORD(wp)) {  // the menus' items that belong to the form
         case kCmdPopupMenuOptionenFensterAnzeigen:
           PopupMenuOptionenFensterAnzeigenClick();
@@ -551,6 +587,62 @@ LRESULT TFormMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(hwnd_, msg, wp, lp);
 }
 
+LRESULT TFormMain::DefaultButton() const {
+  if (editor_ && editor_->IsOpen())
+    return MAKELRESULT(editor_->DefaultButton(), DC_HASDEFID);
+  // The focused button, else "Bearbeiten" for the selected task.
+  HWND focus = GetFocus();
+  if (focus && GetParent(focus) == hwnd_ && skin::IsPushButton(focus))
+    return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+  return MAKELRESULT(kIdFlatButtonEdit, DC_HASDEFID);
+}
+
+void TFormMain::KeyboardCommand(int id) {
+  if (id == IDCANCEL) {
+    // Escape: "Abbrechen" in the editor; on the list page nothing (closing the window would
+    // only send it to the notification area).
+    if (editor_ && editor_->IsOpen()) editor_->FlatButtonWizardCancelClick();
+    return;
+  }
+  const LRESULT button = DefaultButton();  // Enter without a default: as DM_GETDEFID says
+  HWND target = GetDlgItem(hwnd_, LOWORD(button));
+  if (!target && editor_) target = GetDlgItem(editor_->Handle(), LOWORD(button));
+  if (target && IsWindowEnabled(target)) SendMessageW(target, BM_CLICK, 0, 0);
+}
+
+void TFormMain::NextControl(WPARAM wp, LPARAM lp) {
+  HWND target = nullptr;
+  if (lp) {
+    target = reinterpret_cast<HWND>(wp);
+  } else {
+    HWND focus = GetFocus();
+    target = GetNextDlgTabItem(hwnd_, focus && IsChild(hwnd_, focus) ? focus : nullptr, wp != 0);
+  }
+  if (!target || !IsChild(hwnd_, target)) return;
+  SetFocus(target);
+  if (!lp && (SendMessageW(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL))
+    SendMessageW(target, EM_SETSEL, 0, -1);
+}
+
+void TFormMain::Activated(WPARAM wp) {
+  if (LOWORD(wp) == WA_INACTIVE) {
+    HWND focus = GetFocus();
+    if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+    return;
+  }
+  if (HIWORD(wp)) return;  // minimised: the focus comes with the restore (WM_SETFOCUS)
+  RestoreFocus();
+}
+
+void TFormMain::RestoreFocus() {
+  // Back where it was: after Alt+Tab, a message box or the notification area.
+  HWND target = lastFocus_;
+  if (!target || !IsChild(hwnd_, target) || !IsWindowVisible(target) || !IsWindowEnabled(target))
+    target = editor_ && editor_->IsOpen() ? GetNextDlgTabItem(editor_->Handle(), nullptr, FALSE)
+                                          : listViewTasks_;
+  if (target) SetFocus(target);
+}
+
 void TFormMain::FormCreate() {
   messages_.Fill();
   // One instance only: the semaphore's name stays taken for as long as this process lives.
@@ -580,6 +672,9 @@ void TFormMain::FormCreate() {
   chrome_.SetReportFailuresCheck(reportFailures_);
   layout_.Capture(hwnd_, win::Dpi());
   ApplyDpi(dpi, nullptr);
+  // The access keys' underlines and the focus rectangles follow the last input: hidden after
+  // the mouse, shown once the keyboard is used.
+  SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
   CreateIdleDetector();
   editor_ = std::make_unique<TaskEditor>(engine_, files_, messages_, skin_);
   editor_->Create(instance_, hwnd_, dpi.Scale(kMainContentRect),
@@ -603,10 +698,10 @@ void TFormMain::CreateControls() {
     skin::ButtonKind kind;
   };
   const ButtonSpec buttons[] = {
-      {kIdFlatButtonAdd, "Hinzufügen", skin::ButtonKind::kPrimary},
-      {kIdFlatButtonEdit, "Bearbeiten", skin::ButtonKind::kSecondary},
-      {kIdFlatButtonDelete, "Entfernen", skin::ButtonKind::kSecondary},
-      {kIdFlatButtonExecute, "Starten", skin::ButtonKind::kSecondary},
+      {kIdFlatButtonAdd, "Hin&zufügen", skin::ButtonKind::kPrimary},
+      {kIdFlatButtonEdit, "&Bearbeiten", skin::ButtonKind::kSecondary},
+      {kIdFlatButtonDelete, "&Entfernen", skin::ButtonKind::kSecondary},
+      {kIdFlatButtonExecute, "&Starten", skin::ButtonKind::kSecondary},
   };
   int x = s12;
   for (const ButtonSpec& b : buttons) {

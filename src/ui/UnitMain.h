@@ -144,6 +144,14 @@ class TFormMain : public win::Window<TFormMain> {
   // The list's type-ahead: the row whose name begins with what was typed, or -1.
   LRESULT FindRowByTypedName(const NMLVFINDITEMW& find) const;
   LRESULT ListViewTasksNotify(NMHDR* header);
+  // The keyboard: the button Enter presses (DM_GETDEFID), Enter and Escape as the dialog
+  // manager passes them on (IDOK, IDCANCEL), the focus moved by it (WM_NEXTDLGCTL), and the
+  // focus kept while the window is inactive (WM_ACTIVATE).
+  LRESULT DefaultButton() const;
+  void KeyboardCommand(int id);
+  void NextControl(WPARAM wp, LPARAM lp);
+  void Activated(WPARAM wp);
+  void RestoreFocus();
 
   // The last run and the next start of a row, as its tooltip shows them.
   std::wstring RowTipText(std::size_t row);
@@ -221,6 +229,7 @@ class TFormMain : public win::Window<TFormMain> {
   std::vector<bool> markFailed_;          // by row: the last run failed
   bool marksDirty_ = true;                // a run was recorded since
   IAccPropServices* accProps_ = nullptr;  // accessible names of marked rows; null without
+  HWND lastFocus_ = nullptr;  // the control that had the focus when the window went inactive
 };
 
 }  // namespace orv

@@ -57,7 +57,7 @@ struct Canvas {
     const win::Font font(CreateFontW(-S(height), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
                                      FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                      CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, DEFAULT_PITCH,
-                                     L"Tahoma"));
+                                     skin::UiFontFace().c_str()));
     const win::Selection selected(dc, font.Get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, c);
@@ -337,9 +337,9 @@ COLORREF TitleColour() { return skin::HighContrast() ? skin::Colours().text : kT
 COLORREF TitleShadowColour() {
   return skin::HighContrast() ? skin::Colours().window : kTitleShadowColour;
 }
-COLORREF MenuLabelColour() { return skin::HighContrast() ? skin::Colours().text : kMenuLabelColour; }
+COLORREF MenuLabelColour() { return skin::HighContrast() ? skin::Colours().text : kMenuTextColour; }
 COLORREF MenuLabelHotColour() {
-  return skin::HighContrast() ? skin::Colours().accentHot : kMenuLabelHotColour;
+  return skin::HighContrast() ? skin::Colours().accentHot : kMenuTextHotColour;
 }
 
 void PaintMainSkin(HDC dc, const RECT* shape, int shapeCount, HICON smallIcon,
@@ -404,7 +404,7 @@ void PaintInfoSkin(HDC dc, const RECT* shape, int shapeCount, HICON smallIcon, w
   FillSolid(dc, RECT{dpi.Scale(40), dpi.Scale(80), dpi.Scale(226), dpi.Scale(80) + line}, rule);
   FillSolid(dc, RECT{dpi.Scale(40), dpi.Scale(170), dpi.Scale(226), dpi.Scale(170) + line}, rule);
   {
-    const win::Font font(MakeFont(L"Tahoma", dpi.Scale(-11), false));
+    const win::Font font(MakeFont(skin::UiFontFace().c_str(), dpi.Scale(-11), false));
     const win::Selection selected(dc, font.Get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, plain ? p.text : RGB(0xA9, 0xC3, 0xE3));
@@ -503,6 +503,9 @@ void Surface::Paint(HDC dc, const RECT& area, int x, int y) const {
   }
   SetViewportOrgEx(mem, -area.left, -area.top, nullptr);
   SetBkMode(mem, TRANSPARENT);
+  // Texts with an access key show its underline only while the keyboard is used.
+  const bool hideAccessKeys =
+      window_ && (SendMessageW(window_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL);
   for (const Item& item : items_) {
     if (!(GetWindowLongPtrW(item.control, GWL_STYLE) & WS_VISIBLE)) continue;
     RECT r = ChildRect(item.control);
@@ -513,7 +516,10 @@ void Surface::Paint(HDC dc, const RECT& area, int x, int y) const {
         const std::wstring text = WindowText(item.control);
         HGDIOBJ oldFont = SelectObject(mem, item.text.font);
         SetTextColor(mem, item.text.colour);
-        DrawTextW(mem, text.c_str(), static_cast<int>(text.size()), &r, item.text.format);
+        const UINT format = item.text.format | (!(item.text.format & DT_NOPREFIX) && hideAccessKeys
+                                                     ? DT_HIDEPREFIX
+                                                     : 0);
+        DrawTextW(mem, text.c_str(), static_cast<int>(text.size()), &r, format);
         SelectObject(mem, oldFont);
         break;
       }

@@ -28,6 +28,10 @@ inline constexpr COLORREF kTitleColour = 16381420;        // title, about-box te
 inline constexpr COLORREF kTitleShadowColour = 13536356;  // the title's shadow
 inline constexpr COLORREF kMenuLabelColour = 13012572;    // menu bar labels
 inline constexpr COLORREF kMenuLabelHotColour = 14526325; // ... under the mouse
+// The menu bar labels' text: 6.2:1 against the title band behind them (#133960 where it is
+// lightest), lighter still under the mouse.
+inline constexpr COLORREF kMenuTextColour = RGB(0x9C, 0xC0, 0xE8);
+inline constexpr COLORREF kMenuTextHotColour = RGB(0xDC, 0xEB, 0xFA);
 inline constexpr COLORREF kLinkColour = 15785170;         // about-box links
 // Ours: the title band of the main window, a deep blue of the dialogs' family.
 inline constexpr COLORREF kBandTop = RGB(0x16, 0x3F, 0x69);

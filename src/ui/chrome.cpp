@@ -12,6 +12,7 @@
 #include "ui/prompter_win32.h"
 #include "ui/skin.h"
 #include "ui/chrome_parts.h"
+#include "ui/win/accessible.h"
 #include "ui/win/window.h"
 
 namespace orv {
@@ -75,12 +76,15 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
     int id;
     const wchar_t* text;
     RECT rect;
-  } labels[] = {{kIdLabelMenuProgramm, L"Programm", {187, 34, 257, 50}},
-                {kIdLabelMenuOptionen, L"Optionen", {264, 34, 330, 50}},
-                {kIdLabelMenuHilfe, L"Hilfe", {336, 34, 380, 50}}};
+  } labels[] = {{kIdLabelMenuProgramm, L"&Programm", {187, 34, 257, 50}},
+                {kIdLabelMenuOptionen, L"&Optionen", {264, 34, 330, 50}},
+                {kIdLabelMenuHilfe, L"&Hilfe", {336, 34, 380, 50}}};
   for (const auto& l : labels) {
     HWND label = MakeControl(l.id, l.text, l.rect, true);
-    surface_.AddText(label, {font_.Get(), art::MenuLabelColour(), kLine | DT_CENTER});
+    // The access key underlined while the keyboard is used (the surface hides it otherwise).
+    surface_.AddText(label, {font_.Get(), art::MenuLabelColour(),
+                             (kLine & ~static_cast<UINT>(DT_NOPREFIX)) | DT_CENTER});
+    win::AnnotateAccessible(label, ROLE_SYSTEM_MENUITEM, [] { return long{STATE_SYSTEM_HASPOPUP}; });
   }
   surface_.AddImage(MakeControl(kIdImageMinimize, L"", RECT{517, 32, 532, 46}, false),
                     &imageMinimize_);
@@ -89,6 +93,11 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
   HWND helpMove = MakeControl(kIdImageHelpMove, L"", RECT{534, 32, 549, 47}, true);
   surface_.AddArea(minimizeMove);
   surface_.AddArea(helpMove);
+  // Screen readers name the pictures and the buttons over them.
+  win::AnnotateAccessible(minimizeMove, {ROLE_SYSTEM_PUSHBUTTON, L"Minimieren", {}});
+  win::AnnotateAccessible(helpMove, {ROLE_SYSTEM_PUSHBUTTON, L"Hilfe", {}});
+  win::AnnotateAccessible(Control(kIdImageMinimize), {ROLE_SYSTEM_GRAPHIC, L"Minimieren", {}});
+  win::AnnotateAccessible(Control(kIdImageHelp), {ROLE_SYSTEM_GRAPHIC, L"Hilfe", {}});
   for (HWND top : {shadow, title, minimizeMove, helpMove})
     SetWindowPos(top, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
@@ -122,8 +131,8 @@ void MainChrome::MakeArtwork() {
   smallIcon_ = static_cast<HICON>(
       LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, iconSize, iconSize, 0));
   const HFONT oldFont = font_.Get(), oldBold = boldFont_.Get();
-  win::Font font(art::MakeFont(L"Tahoma", dpi_.Scale(-11), false));
-  win::Font bold(art::MakeFont(L"Tahoma", dpi_.Scale(-11), true));
+  win::Font font(art::MakeFont(skin::UiFontFace().c_str(), dpi_.Scale(-11), false));
+  win::Font bold(art::MakeFont(skin::UiFontFace().c_str(), dpi_.Scale(-11), true));
   surface_.ReplaceFont(oldFont, font.Get());
   surface_.ReplaceFont(oldBold, bold.Get());
   if (tooltip_) SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
@@ -234,18 +243,33 @@ bool MainChrome::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) 
       // Alt and the first letter opens a menu of the menu bar.
       switch (std::towlower(static_cast<wint_t>(wp))) {
         case L'p':
-          LabelMenuProgrammClick();
+          TrackMenuBar(0, true);
           return true;
         case L'o':
-          LabelMenuOptionenClick();
+          TrackMenuBar(1, true);
           return true;
         case L'h':
-          LabelMenuHilfeClick();
+          TrackMenuBar(2, true);
           return true;
       }
       return false;
     case WM_COMMAND:
       return OnCommand(LOWORD(wp), HIWORD(wp));
+    case WM_MENUSELECT:
+      if (HIWORD(wp) == 0xFFFF && !lp) {
+        selectedMenu_ = nullptr;  // the menu closed
+      } else {
+        selectedMenu_ = reinterpret_cast<HMENU>(lp);
+        selectedOpensSubmenu_ = HIWORD(wp) & MF_POPUP;
+      }
+      return false;
+    case WM_ACTIVATE:
+      if (LOWORD(wp) == WA_INACTIVE) altAlone_ = false;  // Alt+Tab: its Alt opens no menu
+      return false;
+    case WM_UPDATEUISTATE:  // the menu labels' underlines come or go
+      for (int id : {kIdLabelMenuProgramm, kIdLabelMenuOptionen, kIdLabelMenuHilfe})
+        InvalidateRect(Control(id), nullptr, FALSE);
+      return false;
     case kTrayMessage:
       if (wp == kTrayIconId) CoolTrayIconMouseDown(LOWORD(lp));
       return true;
@@ -406,6 +430,10 @@ LRESULT MainChrome::ControlMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_ERASEBKGND:
       return 1;  // WM_DRAWITEM paints every pixel
+    case WM_GETDLGCODE:
+      // The menu labels' access keys open the menus (PreviewKey), not the next control.
+      if (IsMenuLabel(id)) return 0;
+      break;
     case WM_SETCURSOR:
       if (IsMenuLabel(id) || IsHotArea(id)) {
         SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // IDC_HAND

@@ -141,6 +141,11 @@ class MainChrome {
   // Asked first for every message of the form: true when the chrome has handled it, with
   // `result` to return.
   bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+  // A key on its way to a control of the form (kMsgPreviewKey): true when the chrome has
+  // handled it. Alt or F10 alone opens "Programm", Alt with the underlined letter its menu,
+  // F1 the help; Tab, the arrows and Alt show the access keys' underlines.
+  bool PreviewKey(const MSG& msg);
+
   // NM_CUSTOMDRAW of the task list: task names bold.
   LRESULT ListViewTasksCustomDraw(NMLVCUSTOMDRAW& draw);
 
@@ -186,6 +191,12 @@ class MainChrome {
   HWND MakeControl(int id, const wchar_t* text, const RECT& rect, bool notify);
   void MakeTooltip(HWND tool, const wchar_t* text);
   void PopupMenuAt(HMENU menu, POINT offset, int labelId);
+  // Opens menu `index` of the menu bar (0 Programm, 1 Optionen, 2 Hilfe); Left and Right in an
+  // open menu move to the neighbouring menu. `keyboard`: opened by a key, the first item
+  // selected.
+  void TrackMenuBar(int index, bool keyboard);
+  static LRESULT CALLBACK MenuKeyHook(int code, WPARAM wp, LPARAM lp);
+  void ShowKeyboardCues();
   bool AddTrayIcon();
   void RemoveTrayIcon();
   void ShowMainWindow();
@@ -216,6 +227,13 @@ class MainChrome {
   bool trayShown_ = false;
   bool trayLeftDown_ = false;
   int hotLabel_ = 0;  // the menu label under the mouse
+  // The menu bar while one of its menus is open: which, the menu to open next (Left/Right),
+  // the menu of the selected item and whether that item opens a submenu.
+  int menuBarIndex_ = -1;
+  int nextMenuBarIndex_ = -1;
+  HMENU selectedMenu_ = nullptr;
+  bool selectedOpensSubmenu_ = false;
+  bool altAlone_ = false;  // Alt is down and no other key came since
   bool trackingHotArea_ = false;
 };
 

@@ -135,16 +135,122 @@ void MainChrome::PopupMenuAt(HMENU menu, POINT offset, int labelId) {
     LabelMenuMouseLeave(labelId);
 }
 
-void MainChrome::LabelMenuProgrammClick() {
-  PopupMenuAt(popupMenuProgramm_, kPopupProgramm, kIdLabelMenuProgramm);
+void MainChrome::LabelMenuProgrammClick() { TrackMenuBar(0, false); }
+
+void MainChrome::LabelMenuOptionenClick() { TrackMenuBar(1, false); }
+
+void MainChrome::LabelMenuHilfeClick() { TrackMenuBar(2, false); }
+
+// ---- the menu bar from the keyboard -------------------------------------------------------
+
+namespace {
+// The chrome whose menu bar has a menu open on this thread (one at a time: a menu is modal).
+thread_local MainChrome* menuBarChrome = nullptr;
+thread_local HHOOK menuBarHook = nullptr;
+}  // namespace
+
+void MainChrome::TrackMenuBar(int index, bool keyboard) {
+  if (menuBarChrome) return;  // one is open already
+  const HMENU menus[3] = {popupMenuProgramm_, popupMenuOptionen_, popupMenuHilfe_};
+  const POINT places[3] = {kPopupProgramm, kPopupOptionen, kPopupHilfe};
+  const int labels[3] = {kIdLabelMenuProgramm, kIdLabelMenuOptionen, kIdLabelMenuHilfe};
+  menuBarChrome = this;
+  menuBarHook = SetWindowsHookExW(WH_MSGFILTER, &MainChrome::MenuKeyHook, nullptr,
+                                  GetCurrentThreadId());
+  while (index >= 0 && index < 3) {
+    menuBarIndex_ = index;
+    nextMenuBarIndex_ = -1;
+    selectedMenu_ = nullptr;
+    selectedOpensSubmenu_ = false;
+    // Opened by a key: the first item is selected, as in a menu bar.
+    if (keyboard) PostMessageW(form_, WM_KEYDOWN, VK_DOWN, 0);
+    PopupMenuAt(menus[index], places[index], labels[index]);
+    index = nextMenuBarIndex_;
+    keyboard = true;
+  }
+  if (menuBarHook) UnhookWindowsHookEx(menuBarHook);
+  menuBarHook = nullptr;
+  menuBarChrome = nullptr;
+  menuBarIndex_ = -1;
 }
 
-void MainChrome::LabelMenuOptionenClick() {
-  PopupMenuAt(popupMenuOptionen_, kPopupOptionen, kIdLabelMenuOptionen);
+LRESULT CALLBACK MainChrome::MenuKeyHook(int code, WPARAM wp, LPARAM lp) {
+  MainChrome* self = menuBarChrome;
+  if (code == MSGF_MENU && self && lp) {
+    const MSG& msg = *reinterpret_cast<const MSG*>(lp);
+    if (msg.message == WM_KEYDOWN && (msg.wParam == VK_LEFT || msg.wParam == VK_RIGHT)) {
+      const HMENU menus[3] = {self->popupMenuProgramm_, self->popupMenuOptionen_,
+                              self->popupMenuHilfe_};
+      const HMENU open = menus[self->menuBarIndex_];
+      // In the menu bar's menu itself (not in a submenu), and not Right on an item that opens
+      // a submenu: the neighbouring menu opens in its place.
+      const bool inBarMenu = !self->selectedMenu_ || self->selectedMenu_ == open;
+      if (inBarMenu && !(msg.wParam == VK_RIGHT && self->selectedMenu_ && self->selectedOpensSubmenu_)) {
+        self->nextMenuBarIndex_ = (self->menuBarIndex_ + (msg.wParam == VK_RIGHT ? 1 : 2)) % 3;
+        EndMenu();
+        return TRUE;  // the menu does not see the key
+      }
+    }
+  }
+  return CallNextHookEx(menuBarHook, code, wp, lp);
 }
 
-void MainChrome::LabelMenuHilfeClick() {
-  PopupMenuAt(popupMenuHilfe_, kPopupHilfe, kIdLabelMenuHilfe);
+void MainChrome::ShowKeyboardCues() {
+  if (SendMessageW(form_, WM_QUERYUISTATE, 0, 0) & (UISF_HIDEACCEL | UISF_HIDEFOCUS))
+    SendMessageW(form_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL | UISF_HIDEFOCUS), 0);
+}
+
+bool MainChrome::PreviewKey(const MSG& msg) {
+  if (!form_) return false;
+  switch (msg.message) {
+    case WM_SYSKEYDOWN:
+      if (msg.wParam == VK_MENU) {
+        if (!(msg.lParam & (1 << 30))) altAlone_ = true;  // not a repeat
+        ShowKeyboardCues();
+        return false;
+      }
+      altAlone_ = false;
+      if (msg.wParam == VK_F10) {
+        ShowKeyboardCues();
+        TrackMenuBar(0, true);
+        return true;
+      }
+      return false;
+    case WM_SYSKEYUP:
+      if (msg.wParam == VK_MENU) {
+        // Alt pressed and let go alone opens "Programm"; the window has no menu bar of the
+        // system's to enter.
+        const bool alone = altAlone_;
+        altAlone_ = false;
+        if (alone) TrackMenuBar(0, true);
+        return true;
+      }
+      return msg.wParam == VK_F10;
+    case WM_SYSCHAR:
+      altAlone_ = false;
+      switch (std::towlower(static_cast<wint_t>(msg.wParam))) {
+        case L'p':
+          TrackMenuBar(0, true);
+          return true;
+        case L'o':
+          TrackMenuBar(1, true);
+          return true;
+        case L'h':
+          TrackMenuBar(2, true);
+          return true;
+      }
+      return false;
+    case WM_KEYDOWN:
+      altAlone_ = false;
+      if (msg.wParam == VK_F1) {
+        PopupMenuHilfeHilfeClick();
+        return true;
+      }
+      if (msg.wParam == VK_TAB || (msg.wParam >= VK_LEFT && msg.wParam <= VK_DOWN))
+        ShowKeyboardCues();
+      return false;
+  }
+  return false;
 }
 
 // ---- the help ----------------------------------------------------------------------------

@@ -90,7 +90,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
       if (on) CoUninitialize();
     }
   } comScope{SUCCEEDED(com)};
-  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
   InitCommonControlsEx(&icc);
 
   orv::skin::Skin skin;  // first, so that it outlives every window drawn with it

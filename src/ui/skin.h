@@ -2,15 +2,18 @@
 // title band, and owner-drawn labels, push buttons and check boxes. GDI only.
 //
 // Controls made here are real child windows (STATIC with SS_OWNERDRAW, BUTTON with
-// BS_OWNERDRAW), so keyboard navigation, screen readers and the end-to-end driver reach them by
-// handle and ID. The parent window forwards WM_DRAWITEM to Skin::DrawItem and toggles a check
-// box on its BN_CLICKED with ToggleCheckBox. A check box answers BM_GETCHECK and BM_SETCHECK
-// like a standard one.
+// BS_OWNERDRAW; check boxes and radio buttons are BS_AUTOCHECKBOX and BS_AUTORADIOBUTTON
+// controls that keep their class, state and role and are only painted by the skin), so keyboard
+// navigation, screen readers and the end-to-end driver reach them by handle and ID. The parent
+// window forwards WM_DRAWITEM to Skin::DrawItem and the buttons' NM_CUSTOMDRAW to
+// Skin::CustomDraw.
 //
 // All sizes are given in pixels at 96 dpi; Scale() turns them into device pixels.
 #pragma once
 
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
@@ -113,6 +116,9 @@ class Skin {
   HWND CreateButton(HWND parent, int id, const std::wstring& text, const RECT& rect,
                     ButtonKind kind) const;
   HWND CreateCheckBox(HWND parent, int id, const std::wstring& text, const RECT& rect) const;
+  // A radio button; `first` starts its group (WS_GROUP, the one tab stop of the group).
+  HWND CreateRadioButton(HWND parent, int id, const std::wstring& text, const RECT& rect,
+                         bool first) const;
 
   // Height in device pixels of `text` word-wrapped to `width` in the ordinary font, as a text
   // label draws it.
@@ -120,6 +126,9 @@ class Skin {
 
   // Draws a control made by this skin; false for anything else.
   bool DrawItem(const DRAWITEMSTRUCT& item) const;
+  // NM_CUSTOMDRAW of a check box or radio button made by this skin: paints it and returns
+  // CDRF_SKIPDEFAULT; CDRF_DODEFAULT for anything else.
+  LRESULT CustomDraw(const NMCUSTOMDRAW& draw) const;
 
   // Gives a borderless window its rounded outline (window width and height in device pixels).
   void ShapeWindow(HWND window) const;
@@ -146,6 +155,16 @@ class Skin {
 bool IsChecked(HWND checkBox);
 void SetChecked(HWND checkBox, bool checked);
 void ToggleCheckBox(HWND checkBox);
+
+// Whether `control` is a push button made by the skin (Enter presses it while it has the focus).
+bool IsPushButton(HWND control);
+
+// The one font family of the program's windows: the system's message font ("Segoe UI" on
+// Windows), "Tahoma" when that cannot be read.
+std::wstring UiFontFace();
+
+// Whether the keyboard cues (underlined access keys) of `window`'s top-level window are hidden.
+bool AccessKeysHidden(HWND window);
 
 // Whether the mouse is over a control made by the skin (it is then drawn highlighted).
 bool IsHot(HWND control);

@@ -85,6 +85,23 @@
 //   orvalis_driver wait-tooltip TEXT TIMEOUT_MS     waits for a shown tooltip or balloon (of
 //                                                   any process) whose text holds TEXT; prints it
 //
+//   The keyboard alone:
+//   orvalis_driver keys KEY...                      presses keys in the window that has the
+//                                                   program's keyboard focus (posted as the
+//                                                   keyboard would post them, so that the
+//                                                   program's message loop and dialog manager
+//                                                   see them): tab enter escape space up down
+//                                                   left right delete f1 f10 alt, alt+LETTER,
+//                                                   or text:TEXT (typed characters); returns
+//                                                   once the program has handled each
+//   orvalis_driver focus                            prints the ID and class of the control
+//                                                   that has the program's keyboard focus
+//   orvalis_driver checked ID                       exit 0 when the check box or radio button
+//                                                   is checked, 3 when not
+//   orvalis_driver activate                         brings the main window to the foreground,
+//                                                   as Alt+Tab does, and waits until it is
+//                                                   active
+//
 //   orvalis_driver sync                             returns once the program's window thread has
 //                                                   handled everything sent to it before and
 //                                                   waits for messages again
@@ -249,6 +266,68 @@ int Deliver(HWND target, UINT msg, WPARAM wp, LPARAM lp) {
   HWND main = FindMain();
   if (!Sync(main ? main : target)) return Fail("the message was not handled within 30 s");
   return 0;
+}
+
+// The window that has the keyboard focus in the program's window thread (in a menu or a
+// message box too), else the active one.
+HWND FocusOf(HWND main) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info)) return nullptr;
+  return info.hwndFocus ? info.hwndFocus : info.hwndActive;
+}
+
+// Posts one keyboard message to the focused window and returns once the program has handled
+// it and what it led to. Posted messages come out of the queue in order, after the messages
+// sent to the thread: each answered WM_NULL means the thread came back for a message once
+// more. Three rounds cover the key, the character that TranslateMessage posts for it, and the
+// message that was already being handled when the first round arrived.
+bool PostKey(HWND main, UINT msg, WPARAM vk, bool up, bool alt) {
+  HWND target = FocusOf(main);
+  if (!target) target = main;
+  const UINT scan = MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC);
+  LPARAM lp = 1 | (static_cast<LPARAM>(scan) << 16) | (alt ? (1 << 29) : 0);
+  if (up) lp |= static_cast<LPARAM>(0xC0000000u);
+  if (!PostMessageW(target, msg, vk, lp)) return false;
+  for (int i = 0; i < 3; ++i)
+    if (!Sync(main)) return false;
+  return true;
+}
+
+bool PressKey(HWND main, const std::wstring& key) {
+  struct Named {
+    const wchar_t* name;
+    WPARAM vk;
+  };
+  static const Named kNamed[] = {{L"tab", VK_TAB},       {L"enter", VK_RETURN}, {L"escape", VK_ESCAPE},
+                                 {L"space", VK_SPACE},   {L"up", VK_UP},        {L"down", VK_DOWN},
+                                 {L"left", VK_LEFT},     {L"right", VK_RIGHT},  {L"delete", VK_DELETE},
+                                 {L"f1", VK_F1}};
+  for (const Named& n : kNamed)
+    if (key == n.name) return PostKey(main, WM_KEYDOWN, n.vk, false, false) &&
+                              PostKey(main, WM_KEYUP, n.vk, true, false);
+  if (key == L"f10")  // F10 comes as a system key
+    return PostKey(main, WM_SYSKEYDOWN, VK_F10, false, false) &&
+           PostKey(main, WM_SYSKEYUP, VK_F10, true, false);
+  if (key == L"alt")
+    return PostKey(main, WM_SYSKEYDOWN, VK_MENU, false, true) &&
+           PostKey(main, WM_SYSKEYUP, VK_MENU, true, true);
+  if (key.size() == 5 && key.compare(0, 4, L"alt+") == 0) {
+    const WPARAM letter = static_cast<WPARAM>(towupper(key[4]));
+    return PostKey(main, WM_SYSKEYDOWN, VK_MENU, false, true) &&
+           PostKey(main, WM_SYSKEYDOWN, letter, false, true) &&
+           PostKey(main, WM_SYSKEYUP, letter, true, true) &&
+           PostKey(main, WM_KEYUP, VK_MENU, true, false);
+  }
+  if (key.compare(0, 5, L"text:") == 0) {
+    for (std::size_t i = 5; i < key.size(); ++i) {
+      HWND target = FocusOf(main);
+      if (!target || !PostMessageW(target, WM_CHAR, key[i], 1)) return false;
+      if (!Sync(main) || !Sync(main)) return false;
+    }
+    return true;
+  }
+  return false;
 }
 
 // Memory inside the program's process, for messages whose arguments are pointers.
@@ -731,6 +810,41 @@ int wmain(int argc, wchar_t** argv) {
   if (!main) return Fail("no main window");
 
   if (command == L"is-visible") return IsWindowVisible(main) ? 0 : 3;
+  if (command == L"keys") {
+    for (int i = 2; i < argc; ++i)
+      if (!PressKey(main, argv[i])) {
+        std::fprintf(stderr, "driver: cannot press \"%s\"\n", Printable(argv[i]).c_str());
+        return 1;
+      }
+    return 0;
+  }
+  if (command == L"activate") {
+    // Another program may still be taking the foreground meanwhile: until the window is in
+    // front and one of its controls has the focus, at most 5 s.
+    for (int i = 0; i < 100; ++i) {
+      if (GetForegroundWindow() != main) SetForegroundWindow(main);
+      if (!Sync(main) || !Sync(main)) return Fail("the program does not answer");
+      GUITHREADINFO info{};
+      info.cbSize = sizeof info;
+      if (GetForegroundWindow() == main &&
+          GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info) && info.hwndFocus)
+        return 0;
+      Sleep(50);
+    }
+    return Fail("the main window did not come to the front with a focused control");
+  }
+  if (command == L"focus") {
+    HWND focus = FocusOf(main);
+    if (!focus) {
+      std::fprintf(stderr, "driver: nothing has the focus (foreground %p, main %p)\n",
+                   static_cast<void*>(GetForegroundWindow()), static_cast<void*>(main));
+      return 1;
+    }
+    wchar_t cls[64] = {};
+    GetClassNameW(focus, cls, 64);
+    std::printf("%d %s\n", GetDlgCtrlID(focus), Printable(cls).c_str());
+    return 0;
+  }
   if ((command == L"set-text" || command == L"paste" || command == L"type" ||
        command == L"key") && argc > 3) {
     HWND control = FindDescendant(main, _wtoi(argv[2]));
@@ -752,9 +866,12 @@ int wmain(int argc, wchar_t** argv) {
     SendMessageW(control, WM_PASTE, 0, 0);
     return 0;
   }
-  if ((command == L"text" || command == L"press" || command == L"shown") && argc > 2) {
+  if ((command == L"text" || command == L"press" || command == L"shown" || command == L"checked") &&
+      argc > 2) {
     HWND control = FindDescendant(main, _wtoi(argv[2]));
     if (!control) return Fail("no such control");
+    if (command == L"checked")
+      return SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 0 : 3;
     if (command == L"press") return Deliver(control, BM_CLICK, 0, 0);
     if (command == L"shown") return IsWindowVisible(control) ? 0 : 3;
     wchar_t text[1024] = {};

@@ -314,9 +314,9 @@ TEST_F(ChromeWindow, ChromeControlsSitInTheTitleBand) {
     int id;
     POINT at;
     const wchar_t* text;
-  } labels[] = {{kIdLabelMenuProgramm, {187, 34}, L"Programm"},
-                {kIdLabelMenuOptionen, {264, 34}, L"Optionen"},
-                {kIdLabelMenuHilfe, {336, 34}, L"Hilfe"}};
+  } labels[] = {{kIdLabelMenuProgramm, {187, 34}, L"&Programm"},
+                {kIdLabelMenuOptionen, {264, 34}, L"&Optionen"},
+                {kIdLabelMenuHilfe, {336, 34}, L"&Hilfe"}};  // "&": the access key
   for (const auto& l : labels) {
     HWND control = chrome_->Control(l.id);
     ASSERT_NE(control, nullptr);
@@ -326,17 +326,17 @@ TEST_F(ChromeWindow, ChromeControlsSitInTheTitleBand) {
     EXPECT_EQ(r.left, l.at.x);
     EXPECT_EQ(r.top, l.at.y);
     EXPECT_EQ(art::WindowText(control), l.text);
-    EXPECT_EQ(chrome_->LabelColour(l.id), 13012572u);
+    EXPECT_EQ(chrome_->LabelColour(l.id), 15253660u);
   }
   EXPECT_EQ(art::WindowText(chrome_->Control(kIdLabelWindowTitle)), L"Orvalis v1.2");
 }
 
 TEST_F(ChromeWindow, MenuLabelsTakeTheHoverColour) {
   chrome_->LabelMenuMouseEnter(kIdLabelMenuOptionen);
-  EXPECT_EQ(chrome_->LabelColour(kIdLabelMenuOptionen), 14526325u);
-  EXPECT_EQ(chrome_->LabelColour(kIdLabelMenuHilfe), 13012572u);
+  EXPECT_EQ(chrome_->LabelColour(kIdLabelMenuOptionen), 16444380u);
+  EXPECT_EQ(chrome_->LabelColour(kIdLabelMenuHilfe), 15253660u);
   chrome_->LabelMenuMouseLeave(kIdLabelMenuOptionen);
-  EXPECT_EQ(chrome_->LabelColour(kIdLabelMenuOptionen), 13012572u);
+  EXPECT_EQ(chrome_->LabelColour(kIdLabelMenuOptionen), 15253660u);
 }
 
 TEST_F(ChromeWindow, HotAreasHideTheImagesAndTheSkinShowsThemAgain) {
@@ -400,6 +400,17 @@ TEST_F(ChromeWindow, MissingHelpFileIsReportedInGerman) {
   chrome_->PopupMenuHilfeHilfeClick();
   ASSERT_EQ(reports_.size(), 1u);
   EXPECT_EQ(reports_[0].rfind(L"Die Hilfedatei wurde nicht gefunden:\n" + path, 0), 0u);
+}
+
+TEST_F(ChromeWindow, F1OpensTheHelpFromAnyControl) {
+  // F1 on its way to any control of the form; other keys go on to the control.
+  const MSG f1{chrome_->Control(kIdLabelMenuHilfe), WM_KEYDOWN, VK_F1, 0, 0, {}};
+  EXPECT_TRUE(chrome_->PreviewKey(f1));
+  ASSERT_EQ(reports_.size(), 1u);  // no help.chm beside the tests
+  EXPECT_EQ(reports_[0].rfind(L"Die Hilfedatei wurde nicht gefunden:", 0), 0u);
+  const MSG f2{chrome_->Control(kIdLabelMenuHilfe), WM_KEYDOWN, VK_F2, 0, 0, {}};
+  EXPECT_FALSE(chrome_->PreviewKey(f2));
+  EXPECT_EQ(reports_.size(), 1u);
 }
 
 TEST_F(ChromeWindow, TaskNamesBoldOtherColumnsRegular) {
