@@ -15,6 +15,7 @@
 #include "engine/countdown.h"
 #include "engine/task_list.h"
 #include "store/registry.h"
+#include "store/run_history.h"
 #include "base/messages.h"
 
 namespace orv {
@@ -37,6 +38,17 @@ struct Services {
   Prompter* prompter = nullptr;
   MessagePump* pump = nullptr;
   JobTimer* timer = nullptr;
+};
+
+// A time rule ("Uhrzeit") as the scheduler reads it from a task key or the editor holds it.
+struct ClockRule {
+  bool timeOn = false;
+  std::string time;  // "hh:mm" when timeOn
+  bool intervalOn = false;
+  int interval = 0;  // minutes when intervalOn
+  bool byMonthDays = false;
+  std::string monthDays;  // '1' at position d - 1 for a chosen day d, when byMonthDays
+  std::array<bool, 8> days{false, true, true, true, true, true, true, true};  // 1 Sunday
 };
 
 // The two texts of a task list row that the schedule gives.
@@ -77,8 +89,37 @@ class Engine {
   // runs; the user is told once which tasks those are.
   void GetTasks();
 
-  // Runs one task now. Never lets an error out and never shows anything.
-  void ExecuteTask(const std::string& taskName) noexcept;
+  // Runs one task now and records how the run ended. Never lets an error out and never shows
+  // anything.
+  void ExecuteTask(const std::string& taskName,
+                   RunTrigger trigger = RunTrigger::kStart) noexcept;
+  // How one run ended. Every run path (a question answered "Nein", a countdown cancelled, a
+  // missed run skipped) reports through RecordRun.
+  struct RunResult {
+    RunOutcome outcome;
+    std::string reason;
+    // A warned system action handed to the countdown: the run is recorded when the countdown
+    // ends ("Ausgeführt" at zero or "Jetzt ausführen", "Abgelehnt" on "Abbrechen").
+    bool counting = false;
+  };
+  // Adds a run to the record and tells the observer. Never throws; a failed write of the
+  // record is not the run's failure.
+  void RecordRun(const std::string& taskName, RunTrigger trigger, RunOutcome outcome,
+                 std::string reason = {}) noexcept;
+  RunHistory& History() { return history_; }
+  // Told of each recorded run (the main window's balloon and list).
+  void SetRunObserver(std::function<void(const RunEntry&)> observer) {
+    runObserver_ = std::move(observer);
+  }
+
+  // The rule of a task's "Uhrzeit" trigger, read as SetMinutesText reads it. RegistryError or
+  // ConvertError when a value is missing or malformed.
+  ClockRule ReadClockRule(RegistryAccessor& taskKey);
+  // The next `count` starts of a time rule after the minute `from`, as the minute tick would
+  // run them when the rule was saved at `from` (one tick at each whole minute): the
+  // countdown of an interval, the fixed time, the chosen weekdays or month days. Fewer when
+  // the rule never starts again within a year.
+  std::vector<double> NextStarts(const ClockRule& rule, double from, int count);
   // "Starten": runs every selected row's task, in list order (an unreadable row's never).
   void FlatButtonExecuteClick();
   // Whether the task failed to read before; a failure is reported once per task and run.
@@ -171,6 +212,8 @@ class Engine {
   Services services_;
   std::function<void(const std::string&)> reporter_;
   std::set<std::string> reportedBroken_;
+  RunHistory history_{registry_};
+  std::function<void(const RunEntry&)> runObserver_;
   std::array<bool, 8> dayFlags_{false, true, true, true, true, true, true, true};
   bool dueCheckMode_ = false;
   bool idleLabelVisible_ = false;
@@ -190,6 +233,21 @@ class Engine {
   std::optional<std::pair<double, double>> jumpedOver_;
 
   void Pump();
+  RunResult RunTask(const std::string& taskName) noexcept;
+  void RecordRun(double when, const std::string& taskName, RunTrigger trigger,
+                 RunOutcome outcome, std::string reason) noexcept;
+  // What the schedule gives for a time rule at `now`: a countdown, a time of day today, a
+  // later day, or nothing.
+  struct NextStep {
+    enum Kind { kNone, kMinutes, kAt, kLaterDay } kind = kNone;
+    int minutes = 0;
+    std::string at;     // "hh:mm" for kAt
+    double day = 0.0;   // for kLaterDay
+    int weekday = 0;    // for kLaterDay, 1 Sunday .. 7 Saturday
+  };
+  NextStep StepAt(const ClockRule& rule, const LocalTime& now) const;
+  // The date-time of the next run at the rule's fixed time; 0.0 when there is none.
+  double FixedStartAt(const ClockRule& rule, const LocalTime& now) const;
   // Notes the moment of a tick that starts and what the clock jumped over since the last one.
   void NoteTickMoment();
   // The date-time of the run that the row's text before this tick named ("02:30 Uhr") when the
@@ -215,6 +273,11 @@ class Engine {
   // Escape, closing the window and the session's end all come here with kAnswerNo, as a
   // declined confirmation question does.
   void EndCountdown(int answer);
+  // The countdown's run as the record will show it: when it started and what started it.
+  double countdownStarted_ = 0.0;
+  RunTrigger countdownTrigger_ = RunTrigger::kStart;
+  // Records the end of the counting run.
+  void RecordCountdownRun(const std::string& task, RunOutcome outcome, std::string reason) noexcept;
 };
 
 }  // namespace orv

@@ -50,14 +50,48 @@ int WarnSeconds(RegistryAccessor& reg) {
 
 }  // namespace
 
-void Engine::ExecuteTask(const std::string& taskName) noexcept {
+void Engine::ExecuteTask(const std::string& taskName, RunTrigger trigger) noexcept {
   // After "Beenden" nothing starts, also not a task whose question or fetch was still waiting.
   if (stopped_) return;
+  const double started = Now();
+  RunResult result = RunTask(taskName);
+  if (result.counting) {
+    countdownStarted_ = started;
+    countdownTrigger_ = trigger;
+    return;
+  }
+  RecordRun(started, taskName, trigger, result.outcome, std::move(result.reason));
+}
+
+void Engine::RecordRun(double when, const std::string& taskName, RunTrigger trigger,
+                       RunOutcome outcome, std::string reason) noexcept {
+  try {
+    RunEntry entry{when, taskName, trigger, outcome, std::move(reason)};
+    history_.Add(entry);
+    if (runObserver_) runObserver_(entry);
+  } catch (...) {
+    // The record never affects the run.
+  }
+}
+
+void Engine::RecordRun(const std::string& taskName, RunTrigger trigger, RunOutcome outcome,
+                       std::string reason) noexcept {
+  double when = 0.0;
+  try {
+    when = Now();
+  } catch (...) {
+  }
+  RecordRun(when, taskName, trigger, outcome, std::move(reason));
+}
+
+Engine::RunResult Engine::RunTask(const std::string& taskName) noexcept {
+  RunResult result{RunOutcome::kDone, {}};
   try {
     RegistryAccessor reg(registry_);
     // Never created here: a task deleted meanwhile fails at its first read and nothing is
     // written.
-    reg.OpenKey(rec::TaskKey(taskName), false);
+    if (!reg.OpenKey(rec::TaskKey(taskName), false))
+      return {RunOutcome::kFailed, "Der Task ist nicht mehr gespeichert."};
 
     bool conditionMet = true;
     if (reg.ValueExists(rec::kProgramActionEnabled) && reg.ReadBool(rec::kProgramActionEnabled)) {
@@ -69,6 +103,7 @@ void Engine::ExecuteTask(const std::string& taskName) noexcept {
       }
     }
 
+    if (!conditionMet) result = {RunOutcome::kSkipped, "Programmbedingung nicht erfüllt"};
     if (conditionMet) {
       switch (reg.ReadInteger(rec::kTaskType)) {
         case rec::kTaskProgram: {
@@ -78,6 +113,8 @@ void Engine::ExecuteTask(const std::string& taskName) noexcept {
                                                                : std::string();
           if (services_.files && services_.shell && services_.files->FileExists(program))
             OpenOrFail(*services_.shell, program, &params, show);
+          else if (services_.files)
+            result = {RunOutcome::kFailed, "Programm nicht gefunden: " + program};
           break;
         }
         case rec::kTaskInternet: {
@@ -107,9 +144,12 @@ void Engine::ExecuteTask(const std::string& taskName) noexcept {
             PerformSystemAction(action);
           } else if (!countdown_.Pending()) {
             countdown_.Start(action, CountdownSeconds());
+            result.counting = true;
             if (countdownView_)
               countdownView_->Show(taskName,
                                    CountdownText(action, countdown_.SecondsLeft(CountdownSeconds())));
+          } else {
+            result = {RunOutcome::kSkipped, "Ein anderer Countdown läuft bereits."};
           }
           break;
         }
@@ -125,10 +165,18 @@ void Engine::ExecuteTask(const std::string& taskName) noexcept {
 
     reg.WriteDateTime(rec::kNextExecution, GetTaskDate(taskName));
     reg.CloseKey();
-  } catch (...) {
+  } catch (const RegistryError& e) {
     // A run swallows its own errors (a failed open or fetch among them) and shows nothing: the
-    // row stays unmarked and NextExecution keeps its value.
+    // row stays unmarked and NextExecution keeps its value. Only the record notes them.
+    result = {RunOutcome::kFailed, e.what()};  // names the value and what is wrong with it
+  } catch (const ConvertError& e) {
+    result = {RunOutcome::kFailed, std::string("Registrierungswert nicht lesbar: ") + e.what()};
+  } catch (const std::exception& e) {
+    result = {RunOutcome::kFailed, e.what()};
+  } catch (...) {
+    result = {RunOutcome::kFailed, "unbekannter Fehler"};
   }
+  return result;
 }
 
 void Engine::PerformSystemAction(const SystemAction& action) {
@@ -190,7 +238,16 @@ void Engine::CountdownDecide(CountdownDecision decision) {
 }
 
 void Engine::CancelCountdown() {
-  if (countdown_.Pending()) EndCountdown(kAnswerNo);
+  const std::optional<SystemAction> action = countdown_.Take();
+  if (!action) return;
+  if (countdownView_) countdownView_->Hide();
+  // Not the user's "Abbrechen": the session or the program ended while it counted.
+  RecordCountdownRun(action->task, RunOutcome::kSkipped, "Sitzung oder Programm beendet");
+}
+
+void Engine::RecordCountdownRun(const std::string& task, RunOutcome outcome,
+                                std::string reason) noexcept {
+  RecordRun(countdownStarted_, task, countdownTrigger_, outcome, std::move(reason));
 }
 
 void Engine::EndCountdown(int answer) {
@@ -198,11 +255,18 @@ void Engine::EndCountdown(int answer) {
   // finds nothing pending.
   const std::optional<SystemAction> action = countdown_.Take();
   if (countdownView_) countdownView_->Hide();
-  if (!action || answer != kAnswerYes || stopped_) return;
+  if (!action || stopped_) return;
+  if (answer != kAnswerYes) {
+    RecordCountdownRun(action->task, RunOutcome::kDeclined, {});
+    return;
+  }
   try {
     PerformSystemAction(*action);
+    RecordCountdownRun(action->task, RunOutcome::kDone, {});
+  } catch (const std::exception& e) {
+    // As in a run: a power call that fails shows nothing; the record notes it.
+    RecordCountdownRun(action->task, RunOutcome::kFailed, e.what());
   } catch (...) {
-    // As in a run: a power call that fails is not reported.
   }
 }
 

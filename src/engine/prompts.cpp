@@ -41,6 +41,7 @@ bool Engine::MissedRunCheck(const std::string& name, RegistryAccessor& key) {
   if (!(Now() > next) || next == 0.0 || !key.ValueExists(rec::kRecover)) return true;
 
   bool run = false;
+  bool asked = false;
   switch (key.ReadInteger(rec::kRecover)) {
     case rec::kRecoverCatchUp:
       run = true;
@@ -64,6 +65,7 @@ bool Engine::MissedRunCheck(const std::string& name, RegistryAccessor& key) {
       } catch (...) {
       }
       run = yes;
+      asked = true;
       break;
     }
     default:
@@ -71,8 +73,12 @@ bool Engine::MissedRunCheck(const std::string& name, RegistryAccessor& key) {
   }
   if (run) {
     if (const auto at = tasks_.Find(name)) tasks_.Row(*at).next = messages_[kMsgRunning];
-    ExecuteTask(name);
+    ExecuteTask(name, RunTrigger::kRecovered);
     if (!stillThere()) return false;
+  } else if (asked) {
+    RecordRun(name, RunTrigger::kRecovered, RunOutcome::kDeclined);
+  } else {
+    RecordRun(name, RunTrigger::kRecovered, RunOutcome::kSkipped, "verpasster Start");
   }
   key.WriteDateTime(rec::kNextExecution, GetTaskDate(key));
   return true;

@@ -25,9 +25,8 @@ void Engine::QueryEndSession() {
     const auto row = tasks_.Find(name);
     // A once-per-session task that already ran keeps its mark, also if a run meanwhile set it.
     // A task that could not be read when it was listed is never run.
-    if (ranThisSession || !row || tasks_.Row(*row).next == nextSession ||
-        tasks_.Row(*row).unreadable)
-      continue;
+    if (!row || tasks_.Row(*row).unreadable) continue;
+    const bool ranAlready = ranThisSession || tasks_.Row(*row).next == nextSession;
     bool atShutdown = false;
     try {
       RegistryAccessor task(registry_, RegistryAccessor::Reads::KeepUntilReopened);
@@ -40,7 +39,10 @@ void Engine::QueryEndSession() {
       // the session is never held up behind an error message.
       continue;
     }
-    if (atShutdown) ExecuteTask(name);
+    if (atShutdown && ranAlready)
+      RecordRun(name, RunTrigger::kShutdown, RunOutcome::kSkipped, "einmal pro Sitzung");
+    else if (atShutdown)
+      ExecuteTask(name, RunTrigger::kShutdown);
   }
 }
 

@@ -307,4 +307,24 @@ int DeleteSelectedTasks(Engine& engine, const std::function<bool()>& askYesNo) {
   return removed;
 }
 
+ClockRule ClockRuleOf(const TaskEditorState& state) {
+  ClockRule rule;
+  rule.intervalOn = state.intEnabled;
+  rule.interval = state.intervall;
+  if (state.timeEnabled) {
+    try {
+      rule.time = Engine::TimeText(Engine::TimeOfText(state.time));
+      rule.timeOn = true;
+    } catch (const ConvertError&) {
+      rule.timeOn = false;
+    }
+  }
+  // The editor lists Monday first; the rule counts from Sunday (1) to Saturday (7).
+  for (std::size_t i = 0; i < 7; ++i) rule.days[(i + 1) % 7 + 1] = state.weekdays[i];
+  rule.byMonthDays = state.dayRestriction == rec::kRestrictMonthDays;
+  rule.monthDays.clear();
+  for (bool chosen : state.monthDays) rule.monthDays += chosen ? '1' : '0';
+  return rule;
+}
+
 }  // namespace orv

@@ -76,7 +76,7 @@ void Engine::GetTasks() {
     if (check.error && ReportBrokenTaskOnce(name))
       broken.push_back("'" + name + "': " + *check.error);
     if (check.atStart) {
-      ExecuteTask(name);
+      ExecuteTask(name, RunTrigger::kSystemStart);
       ranAny = true;
     }
   }

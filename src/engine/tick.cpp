@@ -112,7 +112,9 @@ void Engine::TimerJobsTimer() {
       dueCheckMode_ = false;
       // A task deleted or renamed while the tick waited is no error of the task.
       if (!tasks_.Find(name)) continue;
-      if (ReportBrokenTaskOnce(name) && reporter_)
+      if (!ReportBrokenTaskOnce(name)) continue;
+      RecordRun(name, RunTrigger::kTime, RunOutcome::kFailed, e.what());
+      if (reporter_)
         reporter_("Der Task '" + name + "' kann nicht ausgeführt werden, da seine "
                   "Einstellungen nicht gelesen werden können:\n" + e.what());
     }
@@ -171,11 +173,15 @@ void Engine::ProcessRow(const std::string& name, const std::string& nowText) {
     if (!stillThere()) return;
     const bool yes = ConfirmStep(name, key);
     if (!stillThere()) return;
+    const RunTrigger trigger = changed                      ? RunTrigger::kChange
+                               : row()->kind == m[kMsgKindIdle] ? RunTrigger::kIdle
+                                                                : RunTrigger::kTime;
     if (yes) {
       row()->next = m[kMsgRunning];
-      ExecuteTask(name);
+      ExecuteTask(name, trigger);
       if (!stillThere()) return;
     } else {
+      RecordRun(name, trigger, RunOutcome::kDeclined);
       key.WriteDateTime(rec::kNextExecution, GetTaskDate(key));
     }
   }

@@ -18,6 +18,10 @@ inline std::string FilesKey(const std::string& name) { return TaskKey(name) + kF
 
 // The option under the settings key.
 inline constexpr const char* kMinimized = "Minimized";
+// "Fehler melden": a run that fails shows a balloon (REG_DWORD, absent means off).
+inline constexpr const char* kReportFailures = "ReportFailures";
+// The record of the last runs (REG_BINARY, store/run_history.h).
+inline constexpr const char* kHistory = "History";
 
 // Values of a task key, in the order the save writes them.
 inline constexpr const char* kTaskType = "TaskType";

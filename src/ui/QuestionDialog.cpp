@@ -61,6 +61,8 @@ bool QuestionDialog::Create(HINSTANCE instance, HWND owner) {
                   skin_.Scale(form_.height), nullptr, nullptr, instance, this);
   if (!hwnd_) return false;
   skin_.ShapeWindow(hwnd_);
+  layout_.Capture(hwnd_, win::Dpi(skin_.Dpi()));
+  layoutDpi_ = skin_.Dpi();
   MarkKeyboardDialog(hwnd_);
   return true;
 }
@@ -77,6 +79,10 @@ LRESULT QuestionDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_DRAWITEM:
       if (skin_.DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp))) return TRUE;
+      break;
+    case WM_NOTIFY:  // the check box is a real one, painted by the skin
+      if (reinterpret_cast<const NMHDR*>(lp)->code == NM_CUSTOMDRAW)
+        return skin_.CustomDraw(*reinterpret_cast<const NMCUSTOMDRAW*>(lp));
       break;
     case WM_NCHITTEST: {
       // The title band moves the window, as a caption would.
@@ -164,8 +170,6 @@ void QuestionDialog::FormCommand(int id, int code) {
     FlatButtonClick(kAnswerYes);
   } else if (id == form_.idNo) {
     FlatButtonClick(kAnswerNo);
-  } else if (id == form_.idCheckBox) {
-    skin::ToggleCheckBox(Control(id));
   } else if (id == IDOK) {
     // Enter, passed on by IsDialogMessage: presses the focused button.
     HWND focus = GetFocus();
@@ -197,6 +201,14 @@ void QuestionDialog::Withdraw() {
 
 unsigned QuestionDialog::Begin(const std::string& firstLine) {
   const std::wstring text = W(firstLine);
+  if (hwnd_ && layoutDpi_ != skin_.Dpi()) {
+    // The main window, over which the question shows, has moved to a monitor of another scale.
+    layoutDpi_ = skin_.Dpi();
+    layout_.Apply(win::Dpi(layoutDpi_), [this](HFONT old) { return skin_.Refont(old); });
+    SetWindowPos(hwnd_, nullptr, 0, 0, skin_.Scale(form_.width), skin_.Scale(form_.height),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    skin_.ShapeWindow(hwnd_);
+  }
   ++question_;
   answer_ = kAnswerNone;
   dismissed_ = false;

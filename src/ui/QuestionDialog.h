@@ -17,6 +17,7 @@
 #include <string>
 
 #include "ui/skin.h"
+#include "ui/win/dpi.h"
 #include "ui/win/window.h"
 
 namespace orv {
@@ -107,6 +108,8 @@ class QuestionDialog : public win::Window<QuestionDialog> {
   const skin::Skin& skin_;
   HWND owner_ = nullptr;
   HWND lastFocus_ = nullptr;  // focus to give back when the dialog is activated again
+  win::ChildLayout layout_;   // the controls' places at 96 dpi
+  int layoutDpi_ = 0;         // the dpi they are laid out for
   unsigned question_ = 0;
   int answer_ = 0;
   bool asking_ = false;       // a question is open and not yet answered or dismissed

@@ -90,10 +90,33 @@ bool TaskEditor::Create(HINSTANCE instance, HWND parent, const RECT& area,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
                              nullptr, instance, nullptr);
   CreateControls();
+  layout_.Capture(hwnd_, win::Dpi(skin_.Dpi()));
+  for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t cls[16] = {};
+    GetClassNameW(child, cls, 16);
+    if (lstrcmpiW(cls, L"COMBOBOX") == 0) layout_.SetDesignHeight(child, kComboDropHeight);
+  }
   FromState(TaskEditorState::StartUp());
   step_ = 0;
   StepLogic(+1);
   return true;
+}
+
+void TaskEditor::DpiChanged() {
+  if (!hwnd_) return;
+  const HFONT oldBold = boldFont_.Get();
+  win::Font bold;
+  LOGFONTW lf{};
+  if (GetObjectW(skin_.Font(), sizeof lf, &lf)) {
+    lf.lfWeight = FW_BOLD;
+    bold.Reset(CreateFontIndirectW(&lf));
+  }
+  layout_.Apply(win::Dpi(skin_.Dpi()), [&](HFONT old) -> HFONT {
+    if (old && old == oldBold) return bold.Get();
+    return skin_.Refont(old);
+  });
+  boldFont_ = std::move(bold);  // the old one goes once no control holds it
+  InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 // ---- window -------------------------------------------------------------------------------
@@ -102,6 +125,7 @@ LRESULT TaskEditor::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
       OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
+      if (step_ == 2 && hwnd_) UpdatePreview();  // the rule may have changed
       return 0;
     case WM_VKEYTOITEM:
       if (reinterpret_cast<HWND>(lp) == Item(kIdListBoxTaskAutoChange) && LOWORD(wp) == VK_DELETE) {
@@ -116,14 +140,34 @@ LRESULT TaskEditor::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_CTLCOLORSTATIC: {
       HDC dc = reinterpret_cast<HDC>(wp);
-      SetBkColor(dc, skin::kPalette.window);
+      SetBkColor(dc, skin::Colours().window);
       const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lp));
-      SetTextColor(dc, id == kIdLabelStep ? skin::kPalette.disabledText : skin::kPalette.text);
-      return reinterpret_cast<LRESULT>(background_.Get());
+      if (id == kIdLabelPreview) {  // on the step band
+        SetBkColor(dc, skin::Colours().band);
+        SetTextColor(dc, skin::Colours().bandText);
+        SetDCBrushColor(dc, skin::Colours().band);
+        return reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH));
+      }
+      // "Schritt N von 4" in its own grey, dark enough to read; in high contrast the user's text
+      // colour.
+      SetTextColor(dc, id == kIdLabelStep && !skin::HighContrast() ? kStepLineColour
+                                                                    : skin::Colours().text);
+      return reinterpret_cast<LRESULT>(skin::WindowBrush());
+    }
+    case WM_ERASEBKGND: {
+      // The current colours (high contrast may have changed them since the class was made).
+      RECT r;
+      GetClientRect(hwnd_, &r);
+      FillRect(reinterpret_cast<HDC>(wp), &r, skin::WindowBrush());
+      return 1;
     }
     case WM_PAINT:
       Paint();
       return 0;
+    case WM_NOTIFY:  // check boxes and radio buttons are real ones, painted by the skin
+      if (reinterpret_cast<const NMHDR*>(lp)->code == NM_CUSTOMDRAW)
+        return skin_.CustomDraw(*reinterpret_cast<const NMCUSTOMDRAW*>(lp));
+      break;
   }
   return DefWindowProcW(hwnd_, msg, wp, lp);
 }

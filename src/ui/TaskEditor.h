@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -15,6 +16,7 @@
 #include "engine/task_store.h"
 #include "base/messages.h"
 #include "ui/skin.h"
+#include "ui/win/dpi.h"
 #include "ui/win/gdi.h"
 #include "ui/win/window.h"
 
@@ -84,6 +86,8 @@ enum TaskEditorControlId : int {
   // Step line and heading.
   kIdLabelStep = 2500,
   kIdLabelHeading = 2501,
+  // Step 2: the next starts of the rule being edited, in the step band.
+  kIdLabelPreview = 2502,
 };
 
 // Whether `text` is a time of day "h:mm" or "hh:mm" (hours 0 to 23, minutes 0 to 59).
@@ -102,6 +106,9 @@ class TaskEditor : public win::Window<TaskEditor> {
 
   // Creates the hidden panel over `area` of `parent` in the start-up state.
   bool Create(HINSTANCE instance, HWND parent, const RECT& area, ClosedHandler onClosed);
+  // The skin has a new dpi and the editor's window its new size: the fields, tabs and buttons
+  // move to their places at that dpi and take its fonts.
+  void DpiChanged();
   bool IsOpen() const { return hwnd_ && IsWindowVisible(hwnd_); }
 
   // Shows step 1; `editingName` empty for a new task.
@@ -113,12 +120,18 @@ class TaskEditor : public win::Window<TaskEditor> {
   TaskEditorState ToState() const;
   void FromState(const TaskEditorState& state);
 
+  // Enter: the button that Enter presses now (the focused push button, else "Weiter"/"Fertig").
+  int DefaultButton() const;
+
   // The handlers of the three wizard buttons.
   void FlatButtonWizardNextClick() { StepLogic(+1); }
   void FlatButtonWizardBackClick() { StepLogic(-1); }
   void FlatButtonWizardCancelClick();
 
  private:
+  // Step 2's preview: the next five starts of the time rule, or what starts the task.
+  void UpdatePreview();
+
   struct Placed {
     HWND hwnd;
     int step;     // 1..4
@@ -143,6 +156,11 @@ class TaskEditor : public win::Window<TaskEditor> {
   HWND Number(int id, int x, int y, int w);
   HWND Combo(int id, int x, int y, int w, std::initializer_list<const char*> entries);
   HWND Check(int id, const char* text, int x, int y, int w);
+  HWND Radio(int id, const char* text, int x, int y, int w, bool first);
+  // `label`, the text after a check box's field ("Minuten durchführen."), toggles the box when
+  // clicked.
+  void TextOf(int checkId, HWND label);
+  void ArrangeKeyboardOrder();
   HWND Button(int id, const char* text, int x, int y, int w, int h = 24);
   HWND OwnButton(int id, const char* text, int x, int y, int w, int h);
   HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
@@ -164,6 +182,8 @@ class TaskEditor : public win::Window<TaskEditor> {
   void DeleteFilesClick();
   void FillFileList();
   void Finish();
+  // Moves the focus to the first control of the step that takes it.
+  void FocusFirstField();
   void NameChanged();
   void Warn(int msg) const;
 
@@ -174,11 +194,13 @@ class TaskEditor : public win::Window<TaskEditor> {
   HINSTANCE instance_ = nullptr;
   HWND tooltip_ = nullptr;
   win::Font boldFont_;
+  win::ChildLayout layout_;  // the controls' places at 96 dpi
   win::Brush background_;  // the window class's brush when this editor registered the class
   bool classRegistered_ = false;
   ClosedHandler onClosed_;
 
   std::vector<Placed> placed_;
+  std::vector<std::pair<int, int>> textOf_;  // label ID, check box ID
   int curStep_ = 1, curTabCtl_ = -1, curTab_ = 0;
   int nextLabelId_ = 2900;
 

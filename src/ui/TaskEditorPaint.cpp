@@ -17,7 +17,7 @@ void TaskEditor::Paint() {
   HDC dc = paint.Get();
   RECT client;
   GetClientRect(hwnd_, &client);
-  const auto& pal = skin::kPalette;
+  const auto& pal = skin::Colours();
   // The picture: a band with the four steps, the current one highlighted.
   RECT band{0, 0, skin_.Scale(kLeftBand), client.bottom};
   SetDCBrushColor(dc, pal.band);
@@ -36,8 +36,10 @@ void TaskEditor::Paint() {
     const bool current = i + 1 == step_;
     const int y = skin_.Scale(96 + i * 30);
     RECT dot{skin_.Scale(14), y, skin_.Scale(34), y + skin_.Scale(20)};
-    SetDCBrushColor(dc, current ? pal.bandText : pal.accentHot);
-    SetDCPenColor(dc, current ? pal.bandText : pal.accentHot);
+    // In high contrast the other steps are rings in the text colour, their numbers readable.
+    const bool plain = skin::HighContrast();
+    SetDCBrushColor(dc, current ? pal.bandText : plain ? pal.band : pal.accentHot);
+    SetDCPenColor(dc, current || plain ? pal.bandText : pal.accentHot);
     HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(DC_BRUSH));
     HGDIOBJ oldPen = SelectObject(dc, GetStockObject(DC_PEN));
     Ellipse(dc, dot.left, dot.top, dot.right, dot.bottom);
@@ -48,7 +50,7 @@ void TaskEditor::Paint() {
     const std::wstring number = std::to_wstring(i + 1);
     DrawTextW(dc, number.c_str(), -1, &dot, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     SelectObject(dc, current && boldFont_ ? boldFont_.Get() : skin_.Font());
-    SetTextColor(dc, current ? pal.bandText : RGB(0xC4, 0xD7, 0xEA));
+    SetTextColor(dc, current || plain ? pal.bandText : RGB(0xC4, 0xD7, 0xEA));
     RECT text{skin_.Scale(41), y, band.right - skin_.Scale(2), y + skin_.Scale(20)};
     DrawTextW(dc, W(kSteps[i]).c_str(), -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   }
@@ -80,18 +82,16 @@ void TaskEditor::Paint() {
   SelectObject(dc, oldPen);
 }
 
-// Tab headers with their radio button, and the system-action radio buttons.
+// Tab headers with their radio button.
 bool TaskEditor::DrawOwnItem(const DRAWITEMSTRUCT& item) const {
   const int id = static_cast<int>(item.CtlID);
   int tabCtl = 0, tab = 0;
   const bool isTab = TabOf(id, tabCtl, tab);
-  const bool isSystem =
-      id >= kIdFlatRadioButtonTaskTypeSystemReboot && id < kIdFlatRadioButtonTaskTypeSystemReboot + 4;
-  if (!isTab && !isSystem) return false;
-  const auto& pal = skin::kPalette;
+  if (!isTab) return false;
+  const auto& pal = skin::Colours();
   HDC dc = item.hDC;
   RECT r = item.rcItem;
-  const bool selected = isTab ? active_[tabCtl] == tab : systemChoice_ == id - kIdFlatRadioButtonTaskTypeSystemReboot;
+  const bool selected = active_[tabCtl] == tab;
   SetDCBrushColor(dc, isTab && !selected ? pal.buttonFaceHot : pal.window);
   FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
   HGDIOBJ oldPen = SelectObject(dc, GetStockObject(DC_PEN));
@@ -114,7 +114,7 @@ bool TaskEditor::DrawOwnItem(const DRAWITEMSTRUCT& item) const {
     }
   }
   // Tabs of a choice carry a radio button; single tabs only their caption.
-  const bool radio = isSystem || kTabCounts[tabCtl] > 1;
+  const bool radio = kTabCounts[tabCtl] > 1;
   int textLeft = r.left + skin_.Scale(isTab ? 10 : 0);
   if (radio) {
     const int d = skin_.Scale(skin::kCheckBoxSize);
@@ -139,10 +139,12 @@ bool TaskEditor::DrawOwnItem(const DRAWITEMSTRUCT& item) const {
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, isTab && selected ? pal.accent : pal.text);
   RECT tr{textLeft, r.top, r.right - skin_.Scale(4), r.bottom};
-  DrawTextW(dc, text, -1, &tr, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
-  if (item.itemState & ODS_FOCUS) {
+  // The access key underlined while the keyboard is used.
+  const UINT prefix = (item.itemState & ODS_NOACCEL) ? DT_HIDEPREFIX : 0;
+  DrawTextW(dc, text, -1, &tr, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | prefix);
+  if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
     RECT fr = tr;
-    DrawTextW(dc, text, -1, &fr, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+    DrawTextW(dc, text, -1, &fr, DT_LEFT | DT_SINGLELINE | DT_CALCRECT | prefix);
     const int h = fr.bottom - fr.top;
     fr.top = (r.top + r.bottom - h) / 2;
     fr.bottom = fr.top + h;

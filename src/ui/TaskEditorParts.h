@@ -17,6 +17,8 @@ inline constexpr int kTabHeight = 24;
 inline constexpr int kTabsTop = 50;
 inline constexpr int kFrameBottomGap = 44;
 inline constexpr int kButtonsBottomGap = 36;
+// The height of a drop-down list with its list dropped.
+inline constexpr int kComboDropHeight = 160;
 
 // Tab controls: which active_ slot, and their header IDs.
 inline constexpr int kTabTaskType = 0, kTabTaskAuto = 1, kTabRestrict = 2, kTabConfig = 3, kTabName = 4;
@@ -24,6 +26,12 @@ inline constexpr int kTabCounts[5] = {TaskEditorState::kTaskKindTabs, TaskEditor
                                TaskEditorState::kRestrictionTabs, 1, 1};
 inline constexpr int kTabFirstId[5] = {kIdRadioButtonProgramm, kIdRadioButtonUhrzeit, kIdRadioButtonWeek,
                                 kIdTabKonfiguration, kIdTabBezeichnung};
+
+// The grey "Schritt N von 4" line: 5.4:1 against the window background (#F6F7F9).
+inline constexpr COLORREF kStepLineColour = RGB(0x5F, 0x66, 0x70);
+
+// A number field's up-down control has the field's ID plus this.
+inline constexpr int kUpDownIdOffset = 600;
 
 struct NumberRange {
   int id, min, max;

@@ -115,7 +115,9 @@ void TaskEditor::FromState(const TaskEditorState& s) {
   SetNumber(kIdFlatSpinEditTypeInternetTimeout, s.timeout);
   select(kIdFlatComboBoxTaskTypeInternetShow, s.urlShow, TaskEditorState::kShowModeEntries);
   systemChoice_ = TaskEditorState::EntryOrNone(s.system, TaskEditorState::kSystemChoices);
-  for (int i = 0; i < 4; ++i) InvalidateRect(Item(kIdFlatRadioButtonTaskTypeSystemReboot + i), nullptr, FALSE);
+  for (int i = 0; i < 4; ++i)
+    SendMessageW(Item(kIdFlatRadioButtonTaskTypeSystemReboot + i), BM_SETCHECK,
+                 i == systemChoice_ ? BST_CHECKED : BST_UNCHECKED, 0);
   SetCheck(kIdFlatCheckBoxTaskTypeSystemPowerOff, s.powerOff);
   SetCheck(kIdFlatCheckBoxTaskTypeSystemForceNot, s.forceNot);
 

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -77,7 +78,14 @@ std::vector<std::wstring> ChooseFiles(HWND owner, const wchar_t* title, bool mul
 
 void TaskEditor::ActivateTab(int tabCtl, int index) {
   active_[tabCtl] = TaskEditorState::ClampTab(index, kTabCounts[tabCtl]);
-  for (int i = 0; i < kTabCounts[tabCtl]; ++i) InvalidateRect(Item(kTabFirstId[tabCtl] + i), nullptr, FALSE);
+  for (int i = 0; i < kTabCounts[tabCtl]; ++i) {
+    // The active header is its row's tab stop.
+    HWND header = Item(kTabFirstId[tabCtl] + i);
+    const LONG_PTR style = GetWindowLongPtrW(header, GWL_STYLE);
+    SetWindowLongPtrW(header, GWL_STYLE, i == active_[tabCtl] ? style | WS_TABSTOP
+                                                              : style & ~static_cast<LONG_PTR>(WS_TABSTOP));
+    InvalidateRect(header, nullptr, FALSE);
+  }
   UpdateVisibility();
 }
 
@@ -104,7 +112,18 @@ void TaskEditor::ShowModeChanged(int comboId, int labelId) {
 void TaskEditor::Open(const std::string& editingName) {
   editingName_ = editingName;
   ShowWindow(hwnd_, SW_SHOW);
-  SetFocus(Item(kIdFlatButtonWizardNext));
+  FocusFirstField();
+}
+
+void TaskEditor::FocusFirstField() {
+  HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+  SetFocus(first ? first : Item(kIdFlatButtonWizardNext));
+}
+
+int TaskEditor::DefaultButton() const {
+  HWND focus = GetFocus();
+  if (focus && IsChild(hwnd_, focus) && skin::IsPushButton(focus)) return GetDlgCtrlID(focus);
+  return kIdFlatButtonWizardNext;
 }
 
 TaskLoad TaskEditor::Load(const std::string& name) {
@@ -147,8 +166,14 @@ void TaskEditor::StepLogic(int delta) {
   SetText(kIdLabelStep, "Schritt " + std::to_string(step_) + " von 4");
   SetText(kIdLabelHeading, kHeadings[step_ - 1]);
   ShowWindow(Item(kIdFlatButtonWizardBack), step_ == 1 ? SW_HIDE : SW_SHOW);
-  SetText(kIdFlatButtonWizardNext, messages_[step_ == 4 ? kMsgFinish : kMsgNext]);
+  // "&Weiter" / "&Fertig": Alt+W / Alt+F.
+  SetText(kIdFlatButtonWizardNext, "&" + messages_[step_ == 4 ? kMsgFinish : kMsgNext]);
   UpdateVisibility();
+  // A field of the step that was left keeps no hidden focus (hiding it gave the focus to the
+  // panel): the new step's first field takes it.
+  HWND focus = GetFocus();
+  if (IsOpen() && focus && (focus == hwnd_ || (IsChild(hwnd_, focus) && !IsWindowVisible(focus))))
+    FocusFirstField();
 }
 
 void TaskEditor::Finish() {
@@ -223,18 +248,31 @@ void TaskEditor::Warn(int msg) const {
               MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
 }
 
-void TaskEditor::OnCommand(int id, int code, HWND control) {
-  if (code == BN_CLICKED || code == BN_DOUBLECLICKED) {
+void TaskEditor::OnCommand(int id, int code, HWND) {
+  // A tab header activates its tab when clicked and when it takes the focus (the arrow keys
+  // move the focus along the row).
+  if (code == BN_CLICKED || code == BN_DOUBLECLICKED || code == BN_SETFOCUS) {
     int tabCtl = 0, tab = 0;
-    if (TabOf(id, tabCtl, tab)) return ActivateTab(tabCtl, tab);
+    if (TabOf(id, tabCtl, tab)) {
+      if (active_[tabCtl] != tab) ActivateTab(tabCtl, tab);
+      return;
+    }
+  }
+  if (code == BN_CLICKED || code == BN_DOUBLECLICKED) {
     if (id >= kIdFlatRadioButtonTaskTypeSystemReboot && id < kIdFlatRadioButtonTaskTypeSystemReboot + 4) {
-      systemChoice_ = id - kIdFlatRadioButtonTaskTypeSystemReboot;
-      for (int i = 0; i < 4; ++i) InvalidateRect(Item(kIdFlatRadioButtonTaskTypeSystemReboot + i), nullptr, FALSE);
+      systemChoice_ = id - kIdFlatRadioButtonTaskTypeSystemReboot;  // the radio button checked itself
+      return;
+    }
+  }
+  if (code == STN_CLICKED || code == STN_DBLCLK) {  // the text after a check box's field
+    for (const auto& [labelId, checkId] : textOf_) {
+      if (labelId != id) continue;
+      if (IsWindowEnabled(Item(checkId))) SendMessageW(Item(checkId), BM_CLICK, 0, 0);
       return;
     }
   }
   if (code == BN_CLICKED) {
-    if (IsCheckBoxId(id)) return skin::ToggleCheckBox(control);
+    if (IsCheckBoxId(id)) return;  // a real check box: it ticked itself
     switch (id) {
       case kIdFlatButtonWizardNext: return FlatButtonWizardNextClick();
       case kIdFlatButtonWizardBack: return FlatButtonWizardBackClick();
@@ -255,6 +293,43 @@ void TaskEditor::OnCommand(int id, int code, HWND control) {
   }
   if (code == EN_KILLFOCUS && RangeOf(id)) ClampNumber(id);
   if (code == EN_CHANGE && id == kIdFlatEditTaskEndName) NameChanged();
+}
+
+void TaskEditor::UpdatePreview() {
+  const TaskEditorState s = ToState();
+  std::string text;
+  if (s.trigger == 1) {
+    text = s.onIdle ? "Startet nach " + std::to_string(s.idleTime) + " Minuten Leerlauf."
+                    : "Startet nicht bei Leerlauf.";
+  } else if (s.trigger == 2) {
+    text = s.changeFiles ? "Startet, wenn sich eine der Dateien ändert."
+                         : "Startet nicht bei Änderung.";
+  } else {
+    // The scheduler's own steps from now on, as after a save in this minute.
+    static constexpr const char* kDays[] = {"So", "Mo", "Di", "Mi", "Do", "Fr", "Sa"};
+    const ClockRule rule = ClockRuleOf(s);
+    const std::vector<double> starts = engine_.NextStarts(rule, engine_.Now(), 5);
+    text = starts.empty() ? "Kein Start nach Uhrzeit." : "Nächste Starts:";
+    for (double start : starts) {
+      const LocalTime t = DecodeDateTime(start);
+      char line[32];
+      std::snprintf(line, sizeof line, "\n%s %02d.%02d. %02d:%02d",
+                    kDays[DayOfWeek(EncodeDate(t.year, t.month, t.day)) - 1], t.day, t.month,
+                    t.hour, t.minute);
+      text += line;
+    }
+    // Chosen days that some months lack: those months pass without a start on that day.
+    if (rule.byMonthDays) {
+      std::string missing;
+      for (int day = 29; day <= 31; ++day)
+        if (s.monthDays[static_cast<std::size_t>(day - 1)])
+          missing += (missing.empty() ? "" : " oder ") + std::to_string(day) + ".";
+      if (!missing.empty())
+        text += "\n\nHat ein Monat keinen " + missing +
+                ", startet der Task dort an diesem Tag nicht.";
+    }
+  }
+  SetText(kIdLabelPreview, text);
 }
 
 }  // namespace orv

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ui/chrome.h"
+#include "ui/skin.h"
 
 namespace orv {
 
@@ -130,19 +131,11 @@ LRESULT CALLBACK TFormInfo::LinkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, 
 
 void TFormInfo::FormCreate() {
   surface_.SetWindow(hwnd_);
-  font_.Reset(art::MakeFont(L"Tahoma", -11, false));
-  boldFont_.Reset(art::MakeFont(L"Tahoma", -11, true));
-  headingFont_.Reset(art::MakeFont(L"Tahoma", -17, true));
-  linkFont_.Reset(art::MakeFont(L"Tahoma", -11, false, true));
-  smallIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, 16, 16, 0));
-  bigIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, 0));
-
-  ApplyShape(hwnd_, StoreShape(kInfoWindowShape));
-  skinBitmap_ = std::make_unique<art::SkinBitmap>(kWidth, kHeight);
-  if (skinBitmap_->Ok()) {
-    art::PaintInfoSkin(skinBitmap_->Dc(), kInfoWindowShape, 9, smallIcon_);
-    surface_.SetBackground(skinBitmap_->Dc());
-  }
+  // Made at the design's places with the design's fonts, then brought to the dpi.
+  font_.Reset(art::MakeFont(skin::UiFontFace().c_str(), -11, false));
+  boldFont_.Reset(art::MakeFont(skin::UiFontFace().c_str(), -11, true));
+  headingFont_.Reset(art::MakeFont(skin::UiFontFace().c_str(), -17, true));
+  linkFont_.Reset(art::MakeFont(skin::UiFontFace().c_str(), -11, false, true));
 
   Label(kIdLabelInfo1, L"Orvalis", RECT{42, 9, 200, 25}, boldFont_.Get(), art::kTitleColour, kLine,
         false);
@@ -163,8 +156,11 @@ void TFormInfo::FormCreate() {
                               instance_, nullptr);
   if (icon) {
     win::Subclass<&TFormInfo::LinkProc>(icon, kLinkSubclass, reinterpret_cast<DWORD_PTR>(this));
-    surface_.AddIcon(icon, bigIcon_, 32);
+    surface_.AddIcon(icon, nullptr, 32);
   }
+  layout_.Capture(hwnd_, win::Dpi());
+  dpi_ = win::Dpi(0);  // none yet: ApplyDpi makes everything
+  ApplyDpi(win::Dpi::OfSystem());
 
   // The version of the running executable.
   SetWindowTextW(Control(kIdLabelVersion), FileVersionText(ExecutablePath()).c_str());
@@ -212,6 +208,22 @@ LRESULT TFormInfo::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       break;
+    case WM_DPICHANGED: {
+      ApplyDpi(win::Dpi(LOWORD(wp)));
+      const auto* r = reinterpret_cast<const RECT*>(lp);
+      SetWindowPos(hwnd_, nullptr, r->left, r->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
+    case WM_SYSCOLORCHANGE:
+      skin::RefreshColours();
+      ApplyDpi(dpi_);
+      break;
+    case WM_SETTINGCHANGE:
+      if (wp == SPI_SETHIGHCONTRAST) {
+        skin::RefreshColours();
+        ApplyDpi(dpi_);
+      }
+      break;
     case WM_CLOSE:  // Alt+F4: hidden like a click, kept for the next "Info"
       CoolFormInfoClick();
       return 0;
@@ -219,14 +231,58 @@ LRESULT TFormInfo::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(hwnd_, msg, wp, lp);
 }
 
+void TFormInfo::ApplyDpi(win::Dpi dpi) {
+  dpi_ = dpi;
+  const auto remake = [&](win::Font& font, int height, bool bold, bool underline) {
+    win::Font made(art::MakeFont(skin::UiFontFace().c_str(), dpi.Scale(height), bold, underline));
+    surface_.ReplaceFont(font.Get(), made.Get());
+    font = std::move(made);
+  };
+  remake(font_, -11, false, false);
+  remake(boldFont_, -11, true, false);
+  remake(headingFont_, -17, true, false);
+  remake(linkFont_, -11, false, true);
+  for (HICON i : {smallIcon_, bigIcon_})
+    if (i) DestroyIcon(i);
+  const int small = win::SystemMetric(SM_CXSMICON, dpi), big = dpi.Scale(32);
+  smallIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, small, small, 0));
+  bigIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, big, big, 0));
+  surface_.SetIcon(Control(kIdImageIcon), bigIcon_, big);
+
+  // The texts' colours: the design's, or the system's in high contrast.
+  const bool plain = skin::HighContrast();
+  const COLORREF text = plain ? skin::Colours().text : kWhite;
+  const COLORREF link = plain ? skin::Colours().accentHot : art::kLinkColour;
+  for (int id : {kIdLabelInfo1, kIdLabelVersion, kIdLabelInfo2})
+    surface_.SetColour(Control(id), art::TitleColour());
+  for (int id : {kIdLabelInfo3, kIdLabelInfo5}) surface_.SetColour(Control(id), text);
+  for (int id : {kIdLabelProductSite, kIdLabelEmail}) surface_.SetColour(Control(id), link);
+
+  std::vector<RECT> shape;
+  for (const RECT& r : kInfoWindowShape) shape.push_back(dpi.Scale(r));
+  ApplyShape(hwnd_, StoreShape(shape));
+  skinBitmap_ = std::make_unique<art::SkinBitmap>(dpi.Scale(kWidth), dpi.Scale(kHeight));
+  surface_.SetBackground(nullptr);
+  if (skinBitmap_->Ok()) {
+    art::PaintInfoSkin(skinBitmap_->Dc(), kInfoWindowShape, 9, smallIcon_, dpi);
+    surface_.SetBackground(skinBitmap_->Dc());
+  }
+  layout_.Apply(dpi, nullptr);
+  SetWindowPos(hwnd_, nullptr, 0, 0, dpi.Scale(kWidth), dpi.Scale(kHeight),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
 void TFormInfo::Show() {
   if (!hwnd_) return;
   if (!IsWindowVisible(hwnd_)) {
-    // Centred on the screen's work area.
+    // Centred on the screen's work area, at the scale of the screen.
     RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int x = work.left + (work.right - work.left - kWidth) / 2;
-    const int y = work.top + (work.bottom - work.top - kHeight) / 2;
+    ApplyDpi(win::Dpi::OfSystem());
+    const int width = dpi_.Scale(kWidth), height = dpi_.Scale(kHeight);
+    const int x = work.left + (work.right - work.left - width) / 2;
+    const int y = work.top + (work.bottom - work.top - height) / 2;
     SetWindowPos(hwnd_, HWND_TOPMOST, x, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
     pressed_ = false;
   }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "ui/artwork.h"
+#include "ui/win/dpi.h"
 #include "ui/win/gdi.h"
 #include "ui/win/window.h"
 
@@ -83,6 +84,9 @@ class TFormInfo : public win::Window<TFormInfo> {
   void FormCreate();
   HWND Label(int id, const std::wstring& text, const RECT& rect, HFONT font, COLORREF colour,
              UINT format, bool link);
+  // Fonts, icons, shape, skin, the labels' places and colours, and the window's size for `dpi`
+  // and the current colours.
+  void ApplyDpi(win::Dpi dpi);
 
   Opener opener_;
   HINSTANCE instance_ = nullptr;
@@ -91,6 +95,8 @@ class TFormInfo : public win::Window<TFormInfo> {
   std::unique_ptr<art::SkinBitmap> skinBitmap_;
   art::Surface surface_{nullptr};
   bool pressed_ = false;  // the left button went down on the box
+  win::Dpi dpi_;
+  win::ChildLayout layout_;  // the labels' places at 96 dpi
 };
 
 }  // namespace orv

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/prompter.h"
 #include "idle/dsrSleeper_win32.h"
@@ -14,8 +15,12 @@
 #include "engine/task_list.h"
 #include "base/messages.h"
 #include "ui/TaskEditor.h"
+#include "ui/win/dpi.h"
+#include "ui/HistoryWindow.h"
 #include "ui/win/gdi.h"
 #include "ui/win/window.h"
+
+struct IAccPropServices;
 
 namespace orv {
 
@@ -42,7 +47,10 @@ enum MainControlId : int {
 enum MainTimerId : UINT_PTR {
   kTimerJobs = 1,  // the minute tick
   kTimerTime = 2,  // the clock
+  kTimerRowTip = 3,  // hides the tooltip of a row chosen with the keyboard
 };
+// Posted by the list's keyboard handling: show the focused row's tooltip.
+inline constexpr UINT kMsgShowRowTip = WM_APP + 20;
 inline constexpr UINT kTimerJobsInterval = 60000;
 // After a resume from standby or hibernation or a change of the clock, the next tick comes this
 // soon instead of up to a minute later.
@@ -74,7 +82,7 @@ class TFormMain : public win::Window<TFormMain> {
   // `services` supplies the shell, files, power and HTTP client; the form adds its own message
   // pump and job timer, and `prompter` asks the tick's questions.
   TFormMain(RegistryBackend& registry, Clock& clock, Locale& locale, const Services& services,
-            Prompter* prompter, const skin::Skin& skin);
+            Prompter* prompter, skin::Skin& skin);
   ~TFormMain();
 
   // Creates the window and runs the start-up; shows it or not by the start option. False when
@@ -92,6 +100,8 @@ class TFormMain : public win::Window<TFormMain> {
   // buttons come back through CountdownDecide.
   void SetCountdownView(CountdownView* view) { engine_.SetCountdownView(view); }
   void CountdownDecide(CountdownDecision decision);
+  // The history window ("Verlauf").
+  HistoryWindow* History() { return history_.get(); }
 
   // The about box that the menus' "&Info" shows.
   void SetFormInfo(TFormInfo* info) { chrome_.SetFormInfo(info); }
@@ -109,6 +119,14 @@ class TFormMain : public win::Window<TFormMain> {
   void FormQueryEndSession();
   void CreateListViewTasks();
   void CreateControls();
+  // The window's fonts at its dpi, handed to the list and the clock.
+  void MakeFonts();
+  void SetListColours();
+  // Moves and sizes the window and everything in it for `dpi`: into `suggested` (screen
+  // coordinates, from WM_DPICHANGED) or, without it, around the window's centre.
+  void ApplyDpi(win::Dpi dpi, const RECT* suggested);
+  // High contrast or the system's colours changed.
+  void ColoursChanged();
   void TimerTimeTimer();
   void FlatButtonExecuteClick();
   void FlatButtonDeleteClick();
@@ -128,6 +146,28 @@ class TFormMain : public win::Window<TFormMain> {
   // The list's type-ahead: the row whose name begins with what was typed, or -1.
   LRESULT FindRowByTypedName(const NMLVFINDITEMW& find) const;
   LRESULT ListViewTasksNotify(NMHDR* header);
+  // The keyboard: the button Enter presses (DM_GETDEFID), Enter and Escape as the dialog
+  // manager passes them on (IDOK, IDCANCEL), the focus moved by it (WM_NEXTDLGCTL), and the
+  // focus kept while the window is inactive (WM_ACTIVATE).
+  LRESULT DefaultButton() const;
+  void KeyboardCommand(int id);
+  void NextControl(WPARAM wp, LPARAM lp);
+  void Activated(WPARAM wp);
+  void RestoreFocus();
+
+  // The last run and the next start of a row, as its tooltip shows them.
+  std::wstring RowTipText(std::size_t row);
+  // Whether the row's task failed in its last run (the mark in the name column).
+  bool LastRunFailed(std::size_t row) const;
+  // Finds the rows whose last run failed, after a run or a change of the rows, and gives each
+  // an accessible name that says so (the mark itself is only a picture).
+  void UpdateRowMarks();
+  // A run was recorded: the failure notice, the history window and the row's mark.
+  void RunRecorded(const RunEntry& entry);
+  void ShowRowTip();
+  void HideRowTip();
+  void PopupMenuOptionenFehlerMeldenClick();
+  void CreateRowTip();
 
   // Shows a message box captioned "Orvalis" with the exclamation icon.
   void ShowWarning(const std::string& text);
@@ -169,7 +209,8 @@ class TFormMain : public win::Window<TFormMain> {
   HWND listViewTasks_ = nullptr;
   win::Font font_;
   win::Font boldFont_;
-  const skin::Skin& skin_;
+  skin::Skin& skin_;  // its dpi follows this window's
+  win::ChildLayout layout_;  // the children's places at 96 dpi
   win::Brush background_;  // the window class's brush
   bool classRegistered_ = false;
   HWND labelDate_ = nullptr, labelTime_ = nullptr, labelIdle_ = nullptr;
@@ -180,6 +221,17 @@ class TFormMain : public win::Window<TFormMain> {
   std::unique_ptr<TaskEditor> editor_;
   std::unique_ptr<dsrSleeper> dsrSleeperIdle_;
   std::wstring dispText_;  // backs the text handed out through LVN_GETDISPINFO
+  std::unique_ptr<HistoryWindow> history_;
+  bool reportFailures_ = false;  // "Fehler melden"
+  HWND rowTip_ = nullptr;        // the tooltip of a row chosen with the keyboard
+  std::wstring rowTipText_;
+  HIMAGELIST rowMarks_ = nullptr;  // the mark of a failed last run
+  void MakeRowMarks(win::Dpi dpi);
+  std::vector<std::string> markRows_;     // the rows' names when the marks were found
+  std::vector<bool> markFailed_;          // by row: the last run failed
+  bool marksDirty_ = true;                // a run was recorded since
+  IAccPropServices* accProps_ = nullptr;  // accessible names of marked rows; null without
+  HWND lastFocus_ = nullptr;  // the control that had the focus when the window went inactive
 };
 
 }  // namespace orv

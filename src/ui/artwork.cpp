@@ -13,9 +13,9 @@ namespace {
 
 // Drawing on a canvas `f` times larger than the picture, in the picture's coordinates.
 struct Canvas {
-  Canvas(HDC d, int factor) : dc(d), f(factor) {}
+  Canvas(HDC d, double factor) : dc(d), f(factor) {}
   HDC dc;
-  int f;
+  double f;
 
   int S(double v) const { return static_cast<int>(std::lround(v * f)); }
 
@@ -57,7 +57,7 @@ struct Canvas {
     const win::Font font(CreateFontW(-S(height), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
                                      FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                      CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, DEFAULT_PITCH,
-                                     L"Tahoma"));
+                                     skin::UiFontFace().c_str()));
     const win::Selection selected(dc, font.Get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, c);
@@ -96,8 +96,9 @@ HBITMAP MakeDib(int width, int height, void** bits) {
 
 // ---- AlphaImage ---------------------------------------------------------------------------
 
-AlphaImage::AlphaImage(int width, int height, int factor,
-                       const std::function<void(HDC dc, int f)>& draw) {
+AlphaImage::AlphaImage(int width96, int height96, int factor,
+                       const std::function<void(HDC dc, double f)>& draw, win::Dpi dpi) {
+  const int width = dpi.Scale(width96), height = dpi.Scale(height96);
   if (width <= 0 || height <= 0 || factor <= 0) return;
   const int bw = width * factor, bh = height * factor;
   void* bigBits = nullptr;
@@ -109,7 +110,7 @@ AlphaImage::AlphaImage(int width, int height, int factor,
   const RECT all{0, 0, bw, bh};
   SetDCBrushColor(dc, kKey);
   FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-  draw(dc, factor);
+  draw(dc, factor * static_cast<double>(dpi.Value()) / win::Dpi::kDesign);
   GdiFlush();
 
   void* smallBits = nullptr;
@@ -177,9 +178,9 @@ unsigned AlphaImage::Pixel(int x, int y) const {
 
 // ---- the small pictures -------------------------------------------------------------------
 
-AlphaImage MakeMenuImage(int index) {
-  const auto& p = skin::kPalette;
-  return AlphaImage(16, 16, 4, [&](HDC dc, int f) {
+AlphaImage MakeMenuImage(int index, win::Dpi dpi) {
+  const auto& p = skin::Colours();
+  return AlphaImage(16, 16, 4, [&](HDC dc, double f) {
     const Canvas c{dc, f};
     switch (index) {
       case kImageBeenden: {  // the power sign
@@ -220,24 +221,36 @@ AlphaImage MakeMenuImage(int index) {
         c.Text(L"?", 0, 0.5, 16, 16, 12.5, true, kWhite);
         break;
     }
-  });
+  }, dpi);
 }
 
-AlphaImage MakeCheckMark() {
-  const auto& p = skin::kPalette;
-  return AlphaImage(14, 14, 4, [&](HDC dc, int f) {
+AlphaImage MakeCheckMark(win::Dpi dpi) {
+  const auto& p = skin::Colours();
+  return AlphaImage(14, 14, 4, [&](HDC dc, double f) {
     const Canvas c{dc, f};
     c.Round(0, 0, 14, 14, 3, p.accent);
-    c.Line(3.4, 7.3, 6.0, 9.9, 2.0, kWhite);
-    c.Line(6.0, 9.9, 10.8, 4.3, 2.0, kWhite);
-  });
+    c.Line(3.4, 7.3, 6.0, 9.9, 2.0, p.accentText);
+    c.Line(6.0, 9.9, 10.8, 4.3, 2.0, p.accentText);
+  }, dpi);
 }
 
-AlphaImage MakeBandButton(BandButton button, bool highlighted) {
-  return AlphaImage(15, 14, 4, [&](HDC dc, int f) {
+AlphaImage MakeBandButton(BandButton button, bool highlighted, win::Dpi dpi) {
+  return AlphaImage(15, 14, 4, [&](HDC dc, double f) {
     const Canvas c{dc, f};
-    const COLORREF glyph = highlighted ? kWhite : RGB(0xC5, 0xD7, 0xEE);
-    if (highlighted) {
+    const auto& p = skin::Colours();
+    const bool plain = skin::HighContrast();
+    const COLORREF glyph = plain ? (highlighted ? p.accentText : p.text)
+                           : highlighted ? kWhite : RGB(0xC5, 0xD7, 0xEE);
+    if (plain) {
+      // Opaque too: the window colour with an outline, the selection's colours under the mouse.
+      c.Fill(0, 0, 15, 14, highlighted ? p.accent : p.window);
+      if (!highlighted) {
+        c.Fill(0, 0, 15, 1, p.text);
+        c.Fill(0, 13, 15, 14, p.text);
+        c.Fill(0, 0, 1, 14, p.text);
+        c.Fill(14, 0, 15, 14, p.text);
+      }
+    } else if (highlighted) {
       c.Round(0, 0, 15, 14, 3, kBandLine);
     } else {
       // Opaque: the band as it runs behind the button (rows 32 to 45 of the window), so that
@@ -258,7 +271,7 @@ AlphaImage MakeBandButton(BandButton button, bool highlighted) {
     } else {
       c.Text(L"?", 0, 0.3, 15, 14, 10.5, true, glyph);
     }
-  });
+  }, dpi);
 }
 
 // ---- skins --------------------------------------------------------------------------------
@@ -289,14 +302,14 @@ void VerticalGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom) {
   GradientFill(dc, v, 2, &g, 1, GRADIENT_FILL_RECT_V);
 }
 
-void FrameShape(HDC dc, const RECT* shape, int shapeCount, COLORREF colour) {
+void FrameShape(HDC dc, const RECT* shape, int shapeCount, COLORREF colour, int width) {
   const win::Region all(CreateRectRgn(0, 0, 0, 0));
   for (int i = 0; i < shapeCount; ++i) {
     const win::Region part(CreateRectRgnIndirect(&shape[i]));
     CombineRgn(all.Get(), all.Get(), part.Get(), RGN_OR);
   }
   SetDCBrushColor(dc, colour);
-  FrameRgn(dc, all.Get(), static_cast<HBRUSH>(GetStockObject(DC_BRUSH)), 1, 1);
+  FrameRgn(dc, all.Get(), static_cast<HBRUSH>(GetStockObject(DC_BRUSH)), width, width);
 }
 
 namespace {
@@ -311,57 +324,97 @@ void Frame(HDC dc, const RECT& rect, COLORREF colour) {
   FrameRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 }
 
-}  // namespace
-
-void PaintMainSkin(HDC dc, const RECT* shape, int shapeCount, HICON smallIcon,
-                   const RECT& listFrame) {
-  const auto& p = skin::kPalette;
-  FillSolid(dc, RECT{0, 0, 570, 427}, p.window);
-  // The title band, a thin sheen at its top and the accent line below it.
-  VerticalGradient(dc, RECT{14, 23, 557, 54}, kBandTop, kBandBottom);
-  FillSolid(dc, RECT{14, 24, 557, 25}, RGB(0x22, 0x52, 0x82));
-  FillSolid(dc, RECT{14, 54, 557, 55}, kBandLine);
-  if (smallIcon) DrawIconEx(dc, 29, 31, smallIcon, 16, 16, 0, nullptr, DI_NORMAL);
-  // The highlighted image buttons: they show where the plain pictures are hidden.
-  MakeBandButton(BandButton::kMinimize, true).Draw(dc, 517, 32);
-  MakeBandButton(BandButton::kHelp, true).Draw(dc, 534, 32);
-  // The task list's card.
-  Frame(dc, listFrame, kCardBorder);
-  FrameShape(dc, shape, shapeCount, p.border);
+// A design shape's rectangles at `dpi`.
+std::vector<RECT> ScaledShape(const RECT* shape, int shapeCount, win::Dpi dpi) {
+  std::vector<RECT> rects;
+  for (int i = 0; i < shapeCount; ++i) rects.push_back(dpi.Scale(shape[i]));
+  return rects;
 }
 
-void PaintInfoSkin(HDC dc, const RECT* shape, int shapeCount, HICON smallIcon) {
-  const auto& p = skin::kPalette;
-  VerticalGradient(dc, RECT{0, 0, 350, 250}, p.band, RGB(0x12, 0x3D, 0x69));
-  VerticalGradient(dc, RECT{0, 0, 350, 30}, kBandTop, RGB(0x13, 0x39, 0x60));
-  FillSolid(dc, RECT{0, 30, 350, 31}, kBandLine);
-  if (smallIcon) DrawIconEx(dc, 18, 7, smallIcon, 16, 16, 0, nullptr, DI_NORMAL);
+}  // namespace
 
-  // A large, faint clock face at the right.
-  AlphaImage clock(140, 140, 3, [](HDC d, int f) {
-    const Canvas c{d, f};
-    c.Circle(70, 70, 66, kWhite);
-    c.Circle(70, 70, 56, kKeyHole);
-    c.Line(70, 70, 70, 30, 9, kWhite);
-    c.Line(70, 70, 98, 84, 9, kWhite);
-    c.Circle(70, 70, 8, kWhite);
-  });
-  clock.Draw(dc, 236, 48, 18);  // through a 7 % veil
+COLORREF TitleColour() { return skin::HighContrast() ? skin::Colours().text : kTitleColour; }
+COLORREF TitleShadowColour() {
+  return skin::HighContrast() ? skin::Colours().window : kTitleShadowColour;
+}
+COLORREF MenuLabelColour() { return skin::HighContrast() ? skin::Colours().text : kMenuTextColour; }
+COLORREF MenuLabelHotColour() {
+  return skin::HighContrast() ? skin::Colours().accentHot : kMenuTextHotColour;
+}
+
+void PaintMainSkin(HDC dc, const RECT* shape, int shapeCount, HICON smallIcon,
+                   const RECT& listFrame, win::Dpi dpi) {
+  const auto& p = skin::Colours();
+  const auto S = [&](const RECT& r) { return dpi.Scale(r); };
+  const int line = std::max(1, dpi.Scale(1));
+  const std::vector<RECT> outline = ScaledShape(shape, shapeCount, dpi);
+  FillSolid(dc, S(RECT{0, 0, 570, 427}), p.window);
+  if (skin::HighContrast()) {
+    // Plain: the window colour throughout, a rule under the band, the outline in the text colour.
+    FillSolid(dc, RECT{dpi.Scale(14), dpi.Scale(54), dpi.Scale(557), dpi.Scale(54) + line}, p.text);
+  } else {
+    // The title band, a thin sheen at its top and the accent line below it.
+    VerticalGradient(dc, S(RECT{14, 23, 557, 54}), kBandTop, kBandBottom);
+    FillSolid(dc, S(RECT{14, 24, 557, 25}), RGB(0x22, 0x52, 0x82));
+    FillSolid(dc, S(RECT{14, 54, 557, 55}), kBandLine);
+  }
+  const int icon = dpi.Scale(16);
+  if (smallIcon)
+    DrawIconEx(dc, dpi.Scale(29), dpi.Scale(31), smallIcon, icon, icon, 0, nullptr, DI_NORMAL);
+  // The highlighted image buttons: they show where the plain pictures are hidden.
+  MakeBandButton(BandButton::kMinimize, true, dpi).Draw(dc, dpi.Scale(517), dpi.Scale(32));
+  MakeBandButton(BandButton::kHelp, true, dpi).Draw(dc, dpi.Scale(534), dpi.Scale(32));
+  // The task list's card.
+  Frame(dc, S(listFrame), skin::HighContrast() ? p.text : kCardBorder);
+  FrameShape(dc, outline.data(), shapeCount, p.border, line);
+}
+
+void PaintInfoSkin(HDC dc, const RECT* shape, int shapeCount, HICON smallIcon, win::Dpi dpi) {
+  const auto& p = skin::Colours();
+  const auto S = [&](const RECT& r) { return dpi.Scale(r); };
+  const int line = std::max(1, dpi.Scale(1));
+  const bool plain = skin::HighContrast();
+  if (plain) {
+    FillSolid(dc, S(RECT{0, 0, 350, 250}), p.window);
+    FillSolid(dc, RECT{0, dpi.Scale(30), dpi.Scale(350), dpi.Scale(30) + line}, p.text);
+  } else {
+    VerticalGradient(dc, S(RECT{0, 0, 350, 250}), p.band, RGB(0x12, 0x3D, 0x69));
+    VerticalGradient(dc, S(RECT{0, 0, 350, 30}), kBandTop, RGB(0x13, 0x39, 0x60));
+    FillSolid(dc, S(RECT{0, 30, 350, 31}), kBandLine);
+  }
+  const int icon = dpi.Scale(16);
+  if (smallIcon)
+    DrawIconEx(dc, dpi.Scale(18), dpi.Scale(7), smallIcon, icon, icon, 0, nullptr, DI_NORMAL);
+
+  if (!plain) {
+    // A large, faint clock face at the right.
+    AlphaImage clock(140, 140, 3, [](HDC d, double f) {
+      const Canvas c{d, f};
+      c.Circle(70, 70, 66, kWhite);
+      c.Circle(70, 70, 56, kKeyHole);
+      c.Line(70, 70, 70, 30, 9, kWhite);
+      c.Line(70, 70, 98, 84, 9, kWhite);
+      c.Circle(70, 70, 8, kWhite);
+    }, dpi);
+    clock.Draw(dc, dpi.Scale(236), dpi.Scale(48), 18);  // through a 7 % veil
+  }
 
   // Quiet rules between the sections, and the copyright line.
-  FillSolid(dc, RECT{40, 80, 226, 81}, RGB(0x3A, 0x72, 0xAE));
-  FillSolid(dc, RECT{40, 170, 226, 171}, RGB(0x3A, 0x72, 0xAE));
+  const COLORREF rule = plain ? p.text : RGB(0x3A, 0x72, 0xAE);
+  FillSolid(dc, RECT{dpi.Scale(40), dpi.Scale(80), dpi.Scale(226), dpi.Scale(80) + line}, rule);
+  FillSolid(dc, RECT{dpi.Scale(40), dpi.Scale(170), dpi.Scale(226), dpi.Scale(170) + line}, rule);
   {
-    const win::Font font(MakeFont(L"Tahoma", -11, false));
+    const win::Font font(MakeFont(skin::UiFontFace().c_str(), dpi.Scale(-11), false));
     const win::Selection selected(dc, font.Get());
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(0xA9, 0xC3, 0xE3));
-    RECT line{40, 138, 300, 154};
-    DrawTextW(dc, L"Copyright © 2026 Velmora", -1, &line,
+    SetTextColor(dc, plain ? p.text : RGB(0xA9, 0xC3, 0xE3));
+    RECT text = S(RECT{40, 138, 300, 154});
+    DrawTextW(dc, L"Copyright © 2026 Velmora", -1, &text,
               DT_SINGLELINE | DT_LEFT | DT_NOPREFIX);
   }
 
-  FrameShape(dc, shape, shapeCount, RGB(0x0E, 0x2F, 0x52));
+  const std::vector<RECT> outline = ScaledShape(shape, shapeCount, dpi);
+  FrameShape(dc, outline.data(), shapeCount, plain ? p.border : RGB(0x0E, 0x2F, 0x52), line);
 }
 
 HFONT MakeFont(const wchar_t* face, int height, bool bold, bool underline) {
@@ -392,6 +445,15 @@ void Surface::AddIcon(HWND control, HICON icon, int size) {
   items_.push_back(Item{control, Item::Kind::kIcon, {}, nullptr, icon, size});
 }
 
+void Surface::SetIcon(HWND control, HICON icon, int size) {
+  for (Item& item : items_) {
+    if (item.control == control && item.kind == Item::Kind::kIcon) {
+      item.icon = icon;
+      item.iconSize = size;
+    }
+  }
+}
+
 void Surface::AddArea(HWND control) {
   items_.push_back(Item{control, Item::Kind::kArea, {}, nullptr, nullptr, 0});
 }
@@ -403,6 +465,11 @@ void Surface::SetColour(HWND control, COLORREF colour) {
       InvalidateRect(control, nullptr, FALSE);
     }
   }
+}
+
+void Surface::ReplaceFont(HFONT old, HFONT font) {
+  for (Item& item : items_)
+    if (item.kind == Item::Kind::kText && item.text.font == old) item.text.font = font;
 }
 
 COLORREF Surface::Colour(HWND control) const {
@@ -432,10 +499,13 @@ void Surface::Paint(HDC dc, const RECT& area, int x, int y) const {
   if (background_) {
     BitBlt(mem, 0, 0, w, h, background_, area.left, area.top, SRCCOPY);
   } else {
-    FillSolid(mem, RECT{0, 0, w, h}, skin::kPalette.window);
+    FillSolid(mem, RECT{0, 0, w, h}, skin::Colours().window);
   }
   SetViewportOrgEx(mem, -area.left, -area.top, nullptr);
   SetBkMode(mem, TRANSPARENT);
+  // Texts with an access key show its underline only while the keyboard is used.
+  const bool hideAccessKeys =
+      window_ && (SendMessageW(window_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL);
   for (const Item& item : items_) {
     if (!(GetWindowLongPtrW(item.control, GWL_STYLE) & WS_VISIBLE)) continue;
     RECT r = ChildRect(item.control);
@@ -446,7 +516,10 @@ void Surface::Paint(HDC dc, const RECT& area, int x, int y) const {
         const std::wstring text = WindowText(item.control);
         HGDIOBJ oldFont = SelectObject(mem, item.text.font);
         SetTextColor(mem, item.text.colour);
-        DrawTextW(mem, text.c_str(), static_cast<int>(text.size()), &r, item.text.format);
+        const UINT format = item.text.format | (!(item.text.format & DT_NOPREFIX) && hideAccessKeys
+                                                     ? DT_HIDEPREFIX
+                                                     : 0);
+        DrawTextW(mem, text.c_str(), static_cast<int>(text.size()), &r, format);
         SelectObject(mem, oldFont);
         break;
       }

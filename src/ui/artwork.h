@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/win/dpi.h"
 #include "ui/win/gdi.h"
 
 namespace orv::art {
@@ -27,6 +28,10 @@ inline constexpr COLORREF kTitleColour = 16381420;        // title, about-box te
 inline constexpr COLORREF kTitleShadowColour = 13536356;  // the title's shadow
 inline constexpr COLORREF kMenuLabelColour = 13012572;    // menu bar labels
 inline constexpr COLORREF kMenuLabelHotColour = 14526325; // ... under the mouse
+// The menu bar labels' text: 6.2:1 against the title band behind them (#133960 where it is
+// lightest), lighter still under the mouse.
+inline constexpr COLORREF kMenuTextColour = RGB(0x9C, 0xC0, 0xE8);
+inline constexpr COLORREF kMenuTextHotColour = RGB(0xDC, 0xEB, 0xFA);
 inline constexpr COLORREF kLinkColour = 15785170;         // about-box links
 // Ours: the title band of the main window, a deep blue of the dialogs' family.
 inline constexpr COLORREF kBandTop = RGB(0x16, 0x3F, 0x69);
@@ -40,9 +45,12 @@ inline constexpr COLORREF kMenuSeparator = RGB(0xD5, 0xDB, 0xE3);
 class AlphaImage {
  public:
   AlphaImage() = default;
-  // Calls `draw` on a canvas `factor` times as large (coordinates there are multiplied by
-  // `factor`), filled with the key colour kKey; what stays key is transparent.
-  AlphaImage(int width, int height, int factor, const std::function<void(HDC dc, int f)>& draw);
+  // A picture designed `width` by `height` at 96 dpi, made at `dpi` (so drawn, not stretched:
+  // sharp at every scale). Calls `draw` on a canvas `factor` times as large as the picture at
+  // `dpi` (design coordinates there are multiplied by `f`), filled with the key colour kKey;
+  // what stays key is transparent.
+  AlphaImage(int width, int height, int factor, const std::function<void(HDC dc, double f)>& draw,
+             win::Dpi dpi = win::Dpi());
   AlphaImage(AlphaImage&& other) noexcept;
   AlphaImage& operator=(AlphaImage&& other) noexcept;
   AlphaImage(const AlphaImage&) = delete;
@@ -74,15 +82,16 @@ enum MenuImage : int {
   kImageHilfe = 5,
   kMenuImageCount = 6,
 };
-AlphaImage MakeMenuImage(int index);
+AlphaImage MakeMenuImage(int index, win::Dpi dpi = win::Dpi());
 
 // The check mark of a checked menu item without an image, 14 x 14.
-AlphaImage MakeCheckMark();
+AlphaImage MakeCheckMark(win::Dpi dpi = win::Dpi());
 
 // The minimise and help buttons of the title band, 15 x 14: their plain look (the pictures
 // ImageMinimize and ImageHelp) and their highlighted look (part of the skin).
 enum class BandButton { kMinimize, kHelp };
-AlphaImage MakeBandButton(BandButton button, bool highlighted);
+// In high contrast they take the system's colours.
+AlphaImage MakeBandButton(BandButton button, bool highlighted, win::Dpi dpi = win::Dpi());
 
 // A device-independent screen-sized bitmap to paint a skin into once.
 class SkinBitmap {
@@ -103,17 +112,25 @@ class SkinBitmap {
   int width_, height_;
 };
 
-// The main window's skin, 570 x 427: title band with the program icon, the two highlighted
-// image buttons, the content area with the frame of the task list, the outline of `shape`.
+// The main window's skin, 570 x 427 at 96 dpi, painted at `dpi`: title band with the program
+// icon, the two highlighted image buttons, the content area with the frame of the task list,
+// the outline of `shape`. `shape` and `listFrame` are design rectangles. In high contrast it
+// steps back to plain system colours: window colour, a line under the band, the outline.
 void PaintMainSkin(HDC dc, const RECT* shape, int shapeCount, HICON smallIcon,
-                   const RECT& listFrame);
-// The about box's skin, 350 x 250.
-void PaintInfoSkin(HDC dc, const RECT* shape, int shapeCount, HICON smallIcon);
+                   const RECT& listFrame, win::Dpi dpi = win::Dpi());
+// The about box's skin, 350 x 250 at 96 dpi, painted at `dpi`; plain in high contrast.
+void PaintInfoSkin(HDC dc, const RECT* shape, int shapeCount, HICON smallIcon,
+                   win::Dpi dpi = win::Dpi());
+// The colours of the skin's texts: the design's, or the system's in high contrast.
+COLORREF TitleColour();
+COLORREF TitleShadowColour();
+COLORREF MenuLabelColour();
+COLORREF MenuLabelHotColour();
 
 // Vertical gradient over `rect`.
 void VerticalGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom);
-// The outline of the region made of `shape` in `colour`, one pixel wide.
-void FrameShape(HDC dc, const RECT* shape, int shapeCount, COLORREF colour);
+// The outline of the region made of `shape` in `colour`, one pixel wide (`width` pixels).
+void FrameShape(HDC dc, const RECT* shape, int shapeCount, COLORREF colour, int width = 1);
 
 // A font of the given face and pixel height (negative: character height), not scaled.
 HFONT MakeFont(const wchar_t* face, int height, bool bold, bool underline = false);
@@ -136,9 +153,12 @@ class Surface {
   void AddText(HWND control, const Text& text);
   void AddImage(HWND control, const AlphaImage* image);
   void AddIcon(HWND control, HICON icon, int size);
+  void SetIcon(HWND control, HICON icon, int size);
   // A child that shows only what lies under it (a hot area).
   void AddArea(HWND control);
   void SetColour(HWND control, COLORREF colour);
+  // Every text drawn in `old` is drawn in `font` from now on (the window's dpi changed).
+  void ReplaceFont(HFONT old, HFONT font);
   COLORREF Colour(HWND control) const;
   bool Owns(HWND control) const;
 

@@ -12,6 +12,7 @@
 #include "ui/prompter_win32.h"
 #include "ui/skin.h"
 #include "ui/chrome_parts.h"
+#include "ui/win/accessible.h"
 #include "ui/win/window.h"
 
 namespace orv {
@@ -60,42 +61,30 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
   if (form_) return true;
   instance_ = instance;
   form_ = form;
+  dpi_ = win::Dpi::OfWindow(form);
   surface_.SetWindow(form);
-  smallIcon_ = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 16, 16, 0));
-  font_.Reset(art::MakeFont(L"Tahoma", -11, false));
-  boldFont_.Reset(art::MakeFont(L"Tahoma", -11, true));
-
-  // Shape and skin.
-  ApplyShape(form, StoreShape(kMainWindowShape));
-  skinBitmap_ = std::make_unique<art::SkinBitmap>(570, 427);
-  if (skinBitmap_->Ok()) {
-    RECT frame = kListViewRect;
-    InflateRect(&frame, 1, 1);
-    art::PaintMainSkin(skinBitmap_->Dc(), kMainWindowShape, 9, smallIcon_, frame);
-    surface_.SetBackground(skinBitmap_->Dc());
-  }
-  imageMinimize_ = art::MakeBandButton(art::BandButton::kMinimize, false);
-  imageHelp_ = art::MakeBandButton(art::BandButton::kHelp, false);
-  for (int i = 0; i < art::kMenuImageCount; ++i) menuImages_.push_back(art::MakeMenuImage(i));
-  menuImages_.push_back(art::MakeCheckMark());
+  MakeArtwork();
 
   // The title with its shadow, the menu bar, the image buttons and their hot areas. What lies
   // later in this list lies above.
   constexpr UINT kLine = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
   HWND shadow = MakeControl(kIdLabelWindowTitleShadow, kTitleText, RECT{52, 32, 166, 48}, true);
-  surface_.AddText(shadow, {boldFont_.Get(), art::kTitleShadowColour, kLine | DT_LEFT});
+  surface_.AddText(shadow, {boldFont_.Get(), art::TitleShadowColour(), kLine | DT_LEFT});
   HWND title = MakeControl(kIdLabelWindowTitle, kTitleText, RECT{51, 31, 165, 47}, true);
-  surface_.AddText(title, {boldFont_.Get(), art::kTitleColour, kLine | DT_LEFT});
+  surface_.AddText(title, {boldFont_.Get(), art::TitleColour(), kLine | DT_LEFT});
   const struct {
     int id;
     const wchar_t* text;
     RECT rect;
-  } labels[] = {{kIdLabelMenuProgramm, L"Programm", {187, 34, 257, 50}},
-                {kIdLabelMenuOptionen, L"Optionen", {264, 34, 330, 50}},
-                {kIdLabelMenuHilfe, L"Hilfe", {336, 34, 380, 50}}};
+  } labels[] = {{kIdLabelMenuProgramm, L"&Programm", {187, 34, 257, 50}},
+                {kIdLabelMenuOptionen, L"&Optionen", {264, 34, 330, 50}},
+                {kIdLabelMenuHilfe, L"&Hilfe", {336, 34, 380, 50}}};
   for (const auto& l : labels) {
     HWND label = MakeControl(l.id, l.text, l.rect, true);
-    surface_.AddText(label, {font_.Get(), art::kMenuLabelColour, kLine | DT_CENTER});
+    // The access key underlined while the keyboard is used (the surface hides it otherwise).
+    surface_.AddText(label, {font_.Get(), art::MenuLabelColour(),
+                             (kLine & ~static_cast<UINT>(DT_NOPREFIX)) | DT_CENTER});
+    win::AnnotateAccessible(label, ROLE_SYSTEM_MENUITEM, [] { return long{STATE_SYSTEM_HASPOPUP}; });
   }
   surface_.AddImage(MakeControl(kIdImageMinimize, L"", RECT{517, 32, 532, 46}, false),
                     &imageMinimize_);
@@ -104,6 +93,11 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
   HWND helpMove = MakeControl(kIdImageHelpMove, L"", RECT{534, 32, 549, 47}, true);
   surface_.AddArea(minimizeMove);
   surface_.AddArea(helpMove);
+  // Screen readers name the pictures and the buttons over them.
+  win::AnnotateAccessible(minimizeMove, {ROLE_SYSTEM_PUSHBUTTON, L"Minimieren", {}});
+  win::AnnotateAccessible(helpMove, {ROLE_SYSTEM_PUSHBUTTON, L"Hilfe", {}});
+  win::AnnotateAccessible(Control(kIdImageMinimize), {ROLE_SYSTEM_GRAPHIC, L"Minimieren", {}});
+  win::AnnotateAccessible(Control(kIdImageHelp), {ROLE_SYSTEM_GRAPHIC, L"Hilfe", {}});
   for (HWND top : {shadow, title, minimizeMove, helpMove})
     SetWindowPos(top, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
@@ -113,8 +107,8 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
                              CW_USEDEFAULT, CW_USEDEFAULT, form_, nullptr, instance_, nullptr);
   if (tooltip_) {
     SetWindowTheme(tooltip_, L"", L"");
-    SendMessageW(tooltip_, TTM_SETTIPBKCOLOR, RGB(0xFF, 0xFF, 0xFF), 0);
-    SendMessageW(tooltip_, TTM_SETTIPTEXTCOLOR, skin::kPalette.text, 0);
+    SendMessageW(tooltip_, TTM_SETTIPBKCOLOR, skin::Colours().window, 0);
+    SendMessageW(tooltip_, TTM_SETTIPTEXTCOLOR, skin::Colours().text, 0);
     SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
     MakeTooltip(minimizeMove, L"Minimieren");
     MakeTooltip(helpMove, L"Hilfe");
@@ -128,6 +122,66 @@ bool MainChrome::Create(HINSTANCE instance, HWND form) {
   taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
   AddTrayIcon();
   return true;
+}
+
+void MainChrome::MakeArtwork() {
+  // The program icon at the small-icon size of the dpi: from the icon's own sizes, not stretched.
+  if (smallIcon_) DestroyIcon(smallIcon_);
+  const int iconSize = win::SystemMetric(SM_CXSMICON, dpi_);
+  smallIcon_ = static_cast<HICON>(
+      LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, iconSize, iconSize, 0));
+  const HFONT oldFont = font_.Get(), oldBold = boldFont_.Get();
+  win::Font font(art::MakeFont(skin::UiFontFace().c_str(), dpi_.Scale(-11), false));
+  win::Font bold(art::MakeFont(skin::UiFontFace().c_str(), dpi_.Scale(-11), true));
+  surface_.ReplaceFont(oldFont, font.Get());
+  surface_.ReplaceFont(oldBold, bold.Get());
+  if (tooltip_) SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
+  font_ = std::move(font);
+  boldFont_ = std::move(bold);
+  listBoldFont_.Reset();  // made again from the list's font when it is drawn next
+
+  // Shape and skin.
+  std::vector<RECT> shape;
+  for (const RECT& r : kMainWindowShape) shape.push_back(dpi_.Scale(r));
+  ApplyShape(form_, StoreShape(shape));
+  skinBitmap_ = std::make_unique<art::SkinBitmap>(dpi_.Scale(570), dpi_.Scale(427));
+  surface_.SetBackground(nullptr);
+  if (skinBitmap_->Ok()) {
+    RECT frame = kListViewRect;
+    InflateRect(&frame, 1, 1);
+    art::PaintMainSkin(skinBitmap_->Dc(), kMainWindowShape, 9, smallIcon_, frame, dpi_);
+    surface_.SetBackground(skinBitmap_->Dc());
+  }
+  imageMinimize_ = art::MakeBandButton(art::BandButton::kMinimize, false, dpi_);
+  imageHelp_ = art::MakeBandButton(art::BandButton::kHelp, false, dpi_);
+  menuImages_.clear();
+  for (int i = 0; i < art::kMenuImageCount; ++i) menuImages_.push_back(art::MakeMenuImage(i, dpi_));
+  menuImages_.push_back(art::MakeCheckMark(dpi_));
+}
+
+void MainChrome::SetDpi(win::Dpi dpi) {
+  if (!form_ || dpi == dpi_) return;
+  dpi_ = dpi;
+  MakeArtwork();
+  if (trayShown_) AddTrayIcon();  // the icon of the new size
+  InvalidateRect(form_, nullptr, TRUE);
+}
+
+void MainChrome::ColoursChanged() {
+  if (!form_) return;
+  MakeArtwork();
+  for (int id : {kIdLabelWindowTitle, kIdLabelWindowTitleShadow, kIdLabelMenuProgramm,
+                 kIdLabelMenuOptionen, kIdLabelMenuHilfe}) {
+    const COLORREF colour = id == kIdLabelWindowTitle         ? art::TitleColour()
+                            : id == kIdLabelWindowTitleShadow ? art::TitleShadowColour()
+                                                              : art::MenuLabelColour();
+    surface_.SetColour(Control(id), colour);
+  }
+  if (tooltip_) {
+    SendMessageW(tooltip_, TTM_SETTIPBKCOLOR, skin::Colours().window, 0);
+    SendMessageW(tooltip_, TTM_SETTIPTEXTCOLOR, skin::Colours().text, 0);
+  }
+  RedrawWindow(form_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_ERASE);
 }
 
 void MainChrome::SetStartOptionChecks(bool showWindow) {
@@ -189,18 +243,33 @@ bool MainChrome::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) 
       // Alt and the first letter opens a menu of the menu bar.
       switch (std::towlower(static_cast<wint_t>(wp))) {
         case L'p':
-          LabelMenuProgrammClick();
+          TrackMenuBar(0, true);
           return true;
         case L'o':
-          LabelMenuOptionenClick();
+          TrackMenuBar(1, true);
           return true;
         case L'h':
-          LabelMenuHilfeClick();
+          TrackMenuBar(2, true);
           return true;
       }
       return false;
     case WM_COMMAND:
       return OnCommand(LOWORD(wp), HIWORD(wp));
+    case WM_MENUSELECT:
+      if (HIWORD(wp) == 0xFFFF && !lp) {
+        selectedMenu_ = nullptr;  // the menu closed
+      } else {
+        selectedMenu_ = reinterpret_cast<HMENU>(lp);
+        selectedOpensSubmenu_ = HIWORD(wp) & MF_POPUP;
+      }
+      return false;
+    case WM_ACTIVATE:
+      if (LOWORD(wp) == WA_INACTIVE) altAlone_ = false;  // Alt+Tab: its Alt opens no menu
+      return false;
+    case WM_UPDATEUISTATE:  // the menu labels' underlines come or go
+      for (int id : {kIdLabelMenuProgramm, kIdLabelMenuOptionen, kIdLabelMenuHilfe})
+        InvalidateRect(Control(id), nullptr, FALSE);
+      return false;
     case kTrayMessage:
       if (wp == kTrayIconId) CoolTrayIconMouseDown(LOWORD(lp));
       return true;
@@ -361,6 +430,10 @@ LRESULT MainChrome::ControlMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_ERASEBKGND:
       return 1;  // WM_DRAWITEM paints every pixel
+    case WM_GETDLGCODE:
+      // The menu labels' access keys open the menus (PreviewKey), not the next control.
+      if (IsMenuLabel(id)) return 0;
+      break;
     case WM_SETCURSOR:
       if (IsMenuLabel(id) || IsHotArea(id)) {
         SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // IDC_HAND

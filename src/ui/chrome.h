@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ui/artwork.h"
+#include "ui/win/dpi.h"
 #include "ui/win/gdi.h"
 
 namespace orv {
@@ -68,12 +69,15 @@ enum MenuCommandId : UINT {
   kCmdPopupMenuTrayMinimieren = 3002,
   kCmdPopupMenuTrayBeenden = 3003,
   kCmdPopupMenuTrayInfo = 3004,
+  kCmdPopupMenuTrayVerlauf = 3005,
   kCmdPopupMenuProgrammMinimieren = 3011,
   kCmdPopupMenuProgrammBeenden = 3012,
-  kCmdPopupMenuProgrammExportieren = 3013,
-  kCmdPopupMenuProgrammImportieren = 3014,
+  kCmdPopupMenuProgrammVerlauf = 3013,
+  kCmdPopupMenuProgrammExportieren = 3014,
+  kCmdPopupMenuProgrammImportieren = 3015,
   kCmdPopupMenuOptionenFensterAnzeigen = 3021,
   kCmdPopupMenuOptionenMinimiertStarten = 3022,
+  kCmdPopupMenuOptionenFehlerMelden = 3023,
   kCmdPopupMenuHilfeHilfe = 3031,
   kCmdPopupMenuHilfeInfo = 3032,
 };
@@ -121,9 +125,16 @@ class MainChrome {
   MainChrome(const MainChrome&) = delete;
   MainChrome& operator=(const MainChrome&) = delete;
 
-  // Shapes and skins `form` (a captionless 570 x 427 window), makes the chrome's controls and
-  // menus and adds the tray icon. Call once, from the form's creation.
+  // Shapes and skins `form` (a captionless window, 570 x 427 at 96 dpi), makes the chrome's
+  // controls (at their design places: the form scales its children) and menus and adds the
+  // tray icon. Call once, from the form's creation.
   bool Create(HINSTANCE instance, HWND form);
+  // The form is now at `dpi` (its children already moved): shape, skin, fonts, images, menus
+  // and the tray icon follow.
+  void SetDpi(win::Dpi dpi);
+  win::Dpi Dpi() const { return dpi_; }
+  // The system's colours or high contrast changed: the skin, images and labels are made anew.
+  void ColoursChanged();
   // The about box that "&Info" shows.
   void SetFormInfo(TFormInfo* info) { formInfo_ = info; }
   // Shows a message (the help file is missing); by default a message box of the form.
@@ -132,11 +143,21 @@ class MainChrome {
   // Asked first for every message of the form: true when the chrome has handled it, with
   // `result` to return.
   bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+  // A key on its way to a control of the form (kMsgPreviewKey): true when the chrome has
+  // handled it. Alt or F10 alone opens "Programm", Alt with the underlined letter its menu,
+  // F1 the help; Tab, the arrows and Alt show the access keys' underlines.
+  bool PreviewKey(const MSG& msg);
+
   // NM_CUSTOMDRAW of the task list: task names bold.
   LRESULT ListViewTasksCustomDraw(NMLVCUSTOMDRAW& draw);
 
   // The check marks of the start option.
   void SetStartOptionChecks(bool showWindow);
+  // The check mark of "Fehler melden".
+  void SetReportFailuresCheck(bool on);
+  // A notification-area balloon with the error icon; a click on it opens the history
+  // (kCmdPopupMenuTrayVerlauf). False when the tray icon is not shown.
+  bool ShowBalloon(const std::wstring& title, const std::wstring& text);
 
   HMENU PopupMenuTray() const { return popupMenuTray_; }
   HMENU PopupMenuProgramm() const { return popupMenuProgramm_; }
@@ -172,6 +193,12 @@ class MainChrome {
   HWND MakeControl(int id, const wchar_t* text, const RECT& rect, bool notify);
   void MakeTooltip(HWND tool, const wchar_t* text);
   void PopupMenuAt(HMENU menu, POINT offset, int labelId);
+  // Opens menu `index` of the menu bar (0 Programm, 1 Optionen, 2 Hilfe); Left and Right in an
+  // open menu move to the neighbouring menu. `keyboard`: opened by a key, the first item
+  // selected.
+  void TrackMenuBar(int index, bool keyboard);
+  static LRESULT CALLBACK MenuKeyHook(int code, WPARAM wp, LPARAM lp);
+  void ShowKeyboardCues();
   bool AddTrayIcon();
   void RemoveTrayIcon();
   void ShowMainWindow();
@@ -181,9 +208,12 @@ class MainChrome {
   void DrawMenuItem(const DRAWITEMSTRUCT& item) const;
   LRESULT MenuChar(wchar_t key, HMENU menu) const;
   void Report(const std::wstring& text);
+  // Everything drawn for the current dpi and colours: fonts, skin, images, icon.
+  void MakeArtwork();
 
   HINSTANCE instance_ = nullptr;
   HWND form_ = nullptr;
+  win::Dpi dpi_;
   HWND tooltip_ = nullptr;
   TFormInfo* formInfo_ = nullptr;
   std::function<void(const std::wstring&)> report_;
@@ -199,6 +229,13 @@ class MainChrome {
   bool trayShown_ = false;
   bool trayLeftDown_ = false;
   int hotLabel_ = 0;  // the menu label under the mouse
+  // The menu bar while one of its menus is open: which, the menu to open next (Left/Right),
+  // the menu of the selected item and whether that item opens a submenu.
+  int menuBarIndex_ = -1;
+  int nextMenuBarIndex_ = -1;
+  HMENU selectedMenu_ = nullptr;
+  bool selectedOpensSubmenu_ = false;
+  bool altAlone_ = false;  // Alt is down and no other key came since
   bool trackingHotArea_ = false;
 };
 

@@ -38,8 +38,30 @@ void MainChrome::RemoveTrayIcon() {
   trayShown_ = false;
 }
 
+bool MainChrome::ShowBalloon(const std::wstring& title, const std::wstring& text) {
+  if (!trayShown_ || !form_) return false;
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof data;
+  data.hWnd = form_;
+  data.uID = kTrayIconId;
+  data.uFlags = NIF_INFO;
+  wcsncpy(data.szInfoTitle, title.c_str(), std::size(data.szInfoTitle) - 1);
+  wcsncpy(data.szInfo, text.c_str(), std::size(data.szInfo) - 1);
+  data.dwInfoFlags = NIIF_ERROR;
+  return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+void MainChrome::SetReportFailuresCheck(bool on) {
+  if (popupMenuOptionen_)
+    CheckMenuItem(popupMenuOptionen_, kCmdPopupMenuOptionenFehlerMelden,
+                  MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+}
+
 void MainChrome::CoolTrayIconMouseDown(UINT mouseMessage) {
   switch (mouseMessage) {
+    case NIN_BALLOONUSERCLICK:  // a failure notice: its run is in the history
+      PostMessageW(form_, WM_COMMAND, kCmdPopupMenuTrayVerlauf, 0);
+      break;
     case WM_LBUTTONDOWN:
       trayLeftDown_ = true;
       break;

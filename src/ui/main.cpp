@@ -22,6 +22,7 @@
 #include "ui/UnitMain.h"
 #include "ui/prompter_win32.h"
 #include "ui/skin.h"
+#include "ui/win/dpi.h"
 
 namespace {
 
@@ -78,6 +79,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // Before anything loads a library: only the system directory is searched, never the
   // program's own folder (the per-user install folder or wherever the zip was unpacked).
   orv::RestrictDllSearchPath();
+  // Each window is drawn at the scale of its monitor (the manifest says so too; older systems
+  // and loaders that skip it get the same here).
+  orv::win::EnablePerMonitorDpiAwareness();
   // The shell opens programs and addresses through COM on this thread.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   struct ComScope {
@@ -86,7 +90,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
       if (on) CoUninitialize();
     }
   } comScope{SUCCEEDED(com)};
-  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
   InitCommonControlsEx(&icc);
 
   orv::skin::Skin skin;  // first, so that it outlives every window drawn with it

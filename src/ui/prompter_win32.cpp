@@ -14,7 +14,12 @@ void MarkKeyboardDialog(HWND window) {
 void DispatchUiMessage(MSG& msg) {
   if (msg.hwnd) {
     HWND root = GetAncestor(msg.hwnd, GA_ROOT);
-    if (root && GetPropW(root, kKeyboardDialogProp) && IsDialogMessageW(root, &msg)) return;
+    if (root && GetPropW(root, kKeyboardDialogProp)) {
+      if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST &&
+          SendMessageW(root, kMsgPreviewKey, 0, reinterpret_cast<LPARAM>(&msg)))
+        return;
+      if (IsDialogMessageW(root, &msg)) return;
+    }
   }
   TranslateMessage(&msg);
   DispatchMessageW(&msg);

@@ -49,9 +49,14 @@ class Win32MessagePump : public MessagePump {
 // DispatchUiMessage.
 void MarkKeyboardDialog(HWND window);
 
+// A key message for a window marked with MarkKeyboardDialog is first offered to its top-level
+// window: SendMessage(top, kMsgPreviewKey, 0, pointer to the MSG). A nonzero answer means the
+// window has handled the key (a menu key, F1), and the dialog manager does not see it.
+inline constexpr UINT kMsgPreviewKey = WM_APP + 40;
+
 // Passes one message on: through IsDialogMessageW when it belongs to a window marked with
-// MarkKeyboardDialog, else through TranslateMessage and DispatchMessageW. The program's main
-// loop uses it too.
+// MarkKeyboardDialog (after offering its keys with kMsgPreviewKey), else through
+// TranslateMessage and DispatchMessageW. The program's main loop uses it too.
 void DispatchUiMessage(MSG& msg);
 
 }  // namespace orv

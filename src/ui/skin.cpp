@@ -10,13 +10,12 @@
 namespace orv::skin {
 namespace {
 
-enum class Kind { kTextLabel, kBandTitle, kPrimaryButton, kSecondaryButton, kCheckBox };
+enum class Kind { kTextLabel, kBandTitle, kPrimaryButton, kSecondaryButton, kCheckBox, kRadio };
 
 // What a control made by the skin carries: its look and the state the owner-drawing needs.
 struct ControlState {
   Kind kind;
   bool hot = false;
-  bool checked = false;
 };
 
 constexpr UINT_PTR kSubclassId = 0x4F52;  // one subclass per control, ours
@@ -46,21 +45,13 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR
       // BN_CLICKED; a check box clicked twice quickly must toggle twice.
       if (IsButtonKind(state->kind)) return DefSubclassProc(hwnd, WM_LBUTTONDOWN, wp, lp);
       break;
-    case BM_GETCHECK:
-      if (state->kind == Kind::kCheckBox) return state->checked ? BST_CHECKED : BST_UNCHECKED;
-      break;
-    case BM_SETCHECK:
-      if (state->kind == Kind::kCheckBox) {
-        const bool checked = wp == BST_CHECKED;
-        if (checked != state->checked) {
-          state->checked = checked;
-          InvalidateRect(hwnd, nullptr, FALSE);
-        }
-        return 0;
-      }
-      break;
     case WM_ERASEBKGND:
-      return 1;  // WM_DRAWITEM paints every pixel
+      return 1;  // WM_DRAWITEM or the custom draw paints every pixel
+    case WM_UPDATEUISTATE: {  // the access keys' underlines came or went
+      const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
+      InvalidateRect(hwnd, nullptr, FALSE);
+      return result;
+    }
     case WM_SETTEXT:
     case WM_ENABLE: {
       const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
@@ -122,9 +113,93 @@ void DrawTextIn(HDC dc, const std::wstring& text, RECT rect, HFONT font, COLORRE
 }
 
 constexpr UINT kLineFlags = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
+// A caption with an access key: "&" marks the letter, underlined while the keyboard is used.
+UINT CaptionFlags(bool hideAccessKeys) {
+  return (kLineFlags & ~static_cast<UINT>(DT_NOPREFIX)) | (hideAccessKeys ? DT_HIDEPREFIX : 0);
+}
 constexpr UINT kWrapFlags = DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX;
 
 }  // namespace
+
+// ---- colours ------------------------------------------------------------------------------
+
+namespace {
+
+struct ColourState {
+  bool read = false;
+  bool highContrast = false;
+  Palette palette = kPalette;
+  win::Brush windowBrush;
+};
+
+ColourState& Current() {
+  static ColourState state;
+  if (!state.read) {
+    state.read = true;
+    RefreshColours();
+  }
+  return state;
+}
+
+}  // namespace
+
+void RefreshColours() {
+  ColourState& state = Current();
+  HIGHCONTRASTW hc{};
+  hc.cbSize = sizeof hc;
+  state.highContrast =
+      SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
+  if (state.highContrast) {
+    // The user's colours, and nothing of our own: text on the window colour, the accent is the
+    // selection's highlight with its text, hot things take the hot-light colour.
+    const auto sys = [](int index) { return GetSysColor(index); };
+    state.palette = Palette{
+        .window = sys(COLOR_WINDOW),
+        .band = sys(COLOR_WINDOW),
+        .bandText = sys(COLOR_WINDOWTEXT),
+        .text = sys(COLOR_WINDOWTEXT),
+        .disabledText = sys(COLOR_GRAYTEXT),
+        .border = sys(COLOR_WINDOWTEXT),
+        .accent = sys(COLOR_HIGHLIGHT),
+        .accentText = sys(COLOR_HIGHLIGHTTEXT),
+        .accentHot = sys(COLOR_HOTLIGHT),
+        .accentPressed = sys(COLOR_HIGHLIGHT),
+        .buttonFace = sys(COLOR_BTNFACE),
+        .buttonFaceHot = sys(COLOR_BTNFACE),
+        .buttonFacePressed = sys(COLOR_BTNFACE),
+        .buttonBorder = sys(COLOR_BTNTEXT),
+        .boxFace = sys(COLOR_WINDOW),
+        .boxBorder = sys(COLOR_WINDOWTEXT),
+    };
+  } else {
+    state.palette = kPalette;
+  }
+  state.windowBrush.Reset(CreateSolidBrush(state.palette.window));
+}
+
+bool HighContrast() { return Current().highContrast; }
+
+const Palette& Colours() { return Current().palette; }
+
+HBRUSH WindowBrush() {
+  ColourState& state = Current();
+  return state.windowBrush ? state.windowBrush.Get()
+                           : static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+}
+
+std::wstring UiFontFace() {
+  NONCLIENTMETRICSW ncm{};
+  ncm.cbSize = sizeof ncm;
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0) &&
+      ncm.lfMessageFont.lfFaceName[0])
+    return ncm.lfMessageFont.lfFaceName;
+  return L"Tahoma";
+}
+
+bool AccessKeysHidden(HWND window) {
+  HWND root = window ? GetAncestor(window, GA_ROOT) : nullptr;
+  return root && (SendMessageW(root, WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL);
+}
 
 std::wstring FitText(HDC dc, const std::wstring& text, const RECT& rect, UINT flags) {
   if (flags & DT_SINGLELINE) return text;  // DT_END_ELLIPSIS covers one line
@@ -160,22 +235,54 @@ std::wstring FitText(HDC dc, const std::wstring& text, const RECT& rect, UINT fl
 
 Skin::Skin() {
   if (const win::WindowDc screen(nullptr); screen)
-    dpi_ = std::max(96, GetDeviceCaps(screen.Get(), LOGPIXELSY));
-  LOGFONTW lf{};
+    systemDpi_ = std::max(96, GetDeviceCaps(screen.Get(), LOGPIXELSY));
+  dpi_ = systemDpi_;
   NONCLIENTMETRICSW ncm{};
   ncm.cbSize = sizeof ncm;
   if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) {
-    lf = ncm.lfMessageFont;
+    base_ = ncm.lfMessageFont;
   } else {
-    lf.lfHeight = -MulDiv(8, dpi_, 72);
-    lf.lfCharSet = DEFAULT_CHARSET;
-    wcscpy(lf.lfFaceName, L"Tahoma");
+    base_.lfHeight = -MulDiv(8, systemDpi_, 72);
+    base_.lfCharSet = DEFAULT_CHARSET;
+    wcsncpy(base_.lfFaceName, UiFontFace().c_str(), LF_FACESIZE - 1);
   }
+  MakeFonts();
+}
+
+void Skin::MakeFonts() {
+  for (auto it = fonts_.begin(); it != fonts_.end(); ++it) {
+    if (it->dpi == dpi_) {
+      // Made before: it becomes the current one again.
+      Fonts again = std::move(*it);
+      fonts_.erase(it);
+      fonts_.push_back(std::move(again));
+      return;
+    }
+  }
+  // The message font is given at the system dpi; the title is 2 design pixels larger, bold.
   // Without them Font() is the stock font and TitleFont() the text font.
-  font_.Reset(CreateFontIndirectW(&lf));
+  LOGFONTW lf = base_;
+  lf.lfHeight = MulDiv(base_.lfHeight, dpi_, systemDpi_);
+  Fonts fonts{dpi_, win::Font(CreateFontIndirectW(&lf)), {}};
   lf.lfWeight = FW_BOLD;
   lf.lfHeight = lf.lfHeight < 0 ? lf.lfHeight - Scale(2) : lf.lfHeight + Scale(2);
-  titleFont_.Reset(CreateFontIndirectW(&lf));
+  fonts.title.Reset(CreateFontIndirectW(&lf));
+  fonts_.push_back(std::move(fonts));
+}
+
+void Skin::SetDpi(int dpi) {
+  if (dpi <= 0 || dpi == dpi_) return;
+  dpi_ = dpi;
+  MakeFonts();
+}
+
+HFONT Skin::Refont(HFONT font) const {
+  if (!font) return nullptr;
+  for (const Fonts& f : fonts_) {
+    if (f.text.Get() == font) return Font();
+    if (f.title.Get() == font) return TitleFont();
+  }
+  return nullptr;
 }
 
 Skin::~Skin() = default;
@@ -223,8 +330,15 @@ HWND Skin::CreateButton(HWND parent, int id, const std::wstring& text, const REC
 
 HWND Skin::CreateCheckBox(HWND parent, int id, const std::wstring& text,
                           const RECT& rect) const {
-  return MakeControl(parent, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, id, text, rect, Font(),
+  return MakeControl(parent, L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, id, text, rect, Font(),
                      Kind::kCheckBox);
+}
+
+HWND Skin::CreateRadioButton(HWND parent, int id, const std::wstring& text, const RECT& rect,
+                             bool first) const {
+  return MakeControl(parent, L"BUTTON",
+                     BS_AUTORADIOBUTTON | (first ? WS_GROUP | WS_TABSTOP : 0), id, text, rect,
+                     Font(), Kind::kRadio);
 }
 
 int Skin::TextHeight(const std::wstring& text, int width) const {
@@ -253,7 +367,8 @@ bool Skin::DrawItem(const DRAWITEMSTRUCT& item) const {
   const bool pressed = item.itemState & ODS_SELECTED;
   const bool focused = item.itemState & ODS_FOCUS;
   const bool hot = state->hot && enabled;
-  const Palette& p = kPalette;
+  const UINT caption = CaptionFlags(item.itemState & ODS_NOACCEL);
+  const Palette& p = Colours();
 
   switch (state->kind) {
     case Kind::kTextLabel:
@@ -274,10 +389,10 @@ bool Skin::DrawItem(const DRAWITEMSTRUCT& item) const {
                                       : p.accent;
       RoundBox(dc, all, Scale(kButtonRadius), face, enabled ? p.accentPressed : face);
       if (focused) RoundBox(dc, Inset(all, Scale(2)), Scale(kButtonRadius) - 1, face,
-                            p.bandText, false);
+                            p.accentText, false);
       RECT label = all;
       if (pressed) OffsetRect(&label, 0, 1);
-      DrawTextIn(dc, text, label, Font(), p.bandText, kLineFlags | DT_CENTER);
+      DrawTextIn(dc, text, label, Font(), p.accentText, caption | DT_CENTER);
       break;
     }
 
@@ -292,56 +407,109 @@ bool Skin::DrawItem(const DRAWITEMSTRUCT& item) const {
       RECT label = all;
       if (pressed) OffsetRect(&label, 0, 1);
       DrawTextIn(dc, text, label, Font(), enabled ? p.text : p.disabledText,
-                 kLineFlags | DT_CENTER);
+                 caption | DT_CENTER);
       break;
     }
 
-    case Kind::kCheckBox: {
-      Fill(dc, all, p.window);
-      const int size = std::min(Scale(kCheckBoxSize), height);
-      const RECT box{0, (height - size) / 2, size, (height - size) / 2 + size};
-      const bool ticked = state->checked;
-      COLORREF face = ticked    ? (hot ? p.accentHot : p.accent)
-                      : pressed ? p.buttonFacePressed
-                      : hot     ? p.buttonFaceHot
-                                : p.boxFace;
-      COLORREF border = ticked ? p.accentPressed : (hot || focused) ? p.accent : p.boxBorder;
-      if (!enabled) {
-        face = ticked ? p.disabledText : p.boxFace;
-        border = p.disabledText;
-      }
-      RoundBox(dc, box, Scale(3), face, border);
-      if (ticked) {
-        const LOGBRUSH brush{BS_SOLID, p.bandText, 0};
-        HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND,
-                                std::max(2, Scale(2)), &brush, 0, nullptr);
-        HGDIOBJ oldPen = SelectObject(dc, pen);
-        const POINT mark[3] = {{box.left + size * 24 / 100, box.top + size * 52 / 100},
-                               {box.left + size * 43 / 100, box.top + size * 71 / 100},
-                               {box.left + size * 77 / 100, box.top + size * 31 / 100}};
-        Polyline(dc, mark, 3);
-        SelectObject(dc, oldPen);
-        DeleteObject(pen);
-      }
-      RECT label{size + Scale(7), 0, width, height};
-      DrawTextIn(dc, text, label, Font(), enabled ? p.text : p.disabledText, kLineFlags);
-      if (focused) {
-        // A thin ring around the text marks the keyboard focus.
-        HGDIOBJ oldFont = SelectObject(dc, Font());
-        RECT measured{0, 0, 0, 0};
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured,
-                  DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
-        SelectObject(dc, oldFont);
-        const RECT ring{label.left - Scale(3), 0,
-                        std::min<LONG>(width, label.left + measured.right + Scale(4)), height};
-        RoundBox(dc, ring, Scale(2), p.window, p.accent, false);
-      }
-      break;
-    }
+    case Kind::kCheckBox:
+    case Kind::kRadio:
+      break;  // custom drawn
   }
 
   painter.Show();
   return true;
+}
+
+LRESULT Skin::CustomDraw(const NMCUSTOMDRAW& draw) const {
+  HWND hwnd = draw.hdr.hwndFrom;
+  const ControlState* state = StateOf(hwnd);
+  if (!state || (state->kind != Kind::kCheckBox && state->kind != Kind::kRadio))
+    return CDRF_DODEFAULT;
+  // The whole control is painted at the first stage that comes (before erasing, or before
+  // painting where the erase stage is not sent); the control draws nothing of its own.
+  if (draw.dwDrawStage != CDDS_PREERASE && draw.dwDrawStage != CDDS_PREPAINT)
+    return CDRF_DODEFAULT;
+  RECT client;
+  GetClientRect(hwnd, &client);
+  const int width = client.right, height = client.bottom;
+  if (width <= 0 || height <= 0) return CDRF_SKIPDEFAULT;
+  const win::OffscreenPainter painter(draw.hdc, 0, 0, width, height);
+  if (!painter.Ok()) return CDRF_DODEFAULT;
+  HDC dc = painter.Dc();
+  const RECT all{0, 0, width, height};
+  const std::wstring text = WindowText(hwnd);
+  const LRESULT buttonState = SendMessageW(hwnd, BM_GETSTATE, 0, 0);
+  const bool enabled = IsWindowEnabled(hwnd);
+  const bool ticked = buttonState & BST_CHECKED;
+  const bool pressed = buttonState & BST_PUSHED;
+  const bool focused = GetFocus() == hwnd;
+  // The ring around the text while the keyboard is used (always, where the system does not
+  // hide focus rectangles after the mouse).
+  HWND root = GetAncestor(hwnd, GA_ROOT);
+  const bool focusRing =
+      focused && !(root && (SendMessageW(root, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS));
+  const bool hot = state->hot && enabled;
+  const bool radio = state->kind == Kind::kRadio;
+  const Palette& p = Colours();
+
+  Fill(dc, all, p.window);
+  const int size = std::min(Scale(kCheckBoxSize), height);
+  const RECT box{0, (height - size) / 2, size, (height - size) / 2 + size};
+  if (radio) {
+    HGDIOBJ oldPen = SelectObject(dc, GetStockObject(DC_PEN));
+    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(DC_BRUSH));
+    SetDCPenColor(dc, !enabled ? p.disabledText : (ticked || hot || focused) ? p.accent : p.boxBorder);
+    SetDCBrushColor(dc, pressed ? p.buttonFacePressed : hot ? p.buttonFaceHot : p.boxFace);
+    Ellipse(dc, box.left, box.top, box.right, box.bottom);
+    if (ticked) {
+      const int in = Scale(4);
+      const COLORREF dot = enabled ? p.accent : p.disabledText;
+      SetDCPenColor(dc, dot);
+      SetDCBrushColor(dc, dot);
+      Ellipse(dc, box.left + in, box.top + in, box.right - in, box.bottom - in);
+    }
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+  } else {
+    COLORREF face = ticked    ? (hot ? p.accentHot : p.accent)
+                    : pressed ? p.buttonFacePressed
+                    : hot     ? p.buttonFaceHot
+                              : p.boxFace;
+    COLORREF border = ticked ? p.accentPressed : (hot || focused) ? p.accent : p.boxBorder;
+    if (!enabled) {
+      face = ticked ? p.disabledText : p.boxFace;
+      border = p.disabledText;
+    }
+    RoundBox(dc, box, Scale(3), face, border);
+    if (ticked) {
+      const LOGBRUSH brush{BS_SOLID, p.accentText, 0};
+      HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND,
+                              std::max(2, Scale(2)), &brush, 0, nullptr);
+      HGDIOBJ oldPen = SelectObject(dc, pen);
+      const POINT mark[3] = {{box.left + size * 24 / 100, box.top + size * 52 / 100},
+                             {box.left + size * 43 / 100, box.top + size * 71 / 100},
+                             {box.left + size * 77 / 100, box.top + size * 31 / 100}};
+      Polyline(dc, mark, 3);
+      SelectObject(dc, oldPen);
+      DeleteObject(pen);
+    }
+  }
+  const UINT caption = CaptionFlags(AccessKeysHidden(hwnd));
+  RECT label{size + Scale(radio ? 6 : 7), 0, width, height};
+  DrawTextIn(dc, text, label, Font(), enabled ? p.text : p.disabledText, caption);
+  if (focusRing) {
+    // A thin ring around the text marks the keyboard focus.
+    HGDIOBJ oldFont = SelectObject(dc, Font());
+    RECT measured{0, 0, 0, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured,
+              (caption & ~static_cast<UINT>(DT_END_ELLIPSIS)) | DT_CALCRECT);
+    SelectObject(dc, oldFont);
+    const RECT ring{label.left - Scale(3), 0,
+                    std::min<LONG>(width, label.left + measured.right + Scale(4)), height};
+    RoundBox(dc, ring, Scale(2), p.window, p.accent, false);
+  }
+  painter.Show();
+  return CDRF_SKIPDEFAULT;
 }
 
 HRGN Skin::MakeOutline(int width, int height) const {
@@ -365,7 +533,7 @@ void Skin::PaintWindow(HWND window, HDC target, int bandHeight, wchar_t badge) c
   const win::OffscreenPainter painter(target, 0, 0, width, height);
   if (!painter.Ok()) return;
   HDC dc = painter.Dc();
-  const Palette& p = kPalette;
+  const Palette& p = Colours();
 
   Fill(dc, client, p.window);
   const win::Region outline(MakeOutline(width, height));
@@ -403,6 +571,11 @@ void SetChecked(HWND checkBox, bool checked) {
 }
 
 void ToggleCheckBox(HWND checkBox) { SetChecked(checkBox, !IsChecked(checkBox)); }
+
+bool IsPushButton(HWND control) {
+  const ControlState* state = StateOf(control);
+  return state && (state->kind == Kind::kPrimaryButton || state->kind == Kind::kSecondaryButton);
+}
 
 bool IsHot(HWND control) {
   const ControlState* state = StateOf(control);

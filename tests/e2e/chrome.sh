@@ -122,10 +122,10 @@ echo "chrome: question and editor ok"
 
 # The menu bar: hover colour, then each menu at its place.
 read -r lx ly lw lh <<<"$(drv control-rect TFormMain 1022)"
-has_colour "$main" "$lx" "$ly" "$lw" "$lh" 5C8EC6 || fail "\"Programm\" is not in its normal colour"
+has_colour "$main" "$lx" "$ly" "$lw" "$lh" 9CC0E8 || fail "\"Programm\" is not in its normal colour"
 xdotool mousemove $((lx + lw / 2)) $((ly + lh / 2)); sleep 0.6
 screenshot chrome-hover-programm >/dev/null
-has_colour "$shots/chrome-hover-programm.png" "$lx" "$ly" "$lw" "$lh" 75A7DD \
+has_colour "$shots/chrome-hover-programm.png" "$lx" "$ly" "$lw" "$lh" DCEBFA \
   || fail "\"Programm\" does not take the hover colour"
 open_menu() {  # LABEL_ID NAME X_OFFSET
   click_control "$1"

@@ -60,8 +60,9 @@
 //                                                   "X Y WIDTH HEIGHT"
 //   orvalis_driver menu-closed TIMEOUT_MS           waits until no popup menu is open
 //   orvalis_driver escape                           Escape to the main window (closes a menu)
-//   orvalis_driver tray click|right                 the tray icon's messages of a left click,
-//                                                   of a right-button press
+//   orvalis_driver tray click|right|balloon-click   the tray icon's messages of a left click,
+//                                                   of a right-button press, of a click on
+//                                                   its balloon
 //   orvalis_driver tray-present                     exit 0 when the tray icon exists, 3 if not
 //   orvalis_driver tray-remove                      removes the icon, as a dying shell would
 //   orvalis_driver taskbar-created                  tells the program the shell has restarted
@@ -71,6 +72,39 @@
 //   orvalis_driver backdrop RRGGBB SECONDS          a window of that colour behind all others,
 //                                                   over the whole screen, for SECONDS
 //   orvalis_driver backdrop-off                     closes it
+//   Display scaling:
+//   orvalis_driver check-layout [CLASS] [ID:ID...]  exit 0 when every shown control below that
+//                                                   window (the main window) lies inside its
+//                                                   parent's client area and overlaps no shown
+//                                                   sibling, but for the pairs given (drawn one
+//                                                   over the other on purpose); prints each fault
+//   orvalis_driver dpi-changed DPI [CLASS]          sends WM_DPICHANGED with the window's rect
+//                                                   scaled from its dpi as the suggested one
+//
+//   The run history:
+//   orvalis_driver history-rows                     prints every row of the "Verlauf" window:
+//                                                   time | task | trigger | outcome
+//   orvalis_driver acc-name ROW                     prints the accessible name of a task list
+//                                                   row, as a screen reader gets it
+//   orvalis_driver wait-tooltip TEXT TIMEOUT_MS     waits for a shown tooltip or balloon (of
+//                                                   any process) whose text holds TEXT; prints it
+//
+//   The keyboard alone:
+//   orvalis_driver keys KEY...                      presses keys in the window that has the
+//                                                   program's keyboard focus (posted as the
+//                                                   keyboard would post them, so that the
+//                                                   program's message loop and dialog manager
+//                                                   see them): tab enter escape space up down
+//                                                   left right delete f1 f10 alt, alt+LETTER,
+//                                                   or text:TEXT (typed characters); returns
+//                                                   once the program has handled each
+//   orvalis_driver focus                            prints the ID and class of the control
+//                                                   that has the program's keyboard focus
+//   orvalis_driver checked ID                       exit 0 when the check box or radio button
+//                                                   is checked, 3 when not
+//   orvalis_driver activate                         brings the main window to the foreground,
+//                                                   as Alt+Tab does, and waits until it is
+//                                                   active
 //
 //   orvalis_driver sync                             returns once the program's window thread has
 //                                                   handled everything sent to it before and
@@ -82,6 +116,8 @@
 // Exit code 0 on success, 1 when an expectation fails, 2 on a usage error.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <initguid.h>
+#include <oleacc.h>
 #include <windows.h>
 
 #include <commctrl.h>
@@ -89,6 +125,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -233,6 +270,68 @@ int Deliver(HWND target, UINT msg, WPARAM wp, LPARAM lp) {
   HWND main = FindMain();
   if (!Sync(main ? main : target)) return Fail("the message was not handled within 30 s");
   return 0;
+}
+
+// The window that has the keyboard focus in the program's window thread (in a menu or a
+// message box too), else the active one.
+HWND FocusOf(HWND main) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info)) return nullptr;
+  return info.hwndFocus ? info.hwndFocus : info.hwndActive;
+}
+
+// Posts one keyboard message to the focused window and returns once the program has handled
+// it and what it led to. Posted messages come out of the queue in order, after the messages
+// sent to the thread: each answered WM_NULL means the thread came back for a message once
+// more. Three rounds cover the key, the character that TranslateMessage posts for it, and the
+// message that was already being handled when the first round arrived.
+bool PostKey(HWND main, UINT msg, WPARAM vk, bool up, bool alt) {
+  HWND target = FocusOf(main);
+  if (!target) target = main;
+  const UINT scan = MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC);
+  LPARAM lp = 1 | (static_cast<LPARAM>(scan) << 16) | (alt ? (1 << 29) : 0);
+  if (up) lp |= static_cast<LPARAM>(0xC0000000u);
+  if (!PostMessageW(target, msg, vk, lp)) return false;
+  for (int i = 0; i < 3; ++i)
+    if (!Sync(main)) return false;
+  return true;
+}
+
+bool PressKey(HWND main, const std::wstring& key) {
+  struct Named {
+    const wchar_t* name;
+    WPARAM vk;
+  };
+  static const Named kNamed[] = {{L"tab", VK_TAB},       {L"enter", VK_RETURN}, {L"escape", VK_ESCAPE},
+                                 {L"space", VK_SPACE},   {L"up", VK_UP},        {L"down", VK_DOWN},
+                                 {L"left", VK_LEFT},     {L"right", VK_RIGHT},  {L"delete", VK_DELETE},
+                                 {L"f1", VK_F1}};
+  for (const Named& n : kNamed)
+    if (key == n.name) return PostKey(main, WM_KEYDOWN, n.vk, false, false) &&
+                              PostKey(main, WM_KEYUP, n.vk, true, false);
+  if (key == L"f10")  // F10 comes as a system key
+    return PostKey(main, WM_SYSKEYDOWN, VK_F10, false, false) &&
+           PostKey(main, WM_SYSKEYUP, VK_F10, true, false);
+  if (key == L"alt")
+    return PostKey(main, WM_SYSKEYDOWN, VK_MENU, false, true) &&
+           PostKey(main, WM_SYSKEYUP, VK_MENU, true, true);
+  if (key.size() == 5 && key.compare(0, 4, L"alt+") == 0) {
+    const WPARAM letter = static_cast<WPARAM>(towupper(key[4]));
+    return PostKey(main, WM_SYSKEYDOWN, VK_MENU, false, true) &&
+           PostKey(main, WM_SYSKEYDOWN, letter, false, true) &&
+           PostKey(main, WM_SYSKEYUP, letter, true, true) &&
+           PostKey(main, WM_KEYUP, VK_MENU, true, false);
+  }
+  if (key.compare(0, 5, L"text:") == 0) {
+    for (std::size_t i = 5; i < key.size(); ++i) {
+      HWND target = FocusOf(main);
+      if (!target || !PostMessageW(target, WM_CHAR, key[i], 1)) return false;
+      if (!Sync(main) || !Sync(main)) return false;
+    }
+    return true;
+  }
+  return false;
 }
 
 // Memory inside the program's process, for messages whose arguments are pointers.
@@ -393,6 +492,61 @@ bool SetClipboardText(const std::wstring& text) {
   return ok;
 }
 
+struct LayoutCheck {
+  std::vector<std::pair<int, int>> allowed;
+  int faults = 0;
+};
+
+std::wstring Describe(HWND w) {
+  wchar_t cls[64] = {}, text[64] = {};
+  GetClassNameW(w, cls, 64);
+  GetWindowTextW(w, text, 64);
+  return std::to_wstring(GetDlgCtrlID(w)) + L" (" + cls + L" \"" + text + L"\")";
+}
+
+BOOL CALLBACK CollectChildren(HWND w, LPARAM lp) {
+  reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
+  return TRUE;
+}
+
+// The shown direct children of `parent`, each checked against its parent and its siblings,
+// then their own children.
+void CheckLayout(HWND parent, LayoutCheck& check) {
+  std::vector<HWND> all, shown;
+  EnumChildWindows(parent, CollectChildren, reinterpret_cast<LPARAM>(&all));
+  for (HWND w : all)
+    if (GetParent(w) == parent && IsWindowVisible(w)) shown.push_back(w);
+  RECT client;
+  GetClientRect(parent, &client);
+  MapWindowPoints(parent, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    RECT r, overlap;
+    GetWindowRect(shown[i], &r);
+    if (r.left < client.left || r.top < client.top || r.right > client.right ||
+        r.bottom > client.bottom) {
+      std::wprintf(L"outside its parent: %ls at %ld,%ld-%ld,%ld in %ld,%ld-%ld,%ld\n",
+                   Describe(shown[i]).c_str(), r.left - client.left, r.top - client.top,
+                   r.right - client.left, r.bottom - client.top, 0L, 0L,
+                   client.right - client.left, client.bottom - client.top);
+      ++check.faults;
+    }
+    for (std::size_t j = i + 1; j < shown.size(); ++j) {
+      RECT q;
+      GetWindowRect(shown[j], &q);
+      if (!IntersectRect(&overlap, &r, &q)) continue;
+      const int a = GetDlgCtrlID(shown[i]), b = GetDlgCtrlID(shown[j]);
+      bool ok = false;
+      for (const auto& [x, y] : check.allowed) ok = ok || (x == a && y == b) || (x == b && y == a);
+      if (ok) continue;
+      std::wprintf(L"overlap: %ls and %ls by %ldx%ld\n", Describe(shown[i]).c_str(),
+                   Describe(shown[j]).c_str(), overlap.right - overlap.left,
+                   overlap.bottom - overlap.top);
+      ++check.faults;
+    }
+    CheckLayout(shown[i], check);
+  }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -419,6 +573,55 @@ int wmain(int argc, wchar_t** argv) {
       Sleep(100);
     }
     return Fail("the window did not appear");
+  }
+  if (command == L"history-rows") {
+    HWND history = FindWindowW(L"TFormHistory", nullptr);
+    HWND list = history ? GetDlgItem(history, 1404) : nullptr;
+    if (!list) return Fail("no history window");
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+      std::string line;
+      for (int sub = 0; sub < 4; ++sub) {
+        std::wstring text;
+        if (!ItemText(list, i, sub, text)) return Fail("cannot read a row");
+        line += (sub ? " | " : "") + Printable(text);
+      }
+      std::printf("%s\n", line.c_str());
+    }
+    return 0;
+  }
+  if (command == L"wait-tooltip" && argc > 3) {
+    // Tooltips and balloons are top-level windows of the tooltip class; a balloon of the
+    // notification area belongs to the shell's process. Their text comes with WM_GETTEXT,
+    // which the system carries across processes.
+    struct Search {
+      std::wstring part, found;
+    } search{argv[2], {}};
+    const DWORD timeout = static_cast<DWORD>(_wtoi(argv[3]));
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeout) {
+      EnumWindows(
+          [](HWND hwnd, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            wchar_t cls[64] = {};
+            GetClassNameW(hwnd, cls, 64);
+            if (_wcsicmp(cls, L"tooltips_class32") != 0 || !IsWindowVisible(hwnd)) return TRUE;
+            wchar_t text[1024] = {};
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
+                                SMTO_NORMAL, 2000, &ignored);
+            if (std::wstring(text).find(s->part) == std::wstring::npos) return TRUE;
+            s->found = text;
+            return FALSE;
+          },
+          reinterpret_cast<LPARAM>(&search));
+      if (!search.found.empty()) {
+        std::printf("%s\n", Printable(search.found).c_str());
+        return 0;
+      }
+      Sleep(100);
+    }
+    return Fail("no tooltip with that text appeared");
   }
   if (command == L"reachable" && argc > 2) {
     HWND w = FindWindowW(argv[2], nullptr);
@@ -525,6 +728,45 @@ int wmain(int argc, wchar_t** argv) {
     DeleteObject(region);
     return 0;
   }
+  if (command == L"check-layout") {
+    int next = 2;
+    HWND w = nullptr;
+    if (argc > 2 && !std::wcschr(argv[2], L':')) {
+      w = FindWindowW(argv[2], nullptr);
+      next = 3;
+    } else {
+      w = FindMain();
+    }
+    if (!w) return Fail("no such window");
+    LayoutCheck check;
+    for (int i = next; i < argc; ++i) {
+      int a = 0, b = 0;
+      if (std::swscanf(argv[i], L"%d:%d", &a, &b) == 2) check.allowed.emplace_back(a, b);
+    }
+    SendMessageW(w, WM_NULL, 0, 0);  // whatever was sent before is handled
+    CheckLayout(w, check);
+    return check.faults == 0 ? 0 : 1;
+  }
+  if (command == L"dpi-changed" && argc > 2) {
+    HWND w = argc > 3 ? FindWindowW(argv[3], nullptr) : FindMain();
+    if (!w) return Fail("no such window");
+    const int dpi = _wtoi(argv[2]);
+    // The window's dpi as the program has it: its size against its design at 96 dpi.
+    RECT r;
+    GetWindowRect(w, &r);
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    const int from = argc > 4 ? _wtoi(argv[4]) : (getDpi ? static_cast<int>(getDpi(w)) : 96);
+    RECT suggested{r.left, r.top, r.left + MulDiv(r.right - r.left, dpi, from),
+                   r.top + MulDiv(r.bottom - r.top, dpi, from)};
+    RemoteBuffer remote(w, sizeof suggested);
+    if (!remote.Ok() || !remote.Write(&suggested, sizeof suggested))
+      return Fail("cannot reach the program's memory");
+    SendMessageW(w, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi),
+                 reinterpret_cast<LPARAM>(remote.Address()));
+    return 0;
+  }
   if (command == L"control-rect" && argc > 3) {
     HWND w = FindWindowW(argv[2], nullptr);
     HWND control = w ? GetDlgItem(w, _wtoi(argv[3])) : nullptr;
@@ -605,6 +847,41 @@ int wmain(int argc, wchar_t** argv) {
   if (!main) return Fail("no main window");
 
   if (command == L"is-visible") return IsWindowVisible(main) ? 0 : 3;
+  if (command == L"keys") {
+    for (int i = 2; i < argc; ++i)
+      if (!PressKey(main, argv[i])) {
+        std::fprintf(stderr, "driver: cannot press \"%s\"\n", Printable(argv[i]).c_str());
+        return 1;
+      }
+    return 0;
+  }
+  if (command == L"activate") {
+    // Another program may still be taking the foreground meanwhile: until the window is in
+    // front and one of its controls has the focus, at most 5 s.
+    for (int i = 0; i < 100; ++i) {
+      if (GetForegroundWindow() != main) SetForegroundWindow(main);
+      if (!Sync(main) || !Sync(main)) return Fail("the program does not answer");
+      GUITHREADINFO info{};
+      info.cbSize = sizeof info;
+      if (GetForegroundWindow() == main &&
+          GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info) && info.hwndFocus)
+        return 0;
+      Sleep(50);
+    }
+    return Fail("the main window did not come to the front with a focused control");
+  }
+  if (command == L"focus") {
+    HWND focus = FocusOf(main);
+    if (!focus) {
+      std::fprintf(stderr, "driver: nothing has the focus (foreground %p, main %p)\n",
+                   static_cast<void*>(GetForegroundWindow()), static_cast<void*>(main));
+      return 1;
+    }
+    wchar_t cls[64] = {};
+    GetClassNameW(focus, cls, 64);
+    std::printf("%d %s\n", GetDlgCtrlID(focus), Printable(cls).c_str());
+    return 0;
+  }
   if ((command == L"set-text" || command == L"paste" || command == L"type" ||
        command == L"key") && argc > 3) {
     HWND control = FindDescendant(main, _wtoi(argv[2]));
@@ -626,9 +903,12 @@ int wmain(int argc, wchar_t** argv) {
     SendMessageW(control, WM_PASTE, 0, 0);
     return 0;
   }
-  if ((command == L"text" || command == L"press" || command == L"shown") && argc > 2) {
+  if ((command == L"text" || command == L"press" || command == L"shown" || command == L"checked") &&
+      argc > 2) {
     HWND control = FindDescendant(main, _wtoi(argv[2]));
     if (!control) return Fail("no such control");
+    if (command == L"checked")
+      return SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 0 : 3;
     if (command == L"press") return Deliver(control, BM_CLICK, 0, 0);
     if (command == L"shown") return IsWindowVisible(control) ? 0 : 3;
     wchar_t text[1024] = {};
@@ -700,6 +980,8 @@ int wmain(int argc, wchar_t** argv) {
     PostMessageW(main, WM_KEYUP, VK_ESCAPE, 0xC0010001);
     return 0;
   }
+  if (command == L"tray" && argc > 2 && std::wstring(argv[2]) == L"balloon-click")
+    return Deliver(main, kTrayMessage, kTrayIconId, NIN_BALLOONUSERCLICK);
   if (command == L"tray" && argc > 2) {
     const bool left = std::wstring(argv[2]) == L"click";
     const UINT down = left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN;
@@ -758,6 +1040,25 @@ int wmain(int argc, wchar_t** argv) {
       if (!remote.Write(&item, sizeof item)) return Fail("cannot write");
       SendMessageW(list, LVM_SETITEMSTATE, _wtoi(argv[i]), reinterpret_cast<LPARAM>(remote.Address()));
     }
+    return 0;
+  }
+  if (command == L"acc-name" && argc > 2) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IAccessible* acc = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(list, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                          reinterpret_cast<void**>(&acc))) ||
+        !acc)
+      return Fail("no accessible object for the list");
+    VARIANT child;
+    VariantInit(&child);
+    child.vt = VT_I4;
+    child.lVal = _wtoi(argv[2]) + 1;
+    BSTR name = nullptr;
+    const HRESULT hr = acc->get_accName(child, &name);
+    acc->Release();
+    if (FAILED(hr) || !name) return Fail("no accessible name");
+    std::printf("%s\n", Printable(name).c_str());
+    SysFreeString(name);
     return 0;
   }
   if (command == L"selected-rows") {

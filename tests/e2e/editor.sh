@@ -45,7 +45,7 @@ run "$driver" sync || fail "the program does not answer"
 run "$driver" click-main 1002
 expect_shown 2003 0
 expect_shown 1001 3   # the task list is hidden
-expect_text 2003 "Weiter"
+expect_text 2003 "&Weiter"
 expect_shown 2002 3
 expect_text 2500 "Schritt 1 von 4"
 expect_text 2304 "inaktiv"
@@ -81,7 +81,7 @@ expect_text 2500 "Schritt 3 von 4"
 run "$driver" set-text 2203 '7:30'
 press 2003
 expect_text 2500 "Schritt 4 von 4"
-expect_text 2003 "Fertig"
+expect_text 2003 "&Fertig"
 screenshot editor-step4
 
 # "Fertig" without a name.

@@ -58,7 +58,7 @@ values_before=$(run reg query "$jobs" /s | tr -d '\r')
 echo "$rows_before"
 
 # Export: both are ticked; "Speichern…", the save dialog, the report.
-run "$driver" command 3013 || exit 1
+run "$driver" command 3014 || exit 1
 run "$driver" wait-class "$dialog" 10000 || fail "no export window"
 screenshot transfer_export
 [ "$(run "$driver" rows "$dialog" | tr -d '\r')" = "$rows_before" ] || fail "the export window lists other tasks"
@@ -80,7 +80,7 @@ run "$driver" dialog-text 10000 6 >/dev/null || fail "no delete question"
 run "$driver" wait-rows 0 10000 || fail "the tasks were not deleted"
 run reg query "$jobs\\Sicherung" >/dev/null 2>&1 && fail "Sicherung's key is still there"
 
-run "$driver" command 3014 || exit 1
+run "$driver" command 3015 || exit 1
 run "$driver" file-dialog "$(winpath "$file")" 20000 || fail "no open dialog"
 run "$driver" wait-class "$dialog" 10000 || fail "no import window"
 screenshot transfer_import
@@ -104,7 +104,7 @@ if [ "$values_after" != "$values_before" ]; then
 fi
 
 # Again: both names are taken. "Beide behalten" for the first, "Überspringen" for the second.
-run "$driver" command 3014 || exit 1
+run "$driver" command 3015 || exit 1
 run "$driver" file-dialog "$(winpath "$file")" 20000 || fail "no open dialog"
 run "$driver" wait-class "$dialog" 10000 || fail "no import window"
 run "$driver" click "$dialog" "$button1" || exit 1
@@ -128,7 +128,7 @@ run reg query "$jobs\\$first 2" /v Name | tr -d '\r' | grep -q "$first 2" || fai
 values_before=$(run reg query "$jobs" /s | tr -d '\r')
 printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Velmora\\Orvalis\\Jobs\\Neu]\r\n"TaskType"=dword:00000000\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Run]\r\n"x"="y"\r\n' |
   iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$work/Fremd.reg"
-run "$driver" command 3014 || exit 1
+run "$driver" command 3015 || exit 1
 run "$driver" file-dialog "$(winpath "$work/Fremd.reg")" 20000 || fail "no open dialog"
 run "$driver" wait-class "$dialog" 10000 || fail "no refusal"
 report=$(run "$driver" control-text "$dialog" "$text" | tr -d '\r')

@@ -112,6 +112,33 @@ TEST_F(Countdown, CancelAndTheSessionsEndNeverRunTheAction) {
   EXPECT_TRUE(power.exits.empty());
 }
 
+// The run is recorded when the countdown ends, not when it starts: "Ausgeführt" at zero,
+// "Abgelehnt" on "Abbrechen", "Übersprungen" at the session's end or when another counts.
+TEST_F(Countdown, TheRecordTellsHowTheCountdownEnded) {
+  Restart("Neustart", 30);
+  Restart("Zweiter", 30);
+  auto last = [&](const char* task) { return engine.History().LastOf(task); };
+  clock.Set(2003, 7, 9, 10, 0, 0);
+  engine.ExecuteTask("Neustart", RunTrigger::kTime);
+  EXPECT_FALSE(last("Neustart")) << "nothing is recorded while it counts";
+  engine.ExecuteTask("Zweiter");
+  ASSERT_TRUE(last("Zweiter"));
+  EXPECT_EQ(last("Zweiter")->outcome, RunOutcome::kSkipped);
+  At(0, 30);
+  ASSERT_TRUE(last("Neustart"));
+  EXPECT_EQ(last("Neustart")->outcome, RunOutcome::kDone);
+  EXPECT_EQ(last("Neustart")->trigger, RunTrigger::kTime);
+
+  engine.ExecuteTask("Neustart");
+  engine.CountdownDecide(CountdownDecision::kCancel);
+  EXPECT_EQ(last("Neustart")->outcome, RunOutcome::kDeclined);
+  const std::size_t runs = engine.History().Entries().size();
+  engine.ExecuteTask("Neustart");
+  engine.QueryEndSession();
+  EXPECT_EQ(last("Neustart")->outcome, RunOutcome::kSkipped);
+  EXPECT_EQ(engine.History().Entries().size(), runs + 1) << "one record per run";
+}
+
 TEST_F(Countdown, PostponingStartsTheCountdownAgainAfterFifteenMinutes) {
   Restart("Neustart", 30);
   clock.Set(2003, 7, 9, 10, 0, 0);

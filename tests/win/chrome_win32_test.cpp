@@ -208,18 +208,19 @@ TEST_F(ChromeWindow, WindowIsCutToTheNineRectangles) {
 
 TEST_F(ChromeWindow, TrayMenuItemsInOrder) {
   EXPECT_EQ(Texts(chrome_->PopupMenuTray()),
-            (std::vector<std::wstring>{L"&Anzeigen", L"&Minimieren", L"-", L"B&eenden", L"-",
-                                       L"&Info"}));
+            (std::vector<std::wstring>{L"&Anzeigen", L"&Minimieren", L"&Verlauf", L"-",
+                                       L"B&eenden", L"-", L"&Info"}));
   const std::vector<Item> items = Items(chrome_->PopupMenuTray());
   EXPECT_EQ(items[0].id, kCmdPopupMenuTrayAnzeigen);
   EXPECT_EQ(items[1].id, kCmdPopupMenuTrayMinimieren);
-  EXPECT_EQ(items[3].id, kCmdPopupMenuTrayBeenden);
-  EXPECT_EQ(items[5].id, kCmdPopupMenuTrayInfo);
+  EXPECT_EQ(items[2].id, kCmdPopupMenuTrayVerlauf);
+  EXPECT_EQ(items[4].id, kCmdPopupMenuTrayBeenden);
+  EXPECT_EQ(items[6].id, kCmdPopupMenuTrayInfo);
   // The images of the one image list: 1 "Anzeigen", 2 "Minimieren", 0 "Beenden", 3 "Info".
   EXPECT_EQ(items[0].spec->image, art::kImageAnzeigen);
   EXPECT_EQ(items[1].spec->image, art::kImageMinimieren);
-  EXPECT_EQ(items[3].spec->image, art::kImageBeenden);
-  EXPECT_EQ(items[5].spec->image, art::kImageInfo);
+  EXPECT_EQ(items[4].spec->image, art::kImageBeenden);
+  EXPECT_EQ(items[6].spec->image, art::kImageInfo);
   for (const Item& item : items) {
     EXPECT_TRUE(item.ownerDrawn);  // the flat style
     EXPECT_FALSE(item.checked);
@@ -228,12 +229,14 @@ TEST_F(ChromeWindow, TrayMenuItemsInOrder) {
 
 TEST_F(ChromeWindow, MenuBarMenusItemsInOrder) {
   EXPECT_EQ(Texts(chrome_->PopupMenuProgramm()),
-            (std::vector<std::wstring>{L"&Minimieren", L"-", L"Tasks &exportieren\u2026",
-                                       L"Tasks &importieren\u2026", L"-", L"&Beenden"}));
-  EXPECT_EQ(Items(chrome_->PopupMenuProgramm())[0].id, kCmdPopupMenuProgrammMinimieren);
-  EXPECT_EQ(Items(chrome_->PopupMenuProgramm())[2].id, kCmdPopupMenuProgrammExportieren);
-  EXPECT_EQ(Items(chrome_->PopupMenuProgramm())[3].id, kCmdPopupMenuProgrammImportieren);
-  EXPECT_EQ(Items(chrome_->PopupMenuProgramm())[5].id, kCmdPopupMenuProgrammBeenden);
+            (std::vector<std::wstring>{L"&Verlauf", L"&Minimieren", L"-",
+                                       L"Tasks &exportieren\u2026", L"Tasks &importieren\u2026",
+                                       L"-", L"&Beenden"}));
+  EXPECT_EQ(Items(chrome_->PopupMenuProgramm())[0].id, kCmdPopupMenuProgrammVerlauf);
+  EXPECT_EQ(Items(chrome_->PopupMenuProgramm())[1].id, kCmdPopupMenuProgrammMinimieren);
+  EXPECT_EQ(Items(chrome_->PopupMenuProgramm())[3].id, kCmdPopupMenuProgrammExportieren);
+  EXPECT_EQ(Items(chrome_->PopupMenuProgramm())[4].id, kCmdPopupMenuProgrammImportieren);
+  EXPECT_EQ(Items(chrome_->PopupMenuProgramm())[6].id, kCmdPopupMenuProgrammBeenden);
   EXPECT_EQ(Texts(chrome_->PopupMenuHilfe()),
             (std::vector<std::wstring>{L"&Hilfe", L"-", L"&Info"}));
   EXPECT_EQ(Items(chrome_->PopupMenuHilfe())[0].id, kCmdPopupMenuHilfeHilfe);
@@ -241,7 +244,10 @@ TEST_F(ChromeWindow, MenuBarMenusItemsInOrder) {
   EXPECT_EQ(Items(chrome_->PopupMenuHilfe())[2].id, kCmdPopupMenuHilfeInfo);
 
   const std::vector<Item> optionen = Items(chrome_->PopupMenuOptionen());
-  ASSERT_EQ(optionen.size(), 1u);
+  ASSERT_EQ(optionen.size(), 2u);
+  EXPECT_EQ(optionen[1].text, L"&Fehler melden");
+  EXPECT_EQ(optionen[1].id, kCmdPopupMenuOptionenFehlerMelden);
+  EXPECT_FALSE(optionen[1].checked);  // off until chosen
   EXPECT_EQ(optionen[0].text, L"&Anzeige");
   EXPECT_EQ(optionen[0].spec->image, art::kImageAnzeige);
   ASSERT_NE(optionen[0].submenu, nullptr);
@@ -278,12 +284,15 @@ TEST_F(ChromeWindow, AccessKeysChooseItems) {
     return SendMessageW(hwnd_, WM_MENUCHAR, MAKEWPARAM(c, MF_POPUP),
                         reinterpret_cast<LPARAM>(menu));
   };
-  EXPECT_EQ(key(chrome_->PopupMenuTray(), L'e'), MAKELRESULT(3, MNC_EXECUTE));  // B&eenden
+  EXPECT_EQ(key(chrome_->PopupMenuTray(), L'e'), MAKELRESULT(4, MNC_EXECUTE));  // B&eenden
   EXPECT_EQ(key(chrome_->PopupMenuTray(), L'A'), MAKELRESULT(0, MNC_EXECUTE));
-  EXPECT_EQ(key(chrome_->PopupMenuTray(), L'i'), MAKELRESULT(5, MNC_EXECUTE));
-  EXPECT_EQ(key(chrome_->PopupMenuProgramm(), L'b'), MAKELRESULT(5, MNC_EXECUTE));
-  EXPECT_EQ(key(chrome_->PopupMenuProgramm(), L'e'), MAKELRESULT(2, MNC_EXECUTE));  // &exportieren
-  EXPECT_EQ(key(chrome_->PopupMenuProgramm(), L'i'), MAKELRESULT(3, MNC_EXECUTE));  // &importieren
+  EXPECT_EQ(key(chrome_->PopupMenuTray(), L'i'), MAKELRESULT(6, MNC_EXECUTE));
+  EXPECT_EQ(key(chrome_->PopupMenuTray(), L'v'), MAKELRESULT(2, MNC_EXECUTE));  // &Verlauf
+  EXPECT_EQ(key(chrome_->PopupMenuProgramm(), L'b'), MAKELRESULT(6, MNC_EXECUTE));
+  EXPECT_EQ(key(chrome_->PopupMenuProgramm(), L'v'), MAKELRESULT(0, MNC_EXECUTE));
+  EXPECT_EQ(key(chrome_->PopupMenuProgramm(), L'e'), MAKELRESULT(3, MNC_EXECUTE));  // &exportieren
+  EXPECT_EQ(key(chrome_->PopupMenuProgramm(), L'i'), MAKELRESULT(4, MNC_EXECUTE));  // &importieren
+  EXPECT_EQ(key(chrome_->PopupMenuOptionen(), L'f'), MAKELRESULT(1, MNC_EXECUTE));
   EXPECT_EQ(HIWORD(key(chrome_->PopupMenuTray(), L'x')), MNC_IGNORE);
   HMENU anzeige = Items(chrome_->PopupMenuOptionen())[0].submenu;
   EXPECT_EQ(key(anzeige, L'm'), MAKELRESULT(1, MNC_EXECUTE));
@@ -311,9 +320,9 @@ TEST_F(ChromeWindow, ChromeControlsSitInTheTitleBand) {
     int id;
     POINT at;
     const wchar_t* text;
-  } labels[] = {{kIdLabelMenuProgramm, {187, 34}, L"Programm"},
-                {kIdLabelMenuOptionen, {264, 34}, L"Optionen"},
-                {kIdLabelMenuHilfe, {336, 34}, L"Hilfe"}};
+  } labels[] = {{kIdLabelMenuProgramm, {187, 34}, L"&Programm"},
+                {kIdLabelMenuOptionen, {264, 34}, L"&Optionen"},
+                {kIdLabelMenuHilfe, {336, 34}, L"&Hilfe"}};  // "&": the access key
   for (const auto& l : labels) {
     HWND control = chrome_->Control(l.id);
     ASSERT_NE(control, nullptr);
@@ -323,17 +332,17 @@ TEST_F(ChromeWindow, ChromeControlsSitInTheTitleBand) {
     EXPECT_EQ(r.left, l.at.x);
     EXPECT_EQ(r.top, l.at.y);
     EXPECT_EQ(art::WindowText(control), l.text);
-    EXPECT_EQ(chrome_->LabelColour(l.id), 13012572u);
+    EXPECT_EQ(chrome_->LabelColour(l.id), 15253660u);
   }
   EXPECT_EQ(art::WindowText(chrome_->Control(kIdLabelWindowTitle)), L"Orvalis v1.2");
 }
 
 TEST_F(ChromeWindow, MenuLabelsTakeTheHoverColour) {
   chrome_->LabelMenuMouseEnter(kIdLabelMenuOptionen);
-  EXPECT_EQ(chrome_->LabelColour(kIdLabelMenuOptionen), 14526325u);
-  EXPECT_EQ(chrome_->LabelColour(kIdLabelMenuHilfe), 13012572u);
+  EXPECT_EQ(chrome_->LabelColour(kIdLabelMenuOptionen), 16444380u);
+  EXPECT_EQ(chrome_->LabelColour(kIdLabelMenuHilfe), 15253660u);
   chrome_->LabelMenuMouseLeave(kIdLabelMenuOptionen);
-  EXPECT_EQ(chrome_->LabelColour(kIdLabelMenuOptionen), 13012572u);
+  EXPECT_EQ(chrome_->LabelColour(kIdLabelMenuOptionen), 15253660u);
 }
 
 TEST_F(ChromeWindow, HotAreasHideTheImagesAndTheSkinShowsThemAgain) {
@@ -398,6 +407,17 @@ TEST_F(ChromeWindow, MissingHelpFileIsReportedInGerman) {
   chrome_->PopupMenuHilfeHilfeClick();
   ASSERT_EQ(reports_.size(), 1u);
   EXPECT_EQ(reports_[0].rfind(L"Die Hilfedatei wurde nicht gefunden:\n" + path, 0), 0u);
+}
+
+TEST_F(ChromeWindow, F1OpensTheHelpFromAnyControl) {
+  // F1 on its way to any control of the form; other keys go on to the control.
+  const MSG f1{chrome_->Control(kIdLabelMenuHilfe), WM_KEYDOWN, VK_F1, 0, 0, {}};
+  EXPECT_TRUE(chrome_->PreviewKey(f1));
+  ASSERT_EQ(reports_.size(), 1u);  // no help.chm beside the tests
+  EXPECT_EQ(reports_[0].rfind(L"Die Hilfedatei wurde nicht gefunden:", 0), 0u);
+  const MSG f2{chrome_->Control(kIdLabelMenuHilfe), WM_KEYDOWN, VK_F2, 0, 0, {}};
+  EXPECT_FALSE(chrome_->PreviewKey(f2));
+  EXPECT_EQ(reports_.size(), 1u);
 }
 
 TEST_F(ChromeWindow, TaskNamesBoldOtherColumnsRegular) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/win/dpi.h"
 #include "ui/win/error.h"
 #include "ui/win/window.h"
 
@@ -145,6 +146,54 @@ TEST_F(WindowFramework, WindowThatOutlivesItsObjectReachesNoObject) {
   EXPECT_EQ(g_handled, 0);
   DestroyWindow(hwnd);
   EXPECT_EQ(g_handled, 0);
+}
+
+// A window laid out at 120 dpi and moved to 144, 192 and back keeps its design to the pixel
+// (no rounding creeps in), grandchildren are left to their own parent, and each control gets
+// the font for the new dpi.
+TEST_F(WindowFramework, ChildLayoutMovesChildrenToEachDpiWithoutDrift) {
+  const win::Dpi at120(120);
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, at120.Scale(400),
+                                at120.Scale(300), nullptr, nullptr, instance, nullptr);
+  ASSERT_NE(parent, nullptr);
+  const auto make = [&](const wchar_t* cls, DWORD style, const RECT& r96, HWND in) {
+    const RECT r = in == parent ? at120.Scale(r96) : r96;
+    return CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, r.left, r.top,
+                           r.right - r.left, r.bottom - r.top, in, nullptr, instance, nullptr);
+  };
+  HWND button = make(L"BUTTON", 0, RECT{13, 17, 113, 43}, parent);
+  HWND panel = make(L"STATIC", 0, RECT{5, 250, 395, 290}, parent);
+  HWND inner = make(L"BUTTON", 0, RECT{3, 4, 50, 20}, panel);
+  ASSERT_TRUE(button && panel && inner);
+  HFONT font120 = CreateFontW(-15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, L"Tahoma");
+  HFONT font144 = CreateFontW(-18, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, L"Tahoma");
+  SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font120), FALSE);
+
+  win::ChildLayout layout;
+  layout.Capture(parent, at120);
+  EXPECT_EQ(layout.Size(), 2u);
+
+  const auto placed = [&](HWND w) {
+    RECT r;
+    GetWindowRect(w, &r);
+    MapWindowPoints(nullptr, GetParent(w), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  };
+  RECT innerBefore = placed(inner);
+  for (int dpi : {144, 192, 96, 120}) {
+    layout.Apply(win::Dpi(dpi), [&](HFONT old) { return old == font120 ? font144 : nullptr; });
+    const RECT b = placed(button);
+    const RECT want = win::Dpi(dpi).Scale(RECT{13, 17, 113, 43});
+    EXPECT_TRUE(EqualRect(&b, &want)) << dpi << ": " << b.left << "," << b.top << "-" << b.right
+                                      << "," << b.bottom;
+  }
+  const RECT innerAfter = placed(inner);
+  EXPECT_TRUE(EqualRect(&innerBefore, &innerAfter));
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0)), font144);
+  DestroyWindow(parent);
+  DeleteObject(font120);
+  DeleteObject(font144);
 }
 
 }  // namespace
