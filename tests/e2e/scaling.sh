@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Display scaling: at 96, 120 and 144 dpi (the system's dpi, read when Wine's server starts) the
-# main window, each step of the task editor, a question and the about box are laid out from
-# the one design at 96 dpi: no control lies outside its parent or over a sibling, and the
+# main window, each step of the task editor, a question, the about box, the history window and
+# the export window are laid out from the one design at 96 dpi: no control lies outside its parent or over a sibling, and the
 # window grows by the scale. A screenshot of each. Then a move to a monitor of another scale
 # (WM_DPICHANGED, sent directly: Wine has one scale for all monitors) lays the window out anew.
 # Usage: scaling.sh PREFIX ORVALIS_EXE DRIVER_EXE SCREENSHOT_DIR
@@ -118,6 +118,18 @@ for dpi in 96 120 144; do
     fail "about box ${w}x$h at $dpi dpi"
   screenshot "scaling-$dpi-about"
   run "$driver" click TFormInfo 1302 >/dev/null 2>&1
+
+  # The history window and the export window: laid out from their design at the dpi.
+  run "$driver" command 3013
+  run "$driver" wait-class TFormHistory 5000 || fail "no history window at $dpi dpi"
+  layout "the history window" TFormHistory
+  screenshot "scaling-$dpi-history"
+  run "$driver" click TFormHistory 1406 || fail "cannot close the history window"
+  run "$driver" command 3014
+  run "$driver" wait-class TFormTransfer 5000 || fail "no export window at $dpi dpi"
+  layout "the export window" TFormTransfer
+  screenshot "scaling-$dpi-export"
+  run "$driver" click TFormTransfer 1305 || fail "cannot cancel the export window"
 done
 
 # Still at 144 dpi: moved to a monitor at 120, then at 192, the window takes the new size and
