@@ -549,6 +549,25 @@ void CheckLayout(HWND parent, LayoutCheck& check) {
 
 }  // namespace
 
+// A shown tooltip or balloon whose text holds `part` (a callback of the system's calling
+// convention: a lambda is not one in the 32-bit build).
+struct TooltipSearch {
+  std::wstring part, found;
+};
+BOOL CALLBACK FindTooltip(HWND hwnd, LPARAM lp) {
+  auto* s = reinterpret_cast<TooltipSearch*>(lp);
+  wchar_t cls[64] = {};
+  GetClassNameW(hwnd, cls, 64);
+  if (_wcsicmp(cls, L"tooltips_class32") != 0 || !IsWindowVisible(hwnd)) return TRUE;
+  wchar_t text[1024] = {};
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 2000,
+                      &ignored);
+  if (std::wstring(text).find(s->part) == std::wstring::npos) return TRUE;
+  s->found = text;
+  return FALSE;
+}
+
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return 2;
   const std::wstring command = argv[1];
@@ -594,27 +613,11 @@ int wmain(int argc, wchar_t** argv) {
     // Tooltips and balloons are top-level windows of the tooltip class; a balloon of the
     // notification area belongs to the shell's process. Their text comes with WM_GETTEXT,
     // which the system carries across processes.
-    struct Search {
-      std::wstring part, found;
-    } search{argv[2], {}};
+    TooltipSearch search{argv[2], {}};
     const DWORD timeout = static_cast<DWORD>(_wtoi(argv[3]));
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < timeout) {
-      EnumWindows(
-          [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            wchar_t cls[64] = {};
-            GetClassNameW(hwnd, cls, 64);
-            if (_wcsicmp(cls, L"tooltips_class32") != 0 || !IsWindowVisible(hwnd)) return TRUE;
-            wchar_t text[1024] = {};
-            DWORD_PTR ignored = 0;
-            SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
-                                SMTO_NORMAL, 2000, &ignored);
-            if (std::wstring(text).find(s->part) == std::wstring::npos) return TRUE;
-            s->found = text;
-            return FALSE;
-          },
-          reinterpret_cast<LPARAM>(&search));
+      EnumWindows(FindTooltip, reinterpret_cast<LPARAM>(&search));
       if (!search.found.empty()) {
         std::printf("%s\n", Printable(search.found).c_str());
         return 0;

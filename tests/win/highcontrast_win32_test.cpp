@@ -46,6 +46,13 @@ BOOL WINAPI AnsweredSpi(UINT action, UINT param, PVOID data, UINT winIni) {
   return g_realSpi(action, param, data, winIni);
 }
 
+// Finds the editor's "Weiter" button among the main window's children (a callback of the
+// system's calling convention: a lambda is not one in the 32-bit build).
+BOOL CALLBACK FindWizardNext(HWND w, LPARAM lp) {
+  if (GetDlgCtrlID(w) == kIdFlatButtonWizardNext) *reinterpret_cast<HWND*>(lp) = w;
+  return TRUE;
+}
+
 // Points this program's import of user32!SystemParametersInfoW at AnsweredSpi.
 bool AnswerHighContrastQueries() {
   auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
@@ -227,10 +234,7 @@ TEST_F(HighContrast, WindowsTakeTheSystemColoursAndTheListStaysReadable) {
   SendMessageW(main, WM_COMMAND, MAKEWPARAM(kIdFlatButtonAdd, BN_CLICKED), 0);
   Pump();
   HWND next = nullptr;
-  EnumChildWindows(main, [](HWND w, LPARAM lp) -> BOOL {
-    if (GetDlgCtrlID(w) == kIdFlatButtonWizardNext) *reinterpret_cast<HWND*>(lp) = w;
-    return TRUE;
-  }, reinterpret_cast<LPARAM>(&next));
+  EnumChildWindows(main, FindWizardNext, reinterpret_cast<LPARAM>(&next));
   ASSERT_NE(next, nullptr);
   HWND editor = GetParent(next);
   // The editor's page and its step band are the window colour, not the design's light grey
