@@ -6,6 +6,8 @@
 # Where the restart would go: in a Wine prefix of its own (ORV_OWN_PREFIX), ExitWindowsEx starts
 # the system directory's wineboot.exe, which the argument recorder replaces here, so every power
 # call of the program leaves a line ("--end-session" for a restart) and ends nothing.
+# Wine starts the 64-bit wineboot.exe in the test's 64-bit prefix whatever the program's own
+# kind, so the recorder given here is a 64-bit program in both builds.
 # Usage: countdown.sh PREFIX ORVALIS_EXE DRIVER_EXE SCREENSHOT_DIR RECORD_ARGS_EXE
 set -u
 prefix="$1"; exe="$2"; driver="$3"; shots="$4"; recorder="$5"
