@@ -115,11 +115,11 @@ void CountdownWindow::FormCreate() {
   s.CreateLabel(hwnd_, kIdLabelCountdown, L"", Px(kLineRect), skin::LabelKind::kText);
   s.CreateLabel(hwnd_, kIdLabelCountdownTask, L"", Px(kTaskRect), skin::LabelKind::kText);
   // The tab order follows the order of creation, left to right.
-  s.CreateButton(hwnd_, kIdFlatButtonCountdownRun, W("Jetzt ausführen"), Px(kRunRect),
+  s.CreateButton(hwnd_, kIdFlatButtonCountdownRun, W("&Jetzt ausführen"), Px(kRunRect),
                  skin::ButtonKind::kSecondary);
-  s.CreateButton(hwnd_, kIdFlatButtonCountdownCancel, L"Abbrechen", Px(kCancelRect),
+  s.CreateButton(hwnd_, kIdFlatButtonCountdownCancel, L"&Abbrechen", Px(kCancelRect),
                  skin::ButtonKind::kPrimary);
-  s.CreateButton(hwnd_, kIdFlatButtonCountdownPostpone, L"In 15 Minuten erneut",
+  s.CreateButton(hwnd_, kIdFlatButtonCountdownPostpone, L"In &15 Minuten erneut",
                  Px(kPostponeRect), skin::ButtonKind::kSecondary);
 }
 

@@ -100,9 +100,9 @@ void HistoryWindow::FormCreate() {
     col.iSubItem = index;
     SendMessageW(list_, LVM_INSERTCOLUMNW, index++, reinterpret_cast<LPARAM>(&col));
   }
-  s.CreateButton(hwnd_, kIdHistoryClear, L"Leeren", Scale(kClearRect),
+  s.CreateButton(hwnd_, kIdHistoryClear, L"&Leeren", Scale(kClearRect),
                  skin::ButtonKind::kSecondary);
-  s.CreateButton(hwnd_, kIdHistoryClose, L"Schließen", Scale(kCloseRect),
+  s.CreateButton(hwnd_, kIdHistoryClose, L"&Schließen", Scale(kCloseRect),
                  skin::ButtonKind::kPrimary);
 }
 

@@ -378,7 +378,7 @@ void RunTaskExport(HINSTANCE instance, HWND owner, Engine& engine, const skin::S
   form.checkBoxes = true;
   for (const TaskRow& row : list.Rows())
     form.rows.push_back(TransferRow{{row.name, row.next, row.kind}, true, true});
-  form.buttons = {"Speichern…", "Abbrechen"};
+  form.buttons = {"&Speichern…", "&Abbrechen"};
   TransferDialog choose(skin, form);
   if (choose.Run(instance, owner) != 0) return;
   std::vector<std::string> names;
@@ -448,7 +448,7 @@ void RunTaskImport(HINSTANCE instance, HWND owner, Engine& engine, const skin::S
         {c.task.name, ok ? c.texts.next : std::string(), ok ? c.texts.kind : "Fehlerhaft: " + c.refusal},
         ok, ok});
   }
-  form.buttons = {"Importieren", "Abbrechen"};
+  form.buttons = {"&Importieren", "&Abbrechen"};
   TransferDialog choose(skin, form);
   if (choose.Run(instance, owner) != 0) return;
   std::vector<ImportCandidate> chosen;
@@ -461,7 +461,7 @@ void RunTaskImport(HINSTANCE instance, HWND owner, Engine& engine, const skin::S
     ask.text = "Es gibt bereits einen Task \"" + name +
                "\". Soll der importierte ihn ersetzen, unter einem freien Namen dazukommen oder "
                "übersprungen werden?";
-    ask.buttons = {"Ersetzen", "Beide behalten", "Überspringen"};
+    ask.buttons = {"&Ersetzen", "&Beide behalten", "&Überspringen"};
     ask.focusButton = 2;
     switch (TransferDialog(skin, ask).Run(instance, owner)) {
       case 0: return ClashAnswer::Replace;
