@@ -7,9 +7,8 @@
 #   release/Orvalis-Setup-<version>.exe        the installer (NSIS), from installer/orvalis.nsi
 #   release/Orvalis-<version>.zip              the portable package: the same three files
 #
-# The 32-bit flavour (win32) makes the release. The 64-bit flavour (win64) makes the same
-# packages with "-x64" in their names (installer stub amd64-unicode), so that machines that
-# cannot run 32-bit programs can test them.
+# Both flavours are products: win32 makes the packages for 32-bit Windows, win64 the same
+# packages with "-x64" in their names (installer stub amd64-unicode) for 64-bit Windows.
 #
 # Included from the top-level CMakeLists.txt after src/, so that the target Orvalis exists and
 # tests/ sees the variables set here (ORV_HELP_CHM, ORV_RELEASE_*).

@@ -35,6 +35,8 @@ ls -l "$instdir"
   || fail "$instdir does not hold exactly Orvalis.exe, Liesmich.txt, help.chm, uninstall.exe"
 cmp -s "$instdir/Orvalis.exe" "$built_exe" || fail "the installed Orvalis.exe differs from the build"
 cmp -s "$instdir/help.chm" "$(dirname "$built_exe")/help.chm" || fail "the installed help.chm differs"
+cmp -s "$instdir/Liesmich.txt" "$(dirname "$built_exe")/../Liesmich.txt" \
+  || fail "the installed Liesmich.txt differs from the built one"
 
 # Shortcuts, each pointing into the installation folder.
 for link in "Orvalis.lnk:Orvalis.exe" "Orvalis-Hilfe.lnk:help.chm" "Orvalis deinstallieren.lnk:uninstall.exe"; do
