@@ -52,6 +52,14 @@ TEST(FileVersion, OrvalisExeCarriesVersion1200) {
   EXPECT_EQ(FileVersionText(BuiltPath(ORV_ORVALIS_EXE)), L"v1.2.0.0");
 }
 
+TEST(FileVersion, TheInstallerCarriesVersion1200AndItsPackageName) {
+  // The package name a user downloads: "-x64" for the 64-bit build only.
+  const std::wstring setup = BuiltPath(ORV_RELEASE_SETUP_EXE);
+  const std::wstring name = setup.substr(setup.find_last_of(L"\\/") + 1);
+  EXPECT_EQ(name, sizeof(void*) == 8 ? L"Orvalis-Setup-1.2.0-x64.exe" : L"Orvalis-Setup-1.2.0.exe");
+  EXPECT_EQ(FileVersionText(setup), L"v1.2.0.0");
+}
+
 TEST(FileVersion, ProgramWithoutVersionRecordLeavesOutputsAndReadsZero) {
   int major = 7, minor = 8, release = 9, build = 10;
   GetFileVersion(BuiltPath(ORV_RECORD_ARGS_EXE), major, minor, release, build);
