@@ -4,7 +4,8 @@
 # Some machines run 64-bit user code only (the kernel's IA-32 emulation is off): there the 32-bit
 # loader fails with "Exec format error", only 64-bit Windows programs can run, and the tests use
 # the win64 build of the same sources.
-orv_wine_i386_ok() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+# ORV_ONLY_64=1 takes the path of a machine that runs 64-bit programs only, to try it here.
+orv_wine_i386_ok() { [ -z "${ORV_ONLY_64:-}" ] && /usr/lib/wine/wine --version >/dev/null 2>&1; }
 if orv_wine_i386_ok; then
   ORV_WINE=/usr/lib/wine/wine
 else
