@@ -63,6 +63,27 @@ int SystemMetric(int index, Dpi dpi) {
   return MulDiv(GetSystemMetrics(index), dpi.Value(), Dpi::OfSystem().Value());
 }
 
+WindowIcons::~WindowIcons() {
+  for (HICON icon : {small_, big_})
+    if (icon) DestroyIcon(icon);
+}
+
+void WindowIcons::Apply(HWND window, HINSTANCE instance, const wchar_t* resource, Dpi dpi) {
+  if (!window) return;
+  const int smallSize = SystemMetric(SM_CXSMICON, dpi), bigSize = SystemMetric(SM_CXICON, dpi);
+  auto load = [&](int size) {
+    return static_cast<HICON>(LoadImageW(instance, resource, IMAGE_ICON, size, size, 0));
+  };
+  HICON small = load(smallSize), big = load(bigSize);
+  // The window holds the new ones before the old ones go.
+  if (small) SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  if (big) SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+  if (small) std::swap(small, small_);
+  if (big) std::swap(big, big_);
+  for (HICON old : {small, big})
+    if (old && old != small_ && old != big_) DestroyIcon(old);
+}
+
 namespace {
 
 bool IsDropDown(HWND child) {
