@@ -74,14 +74,18 @@ void WindowIcons::Apply(HWND window, HINSTANCE instance, const wchar_t* resource
   auto load = [&](int size) {
     return static_cast<HICON>(LoadImageW(instance, resource, IMAGE_ICON, size, size, 0));
   };
-  HICON small = load(smallSize), big = load(bigSize);
+  HICON smallIcon = load(smallSize), bigIcon = load(bigSize);
   // The window holds the new ones before the old ones go.
-  if (small) SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
-  if (big) SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-  if (small) std::swap(small, small_);
-  if (big) std::swap(big, big_);
-  for (HICON old : {small, big})
-    if (old && old != small_ && old != big_) DestroyIcon(old);
+  if (smallIcon) {
+    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    std::swap(smallIcon, small_);
+  }
+  if (bigIcon) {
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+    std::swap(bigIcon, big_);
+  }
+  for (HICON old : {smallIcon, bigIcon})
+    if (old) DestroyIcon(old);
 }
 
 namespace {
