@@ -10,26 +10,7 @@ namespace {
 
 constexpr char kTitle[] = "System-Aktion";
 
-// The window's dpi where the system reports it per window (Windows 10 1607 and later), else
-// the screen's; 96 when neither is known.
-int WindowDpi(HWND window) {
-  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-  if (getDpiForWindow) {
-    if (const UINT dpi = getDpiForWindow(window)) return static_cast<int>(dpi);
-  }
-  if (HDC dc = GetDC(nullptr)) {
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
-    if (dpi > 0) return dpi;
-  }
-  return 96;
-}
-
 }  // namespace
-
-CountdownWindow::CountdownWindow(const skin::Skin& skin) : skin_(skin) {}
 
 CountdownWindow::~CountdownWindow() {
   if (hwnd_) DestroyWindow(hwnd_);
@@ -38,6 +19,7 @@ CountdownWindow::~CountdownWindow() {
 bool CountdownWindow::Create(HINSTANCE instance, std::function<void(CountdownDecision)> decide) {
   if (hwnd_) return true;
   decide_ = std::move(decide);
+  instance_ = instance;
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = &WndProc;
@@ -54,6 +36,8 @@ bool CountdownWindow::Create(HINSTANCE instance, std::function<void(CountdownDec
                   this);
   if (!hwnd_) return false;
   skin_.ShapeWindow(hwnd_);
+  layout_.Capture(hwnd_, win::Dpi(skin_.Dpi()));
+  icons_.Apply(hwnd_, instance, MAKEINTRESOURCEW(1), win::Dpi(skin_.Dpi()));
   MarkKeyboardDialog(hwnd_);
   return true;
 }
@@ -83,6 +67,9 @@ LRESULT CountdownWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_NCLBUTTONDBLCLK:
       return 0;
+    case WM_DPICHANGED:  // moved to a monitor of another scale, or the scale changed
+      ApplyDpi(win::Dpi(LOWORD(wp)), reinterpret_cast<const RECT*>(lp));
+      return 0;
     case WM_COMMAND:
       FormCommand(LOWORD(wp), HIWORD(wp));
       return 0;
@@ -106,7 +93,7 @@ LRESULT CountdownWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void CountdownWindow::FormCreate() {
-  dpi_ = WindowDpi(hwnd_);
+  skin_.SetDpi(win::Dpi::OfWindow(hwnd_).Value());
   SetWindowPos(hwnd_, nullptr, 0, 0, Px(kWidth), Px(kHeight),
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   const skin::Skin& s = skin_;
@@ -121,6 +108,11 @@ void CountdownWindow::FormCreate() {
                  skin::ButtonKind::kPrimary);
   s.CreateButton(hwnd_, kIdFlatButtonCountdownPostpone, L"In &15 Minuten erneut",
                  Px(kPostponeRect), skin::ButtonKind::kSecondary);
+}
+
+void CountdownWindow::ApplyDpi(win::Dpi dpi, const RECT* suggested) {
+  skin::ApplyWindowDpi(hwnd_, skin_, layout_, dpi, SIZE{kWidth, kHeight}, suggested);
+  icons_.Apply(hwnd_, instance_, MAKEINTRESOURCEW(1), dpi);
 }
 
 void CountdownWindow::FormCommand(int id, int code) {

@@ -18,6 +18,7 @@
 #include "engine/countdown.h"
 #include "platform/prompter.h"
 #include "ui/skin.h"
+#include "ui/win/dpi.h"
 #include "ui/win/window.h"
 
 namespace orv {
@@ -35,7 +36,8 @@ enum CountdownControlId : int {
 
 class CountdownWindow : public win::Window<CountdownWindow>, public CountdownView {
  public:
-  // Layout at 96 dpi, in client coordinates; scaled by the window's own dpi.
+  // Layout at 96 dpi, in client coordinates; scaled by the window's own dpi (that of the monitor
+  // it is made on, then of each monitor of another scale it is moved to).
   static constexpr int kWidth = 400, kHeight = 168;
   static constexpr int kBandHeight = 38;
   static constexpr RECT kLineRect{24, 54, 24 + 352, 54 + 36};
@@ -44,7 +46,7 @@ class CountdownWindow : public win::Window<CountdownWindow>, public CountdownVie
   static constexpr RECT kCancelRect{144, 124, 144 + 100, 124 + 26};
   static constexpr RECT kPostponeRect{252, 124, 252 + 124, 124 + 26};
 
-  explicit CountdownWindow(const skin::Skin& skin);
+  CountdownWindow() = default;
   ~CountdownWindow() override;
   CountdownWindow(const CountdownWindow&) = delete;
   CountdownWindow& operator=(const CountdownWindow&) = delete;
@@ -53,7 +55,7 @@ class CountdownWindow : public win::Window<CountdownWindow>, public CountdownVie
   // user-interface thread.
   bool Create(HINSTANCE instance, std::function<void(CountdownDecision)> decide);
   HWND Control(int id) const { return hwnd_ ? GetDlgItem(hwnd_, id) : nullptr; }
-  int Dpi() const { return dpi_; }
+  int Dpi() const { return skin_.Dpi(); }
 
   // The line of the countdown, with the task's name below it.
   void Show(const std::string& task, const std::string& line) override;
@@ -66,12 +68,17 @@ class CountdownWindow : public win::Window<CountdownWindow>, public CountdownVie
   void FormCommand(int id, int code);
   void Decide(CountdownDecision decision);
   void CentreOnScreen();
-  int Px(int v96) const { return MulDiv(v96, dpi_, 96); }
-  RECT Px(const RECT& r96) const { return RECT{Px(r96.left), Px(r96.top), Px(r96.right), Px(r96.bottom)}; }
+  // Fonts, places, size, outline and icons at `dpi`; at the top left of `suggested` where
+  // WM_DPICHANGED gives one.
+  void ApplyDpi(win::Dpi dpi, const RECT* suggested);
+  int Px(int v96) const { return skin_.Scale(v96); }
+  RECT Px(const RECT& r96) const { return skin_.Scale(r96); }
 
-  const skin::Skin& skin_;
+  skin::Skin skin_;  // at the window's dpi
+  win::ChildLayout layout_;  // the controls' places at 96 dpi
+  win::WindowIcons icons_;
+  HINSTANCE instance_ = nullptr;
   std::function<void(CountdownDecision)> decide_;
-  int dpi_ = 96;
   bool hiding_ = false;  // the window hides itself: not a cancel
 };
 

@@ -32,14 +32,6 @@ constexpr UINT kRefreshDelay = 500;
 
 }  // namespace
 
-int WindowDpi(HWND window) {
-  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-  const UINT dpi = getDpi && window ? getDpi(window) : 0;
-  return dpi ? static_cast<int>(dpi) : 96;
-}
-
 HistoryWindow::~HistoryWindow() {
   if (hwnd_) DestroyWindow(hwnd_);
 }
@@ -60,12 +52,16 @@ bool HistoryWindow::Create(HINSTANCE instance) {
                   L"Verlauf – Orvalis", WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, kWidth,
                   kHeight, nullptr, nullptr, instance, this);
   if (!hwnd_) return false;
+  layout_.Capture(hwnd_, win::Dpi(skin_.Dpi()));
+  // The drop-down list's dropped height, which not every system reports back.
+  layout_.SetDesignHeight(filter_, kFilterRect.bottom - kFilterRect.top);
+  icons_.Apply(hwnd_, instance, MAKEINTRESOURCEW(1), win::Dpi(skin_.Dpi()));
   MarkKeyboardDialog(hwnd_);  // Tab, Shift+Tab, Escape
   return true;
 }
 
 void HistoryWindow::FormCreate() {
-  dpi_ = WindowDpi(hwnd_);
+  skin_.SetDpi(win::Dpi::OfWindow(hwnd_).Value());
   SetWindowPos(hwnd_, nullptr, 0, 0, Scale(kWidth), Scale(kHeight),
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   skin_.ShapeWindow(hwnd_);
@@ -138,6 +134,9 @@ LRESULT HistoryWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_NCLBUTTONDBLCLK:
       return 0;
+    case WM_DPICHANGED:  // moved to a monitor of another scale, or the scale changed
+      ApplyDpi(win::Dpi(LOWORD(wp)), reinterpret_cast<const RECT*>(lp));
+      return 0;
     case WM_COMMAND:
       switch (LOWORD(wp)) {
         case kIdHistoryFilter:
@@ -181,6 +180,18 @@ LRESULT HistoryWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       break;
   }
   return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+void HistoryWindow::ApplyDpi(win::Dpi dpi, const RECT* suggested) {
+  const int old = skin_.Dpi();
+  skin::ApplyWindowDpi(hwnd_, skin_, layout_, dpi, SIZE{kWidth, kHeight}, suggested);
+  // The columns keep their widths, as the user may have set them, at the new scale.
+  if (HWND header = ListView_GetHeader(list_)) {
+    const int count = Header_GetItemCount(header);
+    for (int i = 0; i < count; ++i)
+      ListView_SetColumnWidth(list_, i, MulDiv(ListView_GetColumnWidth(list_, i), dpi.Value(), old));
+  }
+  icons_.Apply(hwnd_, instance_, MAKEINTRESOURCEW(1), dpi);
 }
 
 void HistoryWindow::FillFilter() {

@@ -3,7 +3,8 @@
 // A skinned, modeless window of its own (taskbar button, Alt+Tab), created hidden with the main
 // window and shown by "Verlauf" in the "Programm" menu and the tray menu or by a click on a
 // failure balloon. Tab moves through the filter, the list and the buttons; Escape closes it.
-// Its measures are given at 96 dpi and scaled by the window's own dpi.
+// Its measures are given at 96 dpi and scaled by the window's own dpi: the dpi of the monitor
+// it is made on, then that of each monitor of another scale it is moved to.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +14,7 @@
 
 #include "engine/engine.h"
 #include "ui/skin.h"
+#include "ui/win/dpi.h"
 #include "ui/win/window.h"
 
 namespace orv {
@@ -33,7 +35,7 @@ class HistoryWindow : public win::Window<HistoryWindow> {
  public:
   static constexpr int kWidth = 600, kHeight = 420;  // at 96 dpi
 
-  HistoryWindow(Engine& engine, const skin::Skin& skin) : engine_(engine), skin_(skin) {}
+  explicit HistoryWindow(Engine& engine) : engine_(engine) {}
   ~HistoryWindow();
 
   bool Create(HINSTANCE instance);
@@ -48,25 +50,24 @@ class HistoryWindow : public win::Window<HistoryWindow> {
   friend class win::Window<HistoryWindow>;
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void FormCreate();
-  int Scale(int px96) const { return MulDiv(px96, dpi_, 96); }
-  RECT Scale(const RECT& r) const {
-    return RECT{Scale(r.left), Scale(r.top), Scale(r.right), Scale(r.bottom)};
-  }
+  int Scale(int px96) const { return skin_.Scale(px96); }
+  RECT Scale(const RECT& r) const { return skin_.Scale(r); }
+  // Fonts, places, size, outline, icons and column widths at `dpi`; at the top left of
+  // `suggested` where WM_DPICHANGED gives one.
+  void ApplyDpi(win::Dpi dpi, const RECT* suggested);
   void FillFilter();
   void FillList();
   void ClearClick();
   void Hide();
 
   Engine& engine_;
-  const skin::Skin& skin_;
+  skin::Skin skin_;  // at the window's dpi
+  win::ChildLayout layout_;  // the controls' places at 96 dpi
+  win::WindowIcons icons_;
   HINSTANCE instance_ = nullptr;
-  int dpi_ = 96;
   HWND list_ = nullptr, filter_ = nullptr;
   std::wstring chosenTask_;  // empty: every task
   bool refreshPending_ = false;
 };
-
-// The dpi of a window (GetDpiForWindow where the system has it), 96 otherwise.
-int WindowDpi(HWND window);
 
 }  // namespace orv

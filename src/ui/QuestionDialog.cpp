@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/prompter.h"
+#include "ui/artwork.h"
 #include "ui/prompter_win32.h"
 #include "ui/win32_text.h"
 
@@ -31,11 +32,11 @@ constexpr QuestionForm kRecoverForm{
 
 }  // namespace
 
-TFormConfirm::TFormConfirm(const skin::Skin& skin) : QuestionDialog(kConfirmForm, skin) {}
-TFormRecover::TFormRecover(const skin::Skin& skin) : QuestionDialog(kRecoverForm, skin) {}
+TFormConfirm::TFormConfirm(const skin::Skin& mainSkin) : QuestionDialog(kConfirmForm, mainSkin) {}
+TFormRecover::TFormRecover(const skin::Skin& mainSkin) : QuestionDialog(kRecoverForm, mainSkin) {}
 
-QuestionDialog::QuestionDialog(const QuestionForm& form, const skin::Skin& skin)
-    : form_(form), skin_(skin) {}
+QuestionDialog::QuestionDialog(const QuestionForm& form, const skin::Skin& mainSkin)
+    : form_(form), mainSkin_(mainSkin) {}
 
 QuestionDialog::~QuestionDialog() {
   if (hwnd_) DestroyWindow(hwnd_);
@@ -55,6 +56,8 @@ bool QuestionDialog::Create(HINSTANCE instance, HWND owner) {
   // Not owned by the main window: minimising that into the notification area would hide the
   // question with it. A window of its own with a taskbar button, in Alt+Tab too.
   owner_ = owner;
+  instance_ = instance;
+  skin_.SetDpi(mainSkin_.Dpi());
   const std::wstring title = W(form_.title);
   CreateWindowExW(WS_EX_TOPMOST | WS_EX_APPWINDOW, form_.windowClass, title.c_str(),
                   WS_POPUP | WS_CLIPCHILDREN, 0, 0, skin_.Scale(form_.width),
@@ -62,7 +65,7 @@ bool QuestionDialog::Create(HINSTANCE instance, HWND owner) {
   if (!hwnd_) return false;
   skin_.ShapeWindow(hwnd_);
   layout_.Capture(hwnd_, win::Dpi(skin_.Dpi()));
-  layoutDpi_ = skin_.Dpi();
+  icons_.Apply(hwnd_, instance, MAKEINTRESOURCEW(1), win::Dpi(skin_.Dpi()));
   MarkKeyboardDialog(hwnd_);
   return true;
 }
@@ -94,6 +97,9 @@ LRESULT QuestionDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_NCLBUTTONDBLCLK:
       return 0;  // no maximising through the title band
+    case WM_DPICHANGED:  // moved to a monitor of another scale, or the scale changed
+      ApplyDpi(win::Dpi(LOWORD(wp)), reinterpret_cast<const RECT*>(lp));
+      return 0;
     case WM_COMMAND:
       FormCommand(LOWORD(wp), HIWORD(wp));
       return 0;
@@ -201,14 +207,9 @@ void QuestionDialog::Withdraw() {
 
 unsigned QuestionDialog::Begin(const std::string& firstLine) {
   const std::wstring text = W(firstLine);
-  if (hwnd_ && layoutDpi_ != skin_.Dpi()) {
-    // The main window, over which the question shows, has moved to a monitor of another scale.
-    layoutDpi_ = skin_.Dpi();
-    layout_.Apply(win::Dpi(layoutDpi_), [this](HFONT old) { return skin_.Refont(old); });
-    SetWindowPos(hwnd_, nullptr, 0, 0, skin_.Scale(form_.width), skin_.Scale(form_.height),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    skin_.ShapeWindow(hwnd_);
-  }
+  // The question opens at the dpi of the main window, over which it shows: that may have
+  // moved to a monitor of another scale, or the question itself had.
+  if (hwnd_ && skin_.Dpi() != mainSkin_.Dpi()) ApplyDpi(win::Dpi(mainSkin_.Dpi()), nullptr);
   ++question_;
   answer_ = kAnswerNone;
   dismissed_ = false;
@@ -224,6 +225,14 @@ unsigned QuestionDialog::Begin(const std::string& firstLine) {
   SetForegroundWindow(hwnd_);
   if (first) SetFocus(first);
   return question_;
+}
+
+void QuestionDialog::ApplyDpi(win::Dpi dpi, const RECT* suggested) {
+  skin::ApplyWindowDpi(hwnd_, skin_, layout_, dpi, SIZE{form_.width, form_.height}, suggested);
+  // The lines fit their texts anew, in the fonts of this dpi.
+  FitLabel(form_.idLine1, art::WindowText(Control(form_.idLine1)), kLine1Rect, kLine2Rect.top);
+  FitLabel(form_.idLine2, W(form_.secondLine), kLine2Rect, kYesRect.top);
+  icons_.Apply(hwnd_, instance_, MAKEINTRESOURCEW(1), dpi);
 }
 
 bool QuestionDialog::CheckBoxTicked() const {

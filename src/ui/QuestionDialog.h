@@ -67,7 +67,9 @@ class QuestionDialog : public win::Window<QuestionDialog> {
   static constexpr RECT kNoRect{178, 147, 178 + 85, 147 + 25};
   static constexpr RECT kCheckBoxRect{30, 193, 30 + 290, 193 + 17};
 
-  QuestionDialog(const QuestionForm& form, const skin::Skin& skin);
+  // `mainSkin` is the main window's: a question opens at its dpi. The dialog draws with a skin
+  // of its own, which follows the dialog's dpi.
+  QuestionDialog(const QuestionForm& form, const skin::Skin& mainSkin);
   virtual ~QuestionDialog();
   QuestionDialog(const QuestionDialog&) = delete;
   QuestionDialog& operator=(const QuestionDialog&) = delete;
@@ -102,14 +104,19 @@ class QuestionDialog : public win::Window<QuestionDialog> {
   void FlatButtonClick(int answer);
   void Dismiss();
   void CentreOverOwner();
+  // Fonts, places, size, outline and icons at `dpi`; at the top left of `suggested` where
+  // WM_DPICHANGED gives one.
+  void ApplyDpi(win::Dpi dpi, const RECT* suggested);
   void FitLabel(int id, const std::wstring& text, const RECT& rect96, int roomBottom96);
 
   QuestionForm form_;
-  const skin::Skin& skin_;
+  const skin::Skin& mainSkin_;
+  skin::Skin skin_;  // at the dialog's dpi
+  HINSTANCE instance_ = nullptr;
   HWND owner_ = nullptr;
   HWND lastFocus_ = nullptr;  // focus to give back when the dialog is activated again
   win::ChildLayout layout_;   // the controls' places at 96 dpi
-  int layoutDpi_ = 0;         // the dpi they are laid out for
+  win::WindowIcons icons_;    // on its taskbar button
   unsigned question_ = 0;
   int answer_ = 0;
   bool asking_ = false;       // a question is open and not yet answered or dismissed
@@ -118,12 +125,12 @@ class QuestionDialog : public win::Window<QuestionDialog> {
 
 class TFormConfirm : public QuestionDialog {
  public:
-  explicit TFormConfirm(const skin::Skin& skin);
+  explicit TFormConfirm(const skin::Skin& mainSkin);
 };
 
 class TFormRecover : public QuestionDialog {
  public:
-  explicit TFormRecover(const skin::Skin& skin);
+  explicit TFormRecover(const skin::Skin& mainSkin);
 };
 
 }  // namespace orv

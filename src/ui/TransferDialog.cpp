@@ -18,28 +18,14 @@ constexpr int kMargin96 = 20;
 constexpr int kListHeight96 = 220;
 constexpr int kButtonWidth96 = 124, kButtonHeight96 = 26, kButtonGap96 = 8;
 
-// The dpi of a window, from GetDpiForWindow where the system has it (Windows 10 1607 on);
-// 96 before that.
-int DpiOf(HWND window) {
-  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const GetDpiForWindowFn fn = [] {
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    return user32 ? reinterpret_cast<GetDpiForWindowFn>(
-                        reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")))
-                  : nullptr;
-  }();
-  const UINT dpi = fn && window ? fn(window) : 0;
-  return dpi ? static_cast<int>(dpi) : 96;
-}
-
 bool IsTicked(HWND list, int row) {
   return (ListView_GetItemState(list, row, LVIS_STATEIMAGEMASK) >> 12) == 2;
 }
 
 }  // namespace
 
-TransferDialog::TransferDialog(const skin::Skin& skin, const TransferForm& form)
-    : skin_(skin), form_(form) {}
+TransferDialog::TransferDialog(const skin::Skin& mainSkin, const TransferForm& form)
+    : mainSkin_(mainSkin), form_(form) {}
 
 TransferDialog::~TransferDialog() {
   if (hwnd_) DestroyWindow(hwnd_);
@@ -54,7 +40,7 @@ int TransferDialog::Run(HINSTANCE instance, HWND owner) {
   wc.lpszClassName = kTransferWindowClass;
   if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return -1;
 
-  dpi_ = DpiOf(owner);
+  skin_.SetDpi(mainSkin_.Dpi());
   // The height follows the text: the band, the text, the list, the buttons.
   const int textWidth = S(width96_ - 2 * kMargin96);
   const int textHeight = std::max(skin_.TextHeight(W(form_.text), textWidth), S(18));
@@ -67,11 +53,12 @@ int TransferDialog::Run(HINSTANCE instance, HWND owner) {
   const int x = std::max(0, static_cast<int>(area.left + (area.right - area.left - width) / 2));
   const int y = std::max(0, static_cast<int>(area.top + (area.bottom - area.top - height) / 2));
   const std::wstring title = W(form_.title);
-  height96_ = MulDiv(height, 96, dpi_);
+  height96_ = MulDiv(height, 96, skin_.Dpi());
   CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_TOPMOST, kTransferWindowClass, title.c_str(),
                   WS_POPUP | WS_CLIPCHILDREN, x, y, width, height, owner, nullptr, instance, this);
   if (!hwnd_) return -1;
   skin_.ShapeWindow(hwnd_);
+  layout_.Capture(hwnd_, win::Dpi(skin_.Dpi()));
 
   const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
   if (ownerWasEnabled) EnableWindow(owner, FALSE);
@@ -164,6 +151,15 @@ void TransferDialog::FormCreate() {
   }
 }
 
+void TransferDialog::ApplyDpi(win::Dpi dpi, const RECT* suggested) {
+  const int old = skin_.Dpi();
+  skin::ApplyWindowDpi(hwnd_, skin_, layout_, dpi, SIZE{width96_, height96_}, suggested);
+  if (HWND list = GetDlgItem(hwnd_, kIdTransferList)) {
+    for (int i = 0; i < static_cast<int>(form_.columns.size()); ++i)
+      ListView_SetColumnWidth(list, i, MulDiv(ListView_GetColumnWidth(list, i), dpi.Value(), old));
+  }
+}
+
 void TransferDialog::Finish(int result) {
   if (done_) return;
   HWND list = GetDlgItem(hwnd_, kIdTransferList);
@@ -197,6 +193,9 @@ LRESULT TransferDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       ScreenToClient(hwnd_, &pt);
       return pt.y < S(kBand96) ? HTCAPTION : HTCLIENT;
     }
+    case WM_DPICHANGED:  // moved to a monitor of another scale, or the scale changed
+      ApplyDpi(win::Dpi(LOWORD(wp)), reinterpret_cast<const RECT*>(lp));
+      return 0;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lp);
       if (header->idFrom == kIdTransferList && header->code == LVN_ITEMCHANGING) {

@@ -7,7 +7,8 @@
 // window (which is disabled meanwhile) and is used from the keyboard as a dialog is: Tab
 // moves between the list and the buttons, Space ticks a row, Enter presses the focused button
 // (the first when the list has the focus), Escape or closing the window cancels. Sizes are a
-// 96-dpi design times the dpi of the main window.
+// 96-dpi design times the dpi of the main window, then of each monitor of another scale the
+// window is moved to.
 #pragma once
 
 #include <windows.h>
@@ -17,6 +18,7 @@
 
 #include "engine/engine.h"
 #include "ui/skin.h"
+#include "ui/win/dpi.h"
 #include "ui/win/window.h"
 
 namespace orv {
@@ -48,7 +50,9 @@ struct TransferForm {
 
 class TransferDialog : public win::Window<TransferDialog> {
  public:
-  TransferDialog(const skin::Skin& skin, const TransferForm& form);
+  // `mainSkin` is the main window's: the window opens at its dpi and draws with a skin of its
+  // own, which follows the window's dpi.
+  TransferDialog(const skin::Skin& mainSkin, const TransferForm& form);
   ~TransferDialog();
 
   // Shows the window over `owner` and waits for it: the index of the pressed button, -1 when
@@ -62,11 +66,14 @@ class TransferDialog : public win::Window<TransferDialog> {
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void FormCreate();
   void Finish(int result);
-  int S(int px96) const { return MulDiv(px96, dpi_, 96); }
+  // Fonts, places, size, outline and column widths at `dpi`, at the top left of `suggested`.
+  void ApplyDpi(win::Dpi dpi, const RECT* suggested);
+  int S(int px96) const { return skin_.Scale(px96); }
 
-  const skin::Skin& skin_;
+  const skin::Skin& mainSkin_;
+  skin::Skin skin_;  // at the window's dpi
+  win::ChildLayout layout_;  // the controls' places at 96 dpi
   TransferForm form_;
-  int dpi_ = 96;
   int width96_ = 520, height96_ = 0;
   HWND lastFocus_ = nullptr;  // focus to give back when the window is activated again
   bool done_ = false;

@@ -273,13 +273,19 @@ void TFormInfo::ApplyDpi(win::Dpi dpi) {
   InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
-void TFormInfo::Show() {
+void TFormInfo::Show(HWND over, win::Dpi dpi) {
   if (!hwnd_) return;
   if (!IsWindowVisible(hwnd_)) {
-    // Centred on the screen's work area, at the scale of the screen.
+    // Centred on the work area of the monitor of the window it opens over, at that window's
+    // scale.
     RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    ApplyDpi(win::Dpi::OfSystem());
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    HMONITOR monitor = over && IsWindow(over)
+                           ? MonitorFromWindow(over, MONITOR_DEFAULTTOPRIMARY)
+                           : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    if (monitor && GetMonitorInfoW(monitor, &info)) work = info.rcWork;
+    ApplyDpi(dpi);
     const int width = dpi_.Scale(kWidth), height = dpi_.Scale(kHeight);
     const int x = work.left + (work.right - work.left - width) / 2;
     const int y = work.top + (work.bottom - work.top - height) / 2;

@@ -67,9 +67,12 @@ class TFormInfo : public win::Window<TFormInfo> {
   bool Create(HINSTANCE instance);
   HWND Control(int id) const { return hwnd_ ? GetDlgItem(hwnd_, id) : nullptr; }
 
-  // Shows the box centred on the screen on top of all windows; when it is shown already, only
-  // brings it to the front.
-  void Show();
+  // Shows the box on top of all windows at `dpi`, the dpi of the window `over` it opens over
+  // (the main window, shown or hidden in the notification area), centred in the work area of
+  // that window's monitor; when it is shown already, only brings it to the front. Without a
+  // window: at the system's dpi on the primary monitor.
+  void Show(HWND over, win::Dpi dpi);
+  void Show() { Show(nullptr, win::Dpi::OfSystem()); }
 
   // Event handlers.
   void CoolFormInfoClick();  // hides the box

@@ -418,10 +418,12 @@ bool TFormMain::Create(HINSTANCE instance) {
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = &WndProc;
   wc.hInstance = instance;
+  // The class's icons are those of the system's dpi; the window gets its own at its dpi
+  // (ApplyDpi).
   wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-  wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXSMICON),
-                                             GetSystemMetrics(SM_CYSMICON), 0));
+  const int smallIcon = win::SystemMetric(SM_CXSMICON, win::Dpi::OfSystem());
+  wc.hIconSm = static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, smallIcon, smallIcon, 0));
   wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   background_.Reset(CreateSolidBrush(skin::kPalette.window));
   wc.hbrBackground = background_.Get();
@@ -677,7 +679,7 @@ void TFormMain::FormCreate() {
   CreateControls();
   chrome_.Create(instance_, hwnd_);
   CreateRowTip();
-  history_ = std::make_unique<HistoryWindow>(engine_, skin_);
+  history_ = std::make_unique<HistoryWindow>(engine_);
   history_->Create(instance_);
   try {
     RegistryAccessor reg(engine_.Registry());
@@ -832,6 +834,7 @@ void TFormMain::ApplyDpi(win::Dpi dpi, const RECT* suggested) {
     SendMessageW(labelTime_, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.Get()), TRUE);
   layout_.Apply(dpi, nullptr);
   chrome_.SetDpi(dpi);
+  icons_.Apply(hwnd_, instance_, MAKEINTRESOURCEW(1), dpi);
   if (listViewTasks_) {
     int index = 0;
     for (const ColumnSpec& spec : kTaskColumns) ListView_SetColumnWidth(listViewTasks_, index++, dpi.Scale(spec.width));

@@ -211,6 +211,7 @@ class TFormMain : public win::Window<TFormMain> {
   win::Font boldFont_;
   skin::Skin& skin_;  // its dpi follows this window's
   win::ChildLayout layout_;  // the children's places at 96 dpi
+  win::WindowIcons icons_;   // on the taskbar button and in Alt+Tab, at the window's dpi
   win::Brush background_;  // the window class's brush
   bool classRegistered_ = false;
   HWND labelDate_ = nullptr, labelTime_ = nullptr, labelIdle_ = nullptr;

@@ -95,7 +95,7 @@ void MainChrome::PopupMenuTrayAnzeigenClick() { ShowMainWindow(); }
 void MainChrome::PopupMenuTrayMinimierenClick() { Minimize(); }
 
 void MainChrome::PopupMenuTrayInfoClick() {
-  if (formInfo_) formInfo_->Show();
+  if (formInfo_) formInfo_->Show(form_, dpi_);  // at the main window's scale, on its monitor
 }
 
 }  // namespace orv

@@ -93,10 +93,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
   InitCommonControlsEx(&icc);
 
-  orv::skin::Skin skin;  // first, so that it outlives every window drawn with it
+  orv::skin::Skin skin;  // the main window's, first, so that it outlives every window using it
   orv::TFormConfirm formConfirm(skin);
   orv::TFormRecover formRecover(skin);
-  orv::CountdownWindow formCountdown(skin);
+  orv::CountdownWindow formCountdown;
   orv::TFormInfo formInfo;
   orv::Win32Prompter prompter(formConfirm, formRecover);
   orv::Win32Registry registry;

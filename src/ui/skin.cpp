@@ -562,6 +562,33 @@ void Skin::PaintWindow(HWND window, HDC target, int bandHeight, wchar_t badge) c
   painter.Show();
 }
 
+void ApplyWindowDpi(HWND window, Skin& skin, const win::ChildLayout& layout, win::Dpi dpi,
+                    SIZE design96, const RECT* suggested) {
+  if (!window) return;
+  skin.SetDpi(dpi.Value());
+  layout.Apply(dpi, [&skin](HFONT old) { return skin.Refont(old); });
+  const int width = dpi.Scale(design96.cx), height = dpi.Scale(design96.cy);
+  int x, y;
+  if (suggested) {
+    x = suggested->left;
+    y = suggested->top;
+  } else {
+    RECT now;
+    GetWindowRect(window, &now);
+    x = (now.left + now.right - width) / 2;
+    y = (now.top + now.bottom - height) / 2;
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info)) {
+      x = std::max<int>(info.rcWork.left, std::min<int>(x, info.rcWork.right - width));
+      y = std::max<int>(info.rcWork.top, std::min<int>(y, info.rcWork.bottom - height));
+    }
+  }
+  SetWindowPos(window, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  skin.ShapeWindow(window);
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
 bool IsChecked(HWND checkBox) {
   return SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }

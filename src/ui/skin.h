@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/win/dpi.h"
 #include "ui/win/gdi.h"
 
 namespace orv::skin {
@@ -150,6 +151,15 @@ class Skin {
   LOGFONTW base_{};  // the message font at the system dpi
   std::vector<Fonts> fonts_;  // the current dpi's last
 };
+
+// Brings a skinned top-level window to `dpi`, as on WM_DPICHANGED (a move to a monitor of
+// another scale) or when it opens over a window of another dpi: `skin`, the window's own, makes
+// its fonts and measures for that dpi; every child taken in `layout` goes to its design place
+// with the skin's font of that dpi; the window takes its design size `design96` at that dpi,
+// at the top left of `suggested` (what WM_DPICHANGED proposes) or, without one, around its old
+// centre inside its monitor's work area; then its rounded outline and everything is drawn anew.
+void ApplyWindowDpi(HWND window, Skin& skin, const win::ChildLayout& layout, win::Dpi dpi,
+                    SIZE design96, const RECT* suggested);
 
 // Check box state, also reachable through BM_GETCHECK / BM_SETCHECK.
 bool IsChecked(HWND checkBox);

@@ -79,7 +79,8 @@
 //                                                   sibling, but for the pairs given (drawn one
 //                                                   over the other on purpose); prints each fault
 //   orvalis_driver dpi-changed DPI [CLASS]          sends WM_DPICHANGED with the window's rect
-//                                                   scaled from its dpi as the suggested one
+//                                                   scaled from its dpi as the suggested one,
+//                                                   moved onto the screen as far as it fits
 //
 //   The run history:
 //   orvalis_driver history-rows                     prints every row of the "Verlauf" window:
@@ -123,6 +124,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -761,8 +763,12 @@ int wmain(int argc, wchar_t** argv) {
     const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
     const int from = argc > 4 ? _wtoi(argv[4]) : (getDpi ? static_cast<int>(getDpi(w)) : 96);
-    RECT suggested{r.left, r.top, r.left + MulDiv(r.right - r.left, dpi, from),
-                   r.top + MulDiv(r.bottom - r.top, dpi, from)};
+    // As the system proposes it: on the monitor the window went to, here the one screen.
+    const int width = MulDiv(r.right - r.left, dpi, from);
+    const int height = MulDiv(r.bottom - r.top, dpi, from);
+    const int left = std::max(0, std::min<int>(r.left, GetSystemMetrics(SM_CXSCREEN) - width));
+    const int top = std::max(0, std::min<int>(r.top, GetSystemMetrics(SM_CYSCREEN) - height));
+    RECT suggested{left, top, left + width, top + height};
     RemoteBuffer remote(w, sizeof suggested);
     if (!remote.Ok() || !remote.Write(&suggested, sizeof suggested))
       return Fail("cannot reach the program's memory");

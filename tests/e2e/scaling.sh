@@ -3,7 +3,9 @@
 # main window, each step of the task editor, a question, the about box, the history window and
 # the export window are laid out from the one design at 96 dpi: no control lies outside its parent or over a sibling, and the
 # window grows by the scale. A screenshot of each. Then a move to a monitor of another scale
-# (WM_DPICHANGED, sent directly: Wine has one scale for all monitors) lays the window out anew.
+# (WM_DPICHANGED, sent directly: Wine has one scale for all monitors) lays the window out anew:
+# the main window, the editor, a question and the history window; and the about box opens at
+# the scale of the main window, not the system's.
 # Usage: scaling.sh PREFIX ORVALIS_EXE DRIVER_EXE SCREENSHOT_DIR
 set -u
 prefix="$1"; exe="$2"; driver="$3"; shots="$4"
@@ -28,6 +30,18 @@ placed() {  # ID LEFT TOP WIDTH HEIGHT (at 96 dpi, in the window)
   want="$(scaled "$2") $(scaled "$3") $(( $(scaled $(($2 + $4))) - $(scaled "$2") ))"
   want="$want $(( $(scaled $(($3 + $5))) - $(scaled "$3") ))"
   [ "$got" = "$want" ] || fail "control $1 at $dpi dpi is at $got, expected $want"
+}
+# A click on the about box (not on a link) hides it.
+hide_about() {
+  local ax ay aw ah
+  read -r ax ay aw ah <<<"$(run "$driver" window-rect TFormInfo | tr -d '\r')"
+  xdotool mousemove $((ax + aw / 2)) $((ay + ah * 3 / 5)) click 1
+  xdotool mousemove 5 700
+  for _ in 1 2 3 4 5 6 7 8 9 10; do
+    [ "$(run "$driver" window-count TFormInfo | tr -d '\r')" = 0 ] && return
+    sleep 0.2
+  done
+  fail "the about box did not hide at $dpi dpi"
 }
 set_dpi() {
   stop_orvalis
@@ -108,6 +122,14 @@ for dpi in 96 120 144; do
   read -r _ _ w h <<<"$(run "$driver" window-rect TFormConfirm | tr -d '\r')"
   [ "$w" = $(( (350 * dpi + 48) / 96 )) ] || fail "question ${w}x$h at $dpi dpi"
   screenshot "scaling-$dpi-question"
+  if [ "$dpi" = 144 ]; then
+    # Moved on its own to a monitor at 192 dpi.
+    run "$driver" dpi-changed 192 TFormConfirm || fail "cannot send WM_DPICHANGED to the question"
+    read -r _ _ w h <<<"$(run "$driver" window-rect TFormConfirm | tr -d '\r')"
+    [ "$w $h" = "700 500" ] || fail "question ${w}x$h after WM_DPICHANGED to 192"
+    dpi=192 layout "the question after WM_DPICHANGED" TFormConfirm
+    screenshot "scaling-moved-192-question"
+  fi
   run "$driver" click TFormConfirm 1105 || fail "cannot answer the question"
 
   run "$driver" command 3032
@@ -117,13 +139,32 @@ for dpi in 96 120 144; do
   [ "$w" = $(( (350 * dpi + 48) / 96 )) ] && [ "$h" = $(( (250 * dpi + 48) / 96 )) ] ||
     fail "about box ${w}x$h at $dpi dpi"
   screenshot "scaling-$dpi-about"
-  run "$driver" click TFormInfo 1302 >/dev/null 2>&1
+  hide_about
+  if [ "$dpi" = 96 ]; then
+    # The main window on a monitor at 144 dpi: the about box opens at that scale.
+    run "$driver" dpi-changed 144 || fail "cannot send WM_DPICHANGED"
+    run "$driver" command 3032
+    run "$driver" wait-class TFormInfo 5000 || fail "no about box over the main window at 144 dpi"
+    read -r _ _ w h <<<"$(run "$driver" window-rect TFormInfo | tr -d '\r')"
+    [ "$w $h" = "525 375" ] || fail "about box ${w}x$h over the main window at 144 dpi"
+    dpi=144 layout "the about box over the main window at 144 dpi" TFormInfo
+    screenshot "scaling-96-about-over-144"
+    hide_about
+    run "$driver" dpi-changed 96 || fail "cannot send WM_DPICHANGED"
+  fi
 
   # The history window and the export window: laid out from their design at the dpi.
   run "$driver" command 3013
   run "$driver" wait-class TFormHistory 5000 || fail "no history window at $dpi dpi"
   layout "the history window" TFormHistory
   screenshot "scaling-$dpi-history"
+  if [ "$dpi" = 144 ]; then
+    run "$driver" dpi-changed 192 TFormHistory || fail "cannot send WM_DPICHANGED to the history window"
+    read -r _ _ w h <<<"$(run "$driver" window-rect TFormHistory | tr -d '\r')"
+    [ "$w $h" = "1200 840" ] || fail "history window ${w}x$h after WM_DPICHANGED to 192"
+    dpi=192 layout "the history window after WM_DPICHANGED" TFormHistory
+    screenshot "scaling-moved-192-history"
+  fi
   run "$driver" click TFormHistory 1406 || fail "cannot close the history window"
   run "$driver" command 3014
   run "$driver" wait-class TFormTransfer 5000 || fail "no export window at $dpi dpi"
@@ -148,4 +189,5 @@ for to in 120 192; do
   screenshot "scaling-moved-$to-editor"
   press 2001
 done
-echo "scaling: laid out at 96, 120 and 144 dpi and after WM_DPICHANGED to 120 and 192"
+echo "scaling: laid out at 96, 120 and 144 dpi and after WM_DPICHANGED to 120 and 192" \
+  "(main window, editor, question, history window); the about box at the main window's dpi"

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "ui/prompter_win32.h"
-#include "ui/skin.h"
 
 namespace orv::testing {
 namespace {
@@ -24,22 +23,19 @@ void PostKey(HWND target, WPARAM key) {
 class CountdownWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    skin_ = std::make_unique<skin::Skin>();
-    window_ = std::make_unique<CountdownWindow>(*skin_);
+    window_ = std::make_unique<CountdownWindow>();
     ASSERT_TRUE(window_->Create(GetModuleHandleW(nullptr), [this](CountdownDecision d) {
       decisions_.push_back(d);
     }));
   }
   void TearDown() override {
     window_.reset();
-    skin_.reset();
     Pump();
   }
   static void Pump() { Win32MessagePump().PumpOnce(); }
   HWND Button(int id) const { return window_->Control(id); }
   bool Shown() const { return IsWindowVisible(window_->Handle()) != FALSE; }
 
-  std::unique_ptr<skin::Skin> skin_;
   std::unique_ptr<CountdownWindow> window_;
   std::vector<CountdownDecision> decisions_;
 };

@@ -250,6 +250,45 @@ TEST_F(PromptTest, ButtonsAnswerAndTheQuestionShowsOnTopWithItsFirstLine) {
   EXPECT_FALSE(IsWindowVisible(recover_->Handle()));
 }
 
+TEST_F(PromptTest, MovedToAnotherScaleTheQuestionIsLaidOutAnewAndTheNextOpensAtTheMainOnes) {
+  const int moved = skin_->Dpi() * 2;
+  const auto at = [moved](int px96) { return MulDiv(px96, moved, 96); };
+  HWND hwnd = confirm_->Handle();
+  const RECT suggested{40, 30, 40 + at(350), 30 + at(250)};
+  SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(moved, moved), reinterpret_cast<LPARAM>(&suggested));
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  EXPECT_EQ(r.left, 40);
+  EXPECT_EQ(r.top, 30);
+  EXPECT_EQ(r.right - r.left, at(350));
+  EXPECT_EQ(r.bottom - r.top, at(250));
+  const RECT yes = PlaceOf(Yes(*confirm_));
+  EXPECT_EQ(yes.left, at(86));
+  EXPECT_EQ(yes.top, at(147));
+  EXPECT_EQ(yes.right, at(86 + 85));
+  const RECT box = PlaceOf(Box(*confirm_));
+  EXPECT_EQ(box.bottom, at(193 + 17));
+  // The buttons' font is made for the new scale: twice as high as the main window's.
+  LOGFONTW moves{}, stays{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Yes(*confirm_), WM_GETFONT, 0, 0)), sizeof moves,
+             &moves);
+  GetObjectW(skin_->Font(), sizeof stays, &stays);
+  EXPECT_EQ(moves.lfHeight, stays.lfHeight * 2);
+
+  // The next question shows over the main window again, at its scale.
+  After(50, [&] {
+    GetWindowRect(hwnd, &r);
+    Click(No(*confirm_));
+  });
+  Ask(true, "Task 'x'");
+  EXPECT_EQ(r.right - r.left, skin_->Scale(350));
+  EXPECT_EQ(r.bottom - r.top, skin_->Scale(250));
+  EXPECT_EQ(PlaceOf(Yes(*confirm_)).left, skin_->Scale(86));
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Yes(*confirm_), WM_GETFONT, 0, 0)), sizeof moves,
+             &moves);
+  EXPECT_EQ(moves.lfHeight, stays.lfHeight);
+}
+
 TEST_F(PromptTest, LongFirstLineGrowsIntoTheFreeRoomInsteadOfBeingCut) {
   // The longest task name there is (30 characters) in the longer of the two first lines.
   const std::string name = "WWWWWWWWWW Datensicherung Büro";

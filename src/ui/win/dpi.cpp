@@ -63,6 +63,31 @@ int SystemMetric(int index, Dpi dpi) {
   return MulDiv(GetSystemMetrics(index), dpi.Value(), Dpi::OfSystem().Value());
 }
 
+WindowIcons::~WindowIcons() {
+  for (HICON icon : {small_, big_})
+    if (icon) DestroyIcon(icon);
+}
+
+void WindowIcons::Apply(HWND window, HINSTANCE instance, const wchar_t* resource, Dpi dpi) {
+  if (!window) return;
+  const int smallSize = SystemMetric(SM_CXSMICON, dpi), bigSize = SystemMetric(SM_CXICON, dpi);
+  auto load = [&](int size) {
+    return static_cast<HICON>(LoadImageW(instance, resource, IMAGE_ICON, size, size, 0));
+  };
+  HICON smallIcon = load(smallSize), bigIcon = load(bigSize);
+  // The window holds the new ones before the old ones go.
+  if (smallIcon) {
+    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    std::swap(smallIcon, small_);
+  }
+  if (bigIcon) {
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+    std::swap(bigIcon, big_);
+  }
+  for (HICON old : {smallIcon, bigIcon})
+    if (old) DestroyIcon(old);
+}
+
 namespace {
 
 bool IsDropDown(HWND child) {

@@ -54,6 +54,26 @@ bool EnablePerMonitorDpiAwareness();
 // GetSystemMetricsForDpi where the system has it; the system metric scaled otherwise.
 int SystemMetric(int index, Dpi dpi);
 
+// The program's icon on a window's taskbar button and in Alt+Tab (WM_SETICON ICON_SMALL and
+// ICON_BIG) at the small- and large-icon sizes of the window's dpi, taken from the icon's own
+// images (the system scales the nearest one where it lacks that size). The icons are the
+// object's; it must outlive the window or be applied to no window any more.
+class WindowIcons {
+ public:
+  WindowIcons() = default;
+  ~WindowIcons();
+  WindowIcons(const WindowIcons&) = delete;
+  WindowIcons& operator=(const WindowIcons&) = delete;
+
+  // Loads icon `resource` of `instance` at the sizes of `dpi` and gives them to `window`.
+  void Apply(HWND window, HINSTANCE instance, const wchar_t* resource, Dpi dpi);
+  HICON Small() const { return small_; }
+  HICON Big() const { return big_; }
+
+ private:
+  HICON small_ = nullptr, big_ = nullptr;
+};
+
 // The rectangles of a window's children at 96 dpi, taken once they exist; Apply moves and sizes
 // each of them for a new dpi and hands it the font `refont` gives for its old one (none when
 // refont is empty or gives null). A drop-down list keeps its dropped height.
