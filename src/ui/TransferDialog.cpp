@@ -415,7 +415,8 @@ void RunTaskExport(HINSTANCE instance, HWND owner, Engine& engine, const skin::S
            std::move(rows));
 }
 
-void RunTaskImport(HINSTANCE instance, HWND owner, Engine& engine, const skin::Skin& skin) {
+void RunTaskImport(HINSTANCE instance, HWND owner, Engine& engine, Files& files,
+                   const skin::Skin& skin) {
   TicksSuspended suspended(engine);
   const std::wstring path = ChooseRegFile(owner, false);
   if (path.empty()) return;
@@ -455,7 +456,7 @@ void RunTaskImport(HINSTANCE instance, HWND owner, Engine& engine, const skin::S
   for (std::size_t i = 0; i < candidates.size(); ++i)
     if (choose.Checked()[i] || !candidates[i].refusal.empty()) chosen.push_back(candidates[i]);
 
-  const ImportReport report = ImportTasks(engine, chosen, [&](const std::string& name) {
+  const ImportReport report = ImportTasks(engine, files, chosen, [&](const std::string& name) {
     TransferForm ask;
     ask.title = "Task bereits vorhanden";
     ask.text = "Es gibt bereits einen Task \"" + name +

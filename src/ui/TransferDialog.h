@@ -75,8 +75,10 @@ class TransferDialog : public win::Window<TransferDialog> {
 };
 
 // The two menu items' flows. Each suspends the job ticks while it runs. The import refreshes
-// the engine's list; the caller shows it afresh.
+// the engine's list; the caller shows it afresh. It takes the watched files' dates through
+// `files`.
 void RunTaskExport(HINSTANCE instance, HWND owner, Engine& engine, const skin::Skin& skin);
-void RunTaskImport(HINSTANCE instance, HWND owner, Engine& engine, const skin::Skin& skin);
+void RunTaskImport(HINSTANCE instance, HWND owner, Engine& engine, Files& files,
+                   const skin::Skin& skin);
 
 }  // namespace orv

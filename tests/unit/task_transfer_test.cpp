@@ -101,7 +101,7 @@ TEST_F(TaskTransferTest, ExportDeleteImportBringsTasksAndRowsBackAsTheyWere) {
   const auto found = Read(out.file);
   ASSERT_EQ(found.size(), 2u);
   EXPECT_EQ(found[0].texts.next, rowsBefore[2].next);  // Sicherung, as the list showed it
-  const ImportReport report = ImportTasks(engine, found, [](const std::string&) {
+  const ImportReport report = ImportTasks(engine, files, found, [](const std::string&) {
     ADD_FAILURE() << "no clash expected";
     return ClashAnswer::Skip;
   });
@@ -113,6 +113,58 @@ TEST_F(TaskTransferTest, ExportDeleteImportBringsTasksAndRowsBackAsTheyWere) {
     EXPECT_EQ(engine.Tasks().Row(i).next, rowsBefore[i].next);
     EXPECT_EQ(engine.Tasks().Row(i).kind, rowsBefore[i].kind);
   }
+}
+
+TEST_F(TaskTransferTest, AnImportedTaskStartsAfreshAndRunsNothingByItself) {
+  // Exported a month ago: a restart at 08:00 that makes up a missed run, its next start still
+  // the one of then, and a task watching a file that has changed since.
+  Task("Neustart", {{rec::kTaskType, rec::kTaskSystem}, {rec::kSystem, rec::kSystemRestart},
+                    {rec::kConfirm, 0}, {rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0},
+                    {rec::kRecover, rec::kRecoverCatchUp}},
+       {{rec::kTime, "08:00"}});
+  Task("Akte", {{rec::kTaskAuto, rec::kAutoFileChange}, {rec::kConfirm, 0}},
+       {{rec::kProgram, "C:\\run.exe"}});
+  const double monthAgo = EncodeDate(2003, 6, 9) + EncodeTime(8, 0);
+  {
+    RegistryAccessor reg(registry);
+    reg.OpenKey(rec::TaskKey("Neustart"), false);
+    reg.WriteDateTime(rec::kNextExecution, monthAgo);
+    reg.OpenKey(rec::FilesKey("Akte"), true);
+    reg.WriteDateTime("C:\\brief.txt", 37000.5);
+  }
+  const auto stored = DumpJobs().at(*NormaliseKeyPath(rec::TaskKey("Neustart")));
+  const auto file = ExportTasks(engine, {"Neustart", "Akte"}).file;
+  for (const char* name : {"Neustart", "Akte"}) {
+    RegistryAccessor reg(registry);
+    reg.DeleteKey(rec::TaskKey(name));
+  }
+  files.stamps["C:\\brief.txt"] = 37800.25;
+  files.existing = {"C:\\run.exe"};
+
+  const auto found = Read(file);
+  ASSERT_EQ(found.size(), 2u);
+  for (const RegFileValue& v : found[0].task.values) {  // the file is a faithful copy
+    if (v.name == rec::kNextExecution) {
+      EXPECT_EQ(v.value.data, stored.at(v.name).second);
+    }
+  }
+  const ImportReport report =
+      ImportTasks(engine, files, found, [](const std::string&) { return ClashAnswer::Skip; });
+  EXPECT_EQ(report.imported, (std::vector<std::string>{"Neustart", "Akte"}));
+
+  // Stored as the editor's save would store them now: the next 08:00, the file's date of now.
+  EXPECT_DOUBLE_EQ(NextExecution("Neustart"), EncodeDate(2003, 7, 10) + EncodeTime(8, 0));
+  {
+    RegistryAccessor reg(registry);
+    ASSERT_TRUE(reg.OpenKeyReadOnly(rec::FilesKey("Akte")));
+    EXPECT_DOUBLE_EQ(reg.ReadDateTime("C:\\brief.txt"), 37800.25);
+  }
+  clock.Set(2003, 7, 9, 10, 1);
+  engine.TimerJobsTimer();
+  EXPECT_TRUE(power.exits.empty()) << "the restart was made up as a missed run";
+  EXPECT_TRUE(shell.calls.empty()) << "the watched file counted as changed";
+  EXPECT_TRUE(engine.History().Entries().empty());
+  EXPECT_DOUBLE_EQ(NextExecution("Neustart"), EncodeDate(2003, 7, 10) + EncodeTime(8, 0));
 }
 
 TEST_F(TaskTransferTest, ATaskThatWouldNotLoadIsRefusedAndTheOthersAreImported) {
@@ -139,7 +191,7 @@ TEST_F(TaskTransferTest, ATaskThatWouldNotLoadIsRefusedAndTheOthersAreImported) 
   EXPECT_EQ(found[3].texts.next, "15 Minute(n)");
   EXPECT_EQ(DumpJobs(), empty) << "reading the file writes nothing";
 
-  const ImportReport report = ImportTasks(engine, found, [](const std::string&) { return ClashAnswer::Skip; });
+  const ImportReport report = ImportTasks(engine, files, found, [](const std::string&) { return ClashAnswer::Skip; });
   EXPECT_EQ(report.imported, (std::vector<std::string>{"Gut", "Alt"}));
   ASSERT_EQ(report.refused.size(), 2u);
   EXPECT_EQ(report.refused[0].rfind("Kaputt: ", 0), 0u);
@@ -158,7 +210,7 @@ TEST_F(TaskTransferTest, TheThreeAnswersToANameClash) {
   engine.GetTasks();
 
   std::vector<std::string> asked;
-  const ImportReport report = ImportTasks(engine, found, [&](const std::string& name) {
+  const ImportReport report = ImportTasks(engine, files, found, [&](const std::string& name) {
     asked.push_back(name);
     return name == "Alpha" ? ClashAnswer::Replace
                            : name == "Beta" ? ClashAnswer::KeepBoth : ClashAnswer::Skip;
@@ -202,7 +254,7 @@ TEST_F(TaskTransferTest, AFailedWriteLeavesNothingHalfWrittenAndPutsTheReplacedT
   Engine onFailing(failing, clock, locale, messages);
   onFailing.GetTasks();
   const ImportReport report =
-      ImportTasks(onFailing, found, [](const std::string&) { return ClashAnswer::Replace; });
+      ImportTasks(onFailing, files, found, [](const std::string&) { return ClashAnswer::Replace; });
   EXPECT_TRUE(report.imported.empty());
   EXPECT_EQ(report.refused.size(), 2u);
   EXPECT_EQ(DumpJobs(), before);
