@@ -250,6 +250,8 @@ ExportResult ExportTasks(Engine& engine, const std::vector<std::string>& names) 
         if (!v) continue;
         if (!SameType(*v, rule.second))
           throw RegistryError("Der Wert \"" + rule.first + "\" hat einen falschen Typ.");
+        if (v->data.size() > kMaxRegValueBytes)  // the import refuses a file holding it
+          throw RegistryError("Der Wert \"" + rule.first + "\" ist größer als 64 KB.");
         task.values.push_back(RegFileValue{rule.first, std::move(*v)});
       }
       reg.CloseKey();

@@ -25,7 +25,8 @@ struct ExportResult {
 };
 // The file of the named tasks, in the order given: each task key's values of the task record
 // (in the save's order) and its watch list. A task that does not exist, or one holding a value
-// of another type than the record's (which no import would take), is left out and named.
+// of another type than the record's or larger than 64 KiB (which no import would take), is left
+// out and named.
 // RegFileError when the file would be larger than the import takes (16 MiB, 10 000 tasks).
 ExportResult ExportTasks(Engine& engine, const std::vector<std::string>& names);
 

@@ -200,6 +200,40 @@ TEST_F(TaskTransferTest, ATaskThatWouldNotLoadIsRefusedAndTheOthersAreImported) 
   EXPECT_FALSE(reg.KeyExists(rec::TaskKey("Lueckenhaft")));
 }
 
+TEST_F(TaskTransferTest, ExportLeavesOutWhatNoImportTakesAndRefusesASetTooLarge) {
+  Task("Gut");
+  Task("Falsch", {}, {{rec::kTaskType, "0"}});
+  Task("Riesig", {}, {{rec::kProgram, std::string(40000, 'x')}});
+  const ExportResult out = ExportTasks(engine, {"Gut", "Falsch", "Riesig", "Fehlt"});
+  EXPECT_EQ(out.exported, (std::vector<std::string>{"Gut"}));
+  ASSERT_EQ(out.refused.size(), 3u);
+  EXPECT_EQ(out.refused[0], "Falsch: Der Wert \"TaskType\" hat einen falschen Typ.");
+  EXPECT_EQ(out.refused[1], "Riesig: Der Wert \"Program\" ist größer als 64 KB.");
+  EXPECT_EQ(out.refused[2].rfind("Fehlt: ", 0), 0u);
+  EXPECT_EQ(ParseRegFile(out.file.data(), out.file.size(), TaskFileRules(engine)).size(), 1u);
+
+  // As many tasks as the import takes, and one more. (A set of more than 16 MiB is refused by
+  // the same check; writing that much takes seconds in the sanitizer build.)
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < kMaxRegFileTasks; ++i) {
+    names.push_back("T" + std::to_string(i));
+    registry.SetRaw(rec::TaskKey(names.back()), rec::kName,
+                    RawValue{kRegSz, EncodeRegString(names.back())});
+  }
+  const ExportResult most = ExportTasks(engine, names);
+  EXPECT_EQ(ParseRegFile(most.file.data(), most.file.size(), TaskFileRules(engine)).size(),
+            kMaxRegFileTasks);
+  names.push_back("Gut");
+  try {
+    ExportTasks(engine, names);
+    ADD_FAILURE() << "a file of more tasks than the import takes was made";
+  } catch (const RegFileError& e) {
+    EXPECT_STREQ(e.what(),
+                 "Die gewählten Tasks ergäben eine Datei, die größer als 16 MB ist oder mehr als "
+                 "10000 Tasks enthält; exportieren Sie sie in mehreren Teilen.");
+  }
+}
+
 TEST_F(TaskTransferTest, TheThreeAnswersToANameClash) {
   Task("Alpha", {}, {{rec::kProgram, "neu.exe"}});
   Task("Beta", {}, {{rec::kProgram, "neu.exe"}});
