@@ -293,37 +293,6 @@ std::wstring ChooseRegFile(HWND owner, bool save) {
   return std::wstring(buffer.data());
 }
 
-// The whole file; a file larger than the import takes is refused by its size before a byte is
-// read. False with `error` set when it cannot be read.
-bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes, std::string& error) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    error = "Die Datei konnte nicht geöffnet werden.";
-    return false;
-  }
-  LARGE_INTEGER size{};
-  bool ok = GetFileSizeEx(file, &size) != 0;
-  if (ok && size.QuadPart > static_cast<LONGLONG>(kMaxRegFileBytes)) {
-    CloseHandle(file);
-    error = "Die Datei ist größer als 16 MB; so große Dateien importiert Orvalis nicht.";
-    return false;
-  }
-  if (ok) {
-    bytes.resize(static_cast<std::size_t>(size.QuadPart));
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-      DWORD got = 0;
-      ok = ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got,
-                    nullptr) != 0 && got > 0;
-      done += got;
-    }
-  }
-  CloseHandle(file);
-  if (!ok) error = "Die Datei konnte nicht gelesen werden.";
-  return ok;
-}
-
 bool WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -362,6 +331,39 @@ std::string Count(std::size_t n, const char* one, const char* many) {
 }
 
 }  // namespace
+
+bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+  bytes.clear();
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = "Die Datei konnte nicht geöffnet werden.";
+    return false;
+  }
+  LARGE_INTEGER size{};
+  bool ok = GetFileSizeEx(file, &size) != 0;
+  if (ok && size.QuadPart > static_cast<LONGLONG>(kMaxRegFileBytes)) {
+    CloseHandle(file);
+    error = "Die Datei ist größer als 16 MB; so große Dateien importiert Orvalis nicht.";
+    return false;
+  }
+  if (ok) {
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    std::size_t done = 0;
+    while (ok && done < bytes.size()) {
+      DWORD got = 0;
+      ok = ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got,
+                    nullptr) != 0 && got > 0;
+      done += got;
+    }
+  }
+  CloseHandle(file);
+  if (!ok) {
+    bytes.clear();
+    error = "Die Datei konnte nicht gelesen werden.";
+  }
+  return ok;
+}
 
 void RunTaskExport(HINSTANCE instance, HWND owner, Engine& engine, const skin::Skin& skin) {
   TicksSuspended suspended(engine);

@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,11 @@ class TransferDialog : public win::Window<TransferDialog> {
   int result_ = -1;
   std::vector<bool> checked_;
 };
+
+// The whole file at `path`, for the import. A file larger than the import takes (16 MiB) is
+// refused by its size before a byte is read. False, with `error` in German and `bytes` empty,
+// when it is refused or cannot be read.
+bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes, std::string& error);
 
 // The two menu items' flows. Each suspends the job ticks while it runs. The import refreshes
 // the engine's list; the caller shows it afresh. It takes the watched files' dates through
