@@ -265,15 +265,18 @@ TaskLoad LoadTaskData(Engine& engine, const std::string& name, TaskEditorState& 
          [&] { s.programActionFile = reg.ReadString(rec::kProgramActionFile); });
   }
   // A task without the warning values was stored before there was a warning: it has none, and
-  // saving it from the editor keeps it so.
-  if (reg.ValueExists(rec::kWarnEnabled)) {
+  // saving it from the editor keeps it so. A length stored without WarnEnabled (a key written by
+  // hand) is read all the same, so that the save does not replace it with the field's.
+  const bool warnStored = reg.ValueExists(rec::kWarnEnabled);
+  if (warnStored)
     read(rec::kWarnEnabled, [&] { s.warnEnabled = reg.ReadBool(rec::kWarnEnabled); });
+  else
+    s.warnEnabled = rec::def::kWarnEnabledAbsent;
+  if (warnStored || reg.ValueExists(rec::kWarnSeconds)) {
     read(rec::kWarnSeconds, [&] {
       s.warnSeconds = ClampNumber(reg.ReadInteger(rec::kWarnSeconds), rec::kMinWarnSeconds,
                                   rec::kMaxWarnSeconds);
     });
-  } else {
-    s.warnEnabled = rec::def::kWarnEnabledAbsent;
   }
   reg.CloseKey();
 

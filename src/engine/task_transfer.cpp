@@ -1,6 +1,7 @@
 #include "engine/task_transfer.h"
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <map>
 #include <memory>
@@ -143,6 +144,37 @@ RegFileTask ReadStoredTask(RegistryAccessor& reg, const std::string& name) {
   return task;
 }
 
+// A date as the registry holds it (8 bytes, little-endian), as RegistryAccessor writes it.
+RawValue DateValue(double date) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &date, sizeof bits);
+  RawValue v{kRegBinary, {}};
+  for (int i = 0; i < 8; ++i) v.data.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+  return v;
+}
+
+// The task as the import stores it: with its next fixed start computed from its rule now and
+// each watched file's date of now, as the editor's save stores a task. The file holds what they
+// were where and when it was exported: a next start in the past would count as a missed run at
+// the first tick (and be made up at once by a task that catches up), another file date as a
+// change of the file. A task without NextExecution stays without. RegistryError or ConvertError
+// when the rule cannot be read.
+RegFileTask TakenAfresh(Engine& engine, Files& files, const RegFileTask& task) {
+  RegFileTask fresh = task;
+  for (RegFileValue& v : fresh.values) {
+    if (!NamesEqual(v.name, rec::kNextExecution)) continue;
+    ScratchRegistry scratch;
+    Engine probe(scratch, engine.GetClock(), engine.GetLocale(), engine.Messages());
+    {
+      RegistryAccessor reg(scratch);
+      WriteTask(reg, task.name, task, false);  // a scratch write does not fail
+    }
+    v.value = DateValue(probe.GetTaskDate(task.name));
+  }
+  for (RegFileValue& v : fresh.files) v.value = DateValue(files.GetFileModifyDate(v.name));
+  return fresh;
+}
+
 // What loading would find wrong with the task; empty when it loads as a sound task.
 std::string CheckTask(Engine& engine, const RegFileTask& task, ScheduleTexts& texts) {
   ScratchRegistry scratch;
@@ -165,7 +197,10 @@ std::string CheckTask(Engine& engine, const RegFileTask& task, ScheduleTexts& te
     texts = probe.SetMinutesText(task.name);
     RegistryAccessor reg(scratch);
     reg.OpenKeyReadOnly(rec::TaskKey(task.name));
-    if (reg.ValueExists(rec::kNextExecution)) reg.ReadDateTime(rec::kNextExecution);
+    if (reg.ValueExists(rec::kNextExecution)) {
+      reg.ReadDateTime(rec::kNextExecution);
+      probe.GetTaskDate(task.name);  // what the import stores in its place
+    }
     if (task.hasFiles) {
       reg.OpenKeyReadOnly(rec::FilesKey(task.name));
       for (const RegFileValue& v : task.files) reg.ReadDateTime(v.name);
@@ -215,6 +250,8 @@ ExportResult ExportTasks(Engine& engine, const std::vector<std::string>& names) 
         if (!v) continue;
         if (!SameType(*v, rule.second))
           throw RegistryError("Der Wert \"" + rule.first + "\" hat einen falschen Typ.");
+        if (v->data.size() > kMaxRegValueBytes)  // the import refuses a file holding it
+          throw RegistryError("Der Wert \"" + rule.first + "\" ist größer als 64 KB.");
         task.values.push_back(RegFileValue{rule.first, std::move(*v)});
       }
       reg.CloseKey();
@@ -280,7 +317,8 @@ std::string FreeTaskName(Engine& engine, const std::string& name) {
   }
 }
 
-ImportReport ImportTasks(Engine& engine, const std::vector<ImportCandidate>& candidates,
+ImportReport ImportTasks(Engine& engine, Files& files,
+                         const std::vector<ImportCandidate>& candidates,
                          const std::function<ClashAnswer(const std::string& name)>& askClash) {
   ImportReport report;
   TaskList& list = engine.Tasks();
@@ -288,6 +326,13 @@ ImportReport ImportTasks(Engine& engine, const std::vector<ImportCandidate>& can
     const std::string& name = c.task.name;
     if (!c.refusal.empty()) {
       report.refused.push_back(name + ": " + c.refusal);
+      continue;
+    }
+    RegFileTask task;
+    try {
+      task = TakenAfresh(engine, files, c.task);
+    } catch (const std::exception& e) {
+      report.refused.push_back(name + ": " + e.what());
       continue;
     }
     RegistryAccessor reg(engine.Registry());
@@ -310,7 +355,7 @@ ImportReport ImportTasks(Engine& engine, const std::vector<ImportCandidate>& can
       }
     }
     try {
-      WriteTask(reg, target, c.task, target != name);
+      WriteTask(reg, target, task, target != name);
     } catch (const std::exception& e) {
       // Nothing of a task stays half written; a replaced task is put back as it was.
       reg.DeleteKey(rec::TaskKey(target));

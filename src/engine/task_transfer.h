@@ -25,7 +25,8 @@ struct ExportResult {
 };
 // The file of the named tasks, in the order given: each task key's values of the task record
 // (in the save's order) and its watch list. A task that does not exist, or one holding a value
-// of another type than the record's (which no import would take), is left out and named.
+// of another type than the record's or larger than 64 KiB (which no import would take), is left
+// out and named.
 // RegFileError when the file would be larger than the import takes (16 MiB, 10 000 tasks).
 ExportResult ExportTasks(Engine& engine, const std::vector<std::string>& names);
 
@@ -54,9 +55,14 @@ struct ImportReport {
 // Writes the importable candidates, asking `askClash` for each one whose name is taken (letter
 // case ignored). A task is written completely or not at all: a failed write deletes what was
 // written of it and, for "Ersetzen", puts the replaced task back. A task stored under another
-// name gets that name as its Name value. Each written task's row is added to the list (in
-// place of the replaced one's), unselected; tasks bound to Windows start are not run.
-ImportReport ImportTasks(Engine& engine, const std::vector<ImportCandidate>& candidates,
+// name gets that name as its Name value. As the editor's save does, the import stores the next
+// fixed start (NextExecution) computed from the task's rule now and each watched file's date
+// of now (`files`), not what the file holds: an imported task starts afresh, and neither a
+// missed run nor a file change is found by the first tick for the time before the import.
+// Each written task's row is added to the list (in place of the replaced one's), unselected;
+// tasks bound to Windows start are not run.
+ImportReport ImportTasks(Engine& engine, Files& files,
+                         const std::vector<ImportCandidate>& candidates,
                          const std::function<ClashAnswer(const std::string& name)>& askClash);
 
 // A name no stored task has, made from `name` as "name 2", "name 3", ..., shortened so that it

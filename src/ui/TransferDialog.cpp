@@ -292,37 +292,6 @@ std::wstring ChooseRegFile(HWND owner, bool save) {
   return std::wstring(buffer.data());
 }
 
-// The whole file; a file larger than the import takes is refused by its size before a byte is
-// read. False with `error` set when it cannot be read.
-bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes, std::string& error) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    error = "Die Datei konnte nicht geöffnet werden.";
-    return false;
-  }
-  LARGE_INTEGER size{};
-  bool ok = GetFileSizeEx(file, &size) != 0;
-  if (ok && size.QuadPart > static_cast<LONGLONG>(kMaxRegFileBytes)) {
-    CloseHandle(file);
-    error = "Die Datei ist größer als 16 MB; so große Dateien importiert Orvalis nicht.";
-    return false;
-  }
-  if (ok) {
-    bytes.resize(static_cast<std::size_t>(size.QuadPart));
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-      DWORD got = 0;
-      ok = ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got,
-                    nullptr) != 0 && got > 0;
-      done += got;
-    }
-  }
-  CloseHandle(file);
-  if (!ok) error = "Die Datei konnte nicht gelesen werden.";
-  return ok;
-}
-
 bool WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -361,6 +330,39 @@ std::string Count(std::size_t n, const char* one, const char* many) {
 }
 
 }  // namespace
+
+bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+  bytes.clear();
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = "Die Datei konnte nicht geöffnet werden.";
+    return false;
+  }
+  LARGE_INTEGER size{};
+  bool ok = GetFileSizeEx(file, &size) != 0;
+  if (ok && size.QuadPart > static_cast<LONGLONG>(kMaxRegFileBytes)) {
+    CloseHandle(file);
+    error = "Die Datei ist größer als 16 MB; so große Dateien importiert Orvalis nicht.";
+    return false;
+  }
+  if (ok) {
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    std::size_t done = 0;
+    while (ok && done < bytes.size()) {
+      DWORD got = 0;
+      ok = ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got,
+                    nullptr) != 0 && got > 0;
+      done += got;
+    }
+  }
+  CloseHandle(file);
+  if (!ok) {
+    bytes.clear();
+    error = "Die Datei konnte nicht gelesen werden.";
+  }
+  return ok;
+}
 
 void RunTaskExport(HINSTANCE instance, HWND owner, Engine& engine, const skin::Skin& skin) {
   TicksSuspended suspended(engine);
@@ -414,7 +416,8 @@ void RunTaskExport(HINSTANCE instance, HWND owner, Engine& engine, const skin::S
            std::move(rows));
 }
 
-void RunTaskImport(HINSTANCE instance, HWND owner, Engine& engine, const skin::Skin& skin) {
+void RunTaskImport(HINSTANCE instance, HWND owner, Engine& engine, Files& files,
+                   const skin::Skin& skin) {
   TicksSuspended suspended(engine);
   const std::wstring path = ChooseRegFile(owner, false);
   if (path.empty()) return;
@@ -454,7 +457,7 @@ void RunTaskImport(HINSTANCE instance, HWND owner, Engine& engine, const skin::S
   for (std::size_t i = 0; i < candidates.size(); ++i)
     if (choose.Checked()[i] || !candidates[i].refusal.empty()) chosen.push_back(candidates[i]);
 
-  const ImportReport report = ImportTasks(engine, chosen, [&](const std::string& name) {
+  const ImportReport report = ImportTasks(engine, files, chosen, [&](const std::string& name) {
     TransferForm ask;
     ask.title = "Task bereits vorhanden";
     ask.text = "Es gibt bereits einen Task \"" + name +

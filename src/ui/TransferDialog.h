@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -81,9 +82,16 @@ class TransferDialog : public win::Window<TransferDialog> {
   std::vector<bool> checked_;
 };
 
+// The whole file at `path`, for the import. A file larger than the import takes (16 MiB) is
+// refused by its size before a byte is read. False, with `error` in German and `bytes` empty,
+// when it is refused or cannot be read.
+bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes, std::string& error);
+
 // The two menu items' flows. Each suspends the job ticks while it runs. The import refreshes
-// the engine's list; the caller shows it afresh.
+// the engine's list; the caller shows it afresh. It takes the watched files' dates through
+// `files`.
 void RunTaskExport(HINSTANCE instance, HWND owner, Engine& engine, const skin::Skin& skin);
-void RunTaskImport(HINSTANCE instance, HWND owner, Engine& engine, const skin::Skin& skin);
+void RunTaskImport(HINSTANCE instance, HWND owner, Engine& engine, Files& files,
+                   const skin::Skin& skin);
 
 }  // namespace orv

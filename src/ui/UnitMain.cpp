@@ -340,7 +340,8 @@ void TFormMain::PopupMenuProgrammTransferClick(bool import) {
     RunTaskExport(instance_, hwnd_, engine_, skin_);
     return;
   }
-  RunTaskImport(instance_, hwnd_, engine_, skin_);
+  if (!files_) return;  // the program always has them
+  RunTaskImport(instance_, hwnd_, engine_, *files_, skin_);
   // The list view keeps a virtual list's selection by position: start afresh.
   ListView_SetItemState(listViewTasks_, -1, 0, LVIS_SELECTED);
   RefreshList();

@@ -58,6 +58,24 @@ class Countdown : public EngineTest {
   AnswerYes prompter;
 };
 
+TEST(CountdownText, SaysWhatEachActionDoesToTheComputer) {
+  SystemAction action;
+  action.code = rec::kSystemRestart;
+  EXPECT_EQ(CountdownText(action, 30), "Der Computer wird in 30 Sekunden neu gestartet.");
+  action.code = rec::kSystemShutdown;
+  EXPECT_EQ(CountdownText(action, 30), "Der Computer wird in 30 Sekunden heruntergefahren.");
+  action.powerOff = true;
+  EXPECT_EQ(CountdownText(action, 30), "Der Computer wird in 30 Sekunden ausgeschaltet.");
+  // Switching off belongs to the shutdown alone.
+  action.code = rec::kSystemStandby;
+  EXPECT_EQ(CountdownText(action, 30),
+            "Der Computer wird in 30 Sekunden in den Standby-Modus versetzt.");
+  action.code = rec::kSystemLogoff;
+  EXPECT_EQ(CountdownText(action, 30), "Der Computer wird in 30 Sekunden abgemeldet.");
+  EXPECT_EQ(CountdownText(action, 2), "Der Computer wird in 2 Sekunden abgemeldet.");
+  EXPECT_EQ(CountdownText(action, 1), "Der Computer wird in 1 Sekunde abgemeldet.");
+}
+
 TEST_F(Countdown, RunsTheActionWhenItReachesZeroAndShowsTheSecondsMeanwhile) {
   Restart("Neustart", 30);
   engine.ExecuteTask("Neustart");

@@ -356,6 +356,43 @@ TEST_F(TaskStoreTest, LoadBringsIndexesAndNumbersIntoRange) {
   EXPECT_EQ(s.monthDays, onlySecond);
 }
 
+TEST_F(TaskStoreTest, WarningValuesWrittenByHandSurviveLoadSaveLoad) {
+  Task("Warn", {{rec::kTaskType, rec::kTaskSystem}, {rec::kWarnEnabled, 1},
+                {rec::kWarnSeconds, 45}});
+  TaskEditorState s = TaskEditorState::StartUp();
+  ASSERT_TRUE(LoadTaskData(engine, "Warn", s).Complete());
+  EXPECT_TRUE(s.warnEnabled);
+  EXPECT_EQ(s.warnSeconds, 45);
+  Save(s, "Warn");
+  EXPECT_EQ(Integer("Warn", rec::kWarnEnabled), 1);
+  EXPECT_EQ(Integer("Warn", rec::kWarnSeconds), 45);
+  TaskEditorState again = TaskEditorState::StartUp();
+  ASSERT_TRUE(LoadTaskData(engine, "Warn", again).Complete());
+  EXPECT_EQ(again, s);
+
+  // Out of range: brought into 5..600 on loading, as every stored number is, and saved so.
+  Task("Warn", {{rec::kWarnSeconds, 3}}, {}, false);
+  ASSERT_TRUE(LoadTaskData(engine, "Warn", s).Complete());
+  EXPECT_EQ(s.warnSeconds, rec::kMinWarnSeconds);
+  Save(s, "Warn");
+  EXPECT_EQ(Integer("Warn", rec::kWarnSeconds), rec::kMinWarnSeconds);
+  Task("Warn", {{rec::kWarnSeconds, 100000}}, {}, false);
+  ASSERT_TRUE(LoadTaskData(engine, "Warn", s).Complete());
+  EXPECT_EQ(s.warnSeconds, rec::kMaxWarnSeconds);
+  Save(s, "Warn");
+  EXPECT_EQ(Integer("Warn", rec::kWarnSeconds), rec::kMaxWarnSeconds);
+
+  // A length without WarnEnabled: no warning, and the length is kept, not the field's.
+  Remove("Warn", rec::kWarnEnabled);
+  Task("Warn", {{rec::kWarnSeconds, 45}}, {}, false);
+  s = TaskEditorState::StartUp();
+  ASSERT_TRUE(LoadTaskData(engine, "Warn", s).Complete());
+  EXPECT_FALSE(s.warnEnabled);
+  Save(s, "Warn");
+  EXPECT_EQ(Integer("Warn", rec::kWarnEnabled), 0);
+  EXPECT_EQ(Integer("Warn", rec::kWarnSeconds), 45);
+}
+
 TEST_F(TaskStoreTest, LoadFillsWhatCanBeReadAndNamesTheRest) {
   // A task that cannot be run: its trigger and type unreadable. Everything else still loads,
   // the broken values keep the defaults handed in, and the save writes a sound task over it.

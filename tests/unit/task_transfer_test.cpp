@@ -101,7 +101,7 @@ TEST_F(TaskTransferTest, ExportDeleteImportBringsTasksAndRowsBackAsTheyWere) {
   const auto found = Read(out.file);
   ASSERT_EQ(found.size(), 2u);
   EXPECT_EQ(found[0].texts.next, rowsBefore[2].next);  // Sicherung, as the list showed it
-  const ImportReport report = ImportTasks(engine, found, [](const std::string&) {
+  const ImportReport report = ImportTasks(engine, files, found, [](const std::string&) {
     ADD_FAILURE() << "no clash expected";
     return ClashAnswer::Skip;
   });
@@ -113,6 +113,58 @@ TEST_F(TaskTransferTest, ExportDeleteImportBringsTasksAndRowsBackAsTheyWere) {
     EXPECT_EQ(engine.Tasks().Row(i).next, rowsBefore[i].next);
     EXPECT_EQ(engine.Tasks().Row(i).kind, rowsBefore[i].kind);
   }
+}
+
+TEST_F(TaskTransferTest, AnImportedTaskStartsAfreshAndRunsNothingByItself) {
+  // Exported a month ago: a restart at 08:00 that makes up a missed run, its next start still
+  // the one of then, and a task watching a file that has changed since.
+  Task("Neustart", {{rec::kTaskType, rec::kTaskSystem}, {rec::kSystem, rec::kSystemRestart},
+                    {rec::kConfirm, 0}, {rec::kTimeEnabled, 1}, {rec::kIntEnabled, 0},
+                    {rec::kRecover, rec::kRecoverCatchUp}},
+       {{rec::kTime, "08:00"}});
+  Task("Akte", {{rec::kTaskAuto, rec::kAutoFileChange}, {rec::kConfirm, 0}},
+       {{rec::kProgram, "C:\\run.exe"}});
+  const double monthAgo = EncodeDate(2003, 6, 9) + EncodeTime(8, 0);
+  {
+    RegistryAccessor reg(registry);
+    reg.OpenKey(rec::TaskKey("Neustart"), false);
+    reg.WriteDateTime(rec::kNextExecution, monthAgo);
+    reg.OpenKey(rec::FilesKey("Akte"), true);
+    reg.WriteDateTime("C:\\brief.txt", 37000.5);
+  }
+  const auto stored = DumpJobs().at(*NormaliseKeyPath(rec::TaskKey("Neustart")));
+  const auto file = ExportTasks(engine, {"Neustart", "Akte"}).file;
+  for (const char* name : {"Neustart", "Akte"}) {
+    RegistryAccessor reg(registry);
+    reg.DeleteKey(rec::TaskKey(name));
+  }
+  files.stamps["C:\\brief.txt"] = 37800.25;
+  files.existing = {"C:\\run.exe"};
+
+  const auto found = Read(file);
+  ASSERT_EQ(found.size(), 2u);
+  for (const RegFileValue& v : found[0].task.values) {  // the file is a faithful copy
+    if (v.name == rec::kNextExecution) {
+      EXPECT_EQ(v.value.data, stored.at(v.name).second);
+    }
+  }
+  const ImportReport report =
+      ImportTasks(engine, files, found, [](const std::string&) { return ClashAnswer::Skip; });
+  EXPECT_EQ(report.imported, (std::vector<std::string>{"Neustart", "Akte"}));
+
+  // Stored as the editor's save would store them now: the next 08:00, the file's date of now.
+  EXPECT_DOUBLE_EQ(NextExecution("Neustart"), EncodeDate(2003, 7, 10) + EncodeTime(8, 0));
+  {
+    RegistryAccessor reg(registry);
+    ASSERT_TRUE(reg.OpenKeyReadOnly(rec::FilesKey("Akte")));
+    EXPECT_DOUBLE_EQ(reg.ReadDateTime("C:\\brief.txt"), 37800.25);
+  }
+  clock.Set(2003, 7, 9, 10, 1);
+  engine.TimerJobsTimer();
+  EXPECT_TRUE(power.exits.empty()) << "the restart was made up as a missed run";
+  EXPECT_TRUE(shell.calls.empty()) << "the watched file counted as changed";
+  EXPECT_TRUE(engine.History().Entries().empty());
+  EXPECT_DOUBLE_EQ(NextExecution("Neustart"), EncodeDate(2003, 7, 10) + EncodeTime(8, 0));
 }
 
 TEST_F(TaskTransferTest, ATaskThatWouldNotLoadIsRefusedAndTheOthersAreImported) {
@@ -139,13 +191,47 @@ TEST_F(TaskTransferTest, ATaskThatWouldNotLoadIsRefusedAndTheOthersAreImported) 
   EXPECT_EQ(found[3].texts.next, "15 Minute(n)");
   EXPECT_EQ(DumpJobs(), empty) << "reading the file writes nothing";
 
-  const ImportReport report = ImportTasks(engine, found, [](const std::string&) { return ClashAnswer::Skip; });
+  const ImportReport report = ImportTasks(engine, files, found, [](const std::string&) { return ClashAnswer::Skip; });
   EXPECT_EQ(report.imported, (std::vector<std::string>{"Gut", "Alt"}));
   ASSERT_EQ(report.refused.size(), 2u);
   EXPECT_EQ(report.refused[0].rfind("Kaputt: ", 0), 0u);
   RegistryAccessor reg(registry);
   EXPECT_FALSE(reg.KeyExists(rec::TaskKey("Kaputt")));
   EXPECT_FALSE(reg.KeyExists(rec::TaskKey("Lueckenhaft")));
+}
+
+TEST_F(TaskTransferTest, ExportLeavesOutWhatNoImportTakesAndRefusesASetTooLarge) {
+  Task("Gut");
+  Task("Falsch", {}, {{rec::kTaskType, "0"}});
+  Task("Riesig", {}, {{rec::kProgram, std::string(40000, 'x')}});
+  const ExportResult out = ExportTasks(engine, {"Gut", "Falsch", "Riesig", "Fehlt"});
+  EXPECT_EQ(out.exported, (std::vector<std::string>{"Gut"}));
+  ASSERT_EQ(out.refused.size(), 3u);
+  EXPECT_EQ(out.refused[0], "Falsch: Der Wert \"TaskType\" hat einen falschen Typ.");
+  EXPECT_EQ(out.refused[1], "Riesig: Der Wert \"Program\" ist größer als 64 KB.");
+  EXPECT_EQ(out.refused[2].rfind("Fehlt: ", 0), 0u);
+  EXPECT_EQ(ParseRegFile(out.file.data(), out.file.size(), TaskFileRules(engine)).size(), 1u);
+
+  // As many tasks as the import takes, and one more. (A set of more than 16 MiB is refused by
+  // the same check; writing that much takes seconds in the sanitizer build.)
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < kMaxRegFileTasks; ++i) {
+    names.push_back("T" + std::to_string(i));
+    registry.SetRaw(rec::TaskKey(names.back()), rec::kName,
+                    RawValue{kRegSz, EncodeRegString(names.back())});
+  }
+  const ExportResult most = ExportTasks(engine, names);
+  EXPECT_EQ(ParseRegFile(most.file.data(), most.file.size(), TaskFileRules(engine)).size(),
+            kMaxRegFileTasks);
+  names.push_back("Gut");
+  try {
+    ExportTasks(engine, names);
+    ADD_FAILURE() << "a file of more tasks than the import takes was made";
+  } catch (const RegFileError& e) {
+    EXPECT_STREQ(e.what(),
+                 "Die gewählten Tasks ergäben eine Datei, die größer als 16 MB ist oder mehr als "
+                 "10000 Tasks enthält; exportieren Sie sie in mehreren Teilen.");
+  }
 }
 
 TEST_F(TaskTransferTest, TheThreeAnswersToANameClash) {
@@ -158,7 +244,7 @@ TEST_F(TaskTransferTest, TheThreeAnswersToANameClash) {
   engine.GetTasks();
 
   std::vector<std::string> asked;
-  const ImportReport report = ImportTasks(engine, found, [&](const std::string& name) {
+  const ImportReport report = ImportTasks(engine, files, found, [&](const std::string& name) {
     asked.push_back(name);
     return name == "Alpha" ? ClashAnswer::Replace
                            : name == "Beta" ? ClashAnswer::KeepBoth : ClashAnswer::Skip;
@@ -202,7 +288,7 @@ TEST_F(TaskTransferTest, AFailedWriteLeavesNothingHalfWrittenAndPutsTheReplacedT
   Engine onFailing(failing, clock, locale, messages);
   onFailing.GetTasks();
   const ImportReport report =
-      ImportTasks(onFailing, found, [](const std::string&) { return ClashAnswer::Replace; });
+      ImportTasks(onFailing, files, found, [](const std::string&) { return ClashAnswer::Replace; });
   EXPECT_TRUE(report.imported.empty());
   EXPECT_EQ(report.refused.size(), 2u);
   EXPECT_EQ(DumpJobs(), before);
