@@ -62,7 +62,7 @@ class HistoryWindow : public win::Window<HistoryWindow> {
   HINSTANCE instance_ = nullptr;
   int dpi_ = 96;
   HWND list_ = nullptr, filter_ = nullptr;
-  std::wstring chosenTask_;  // empty: every task
+  std::string chosenTask_;  // UTF-8; empty: every task
   bool refreshPending_ = false;
 };
 
