@@ -54,8 +54,8 @@ run "$driver" wait-rows 2 10000 || exit 1
 # is recorded) and no balloon follows.
 run "$driver" select 0 || exit 1
 run "$driver" click-main 1005 || exit 1
-if balloon=$(run "$driver" wait-tooltip "Task 'Fehlt'" 4000 | tr -d '\r'); then
-  fail "a balloon while Fehler melden is off: $balloon"
+if balloon=$(run "$driver" wait-tooltip "Task 'Fehlt'" 4000 2>/dev/null); then
+  fail "a balloon while Fehler melden is off: $(printf '%s' "$balloon" | tr -d '\r')"
 fi
 # "Fehler melden" from the "Optionen" menu switches it on and stores it.
 run "$driver" command 3023 || exit 1
