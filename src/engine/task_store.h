@@ -45,13 +45,13 @@ struct TaskLoad {
 // Nothing is filled when the key does not exist.
 TaskLoad LoadTaskData(Engine& engine, const std::string& name, TaskEditorState& state);
 
-// Deletes the tasks of the selected rows after one question (`askYesNo`, true for Yes). Asks
-// nothing when no row is selected. A key that cannot be deleted is not reported; its row goes
-// all the same. Returns the number of rows removed.
 // The "Uhrzeit" rule the editor holds, as the scheduler would read it once saved (the editor's
 // preview of the next starts). A time that is no time of day counts as not chosen.
 ClockRule ClockRuleOf(const TaskEditorState& state);
 
+// Deletes the tasks of the selected rows after one question (`askYesNo`, true for Yes). Asks
+// nothing when no row is selected. A key that cannot be deleted is not reported; its row goes
+// all the same. Returns the number of rows removed.
 int DeleteSelectedTasks(Engine& engine, const std::function<bool()>& askYesNo);
 
 // The name checks of "Fertig".

@@ -115,13 +115,14 @@ class HttpFetch {
   HttpError Cancelled() const {
     return HttpError("Der Abruf von " + text_ + " wurde abgebrochen.");
   }
+  // The time-outs name the server, not the whole address: the message is the reason in the
+  // record of runs, beside the task that holds the address, and stays short there.
   HttpError TooLong() const {
-    return HttpError("Zeitüberschreitung: Der Abruf von " + text_ +
-                     " dauerte länger als " + std::to_string(totalSeconds_) +
-                     " Sekunden.");
+    return HttpError("Zeitüberschreitung: Der Abruf dauerte länger als " +
+                     std::to_string(totalSeconds_) + " Sekunden.");
   }
   HttpError TimedOut() const {
-    return HttpError("Zeitüberschreitung beim Abrufen von " + text_ + ".");
+    return HttpError("Zeitüberschreitung beim Warten auf " + url_.HostAndPort() + ".");
   }
   HttpError Broken() const {
     if (tls_ && !tls_->Failure().empty()) return HttpError(tls_->Failure());

@@ -67,7 +67,7 @@ class RunHistory {
   const std::deque<RunEntry>& Entries() noexcept;
   // The newest run of the task (names compare without regard to letter case).
   std::optional<RunEntry> LastOf(const std::string& task) noexcept;
-  // Forgets every run and deletes the stored list.
+  // Forgets every run and writes the stored list empty (the value stays, holding no entry).
   void Clear() noexcept;
 
   // The stored form: "ORH1", then each entry as date (8 bytes, little-endian IEEE double),

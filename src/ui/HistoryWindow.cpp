@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <set>
 
+#include "base/text.h"
 #include "ui/prompter_win32.h"
 #include "ui/win32_text.h"
 
@@ -146,10 +147,10 @@ LRESULT HistoryWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             if (at > 0) {
               const auto length = SendMessageW(filter_, CB_GETLBTEXTLEN, at, 0);
               if (length > 0) {
-                chosenTask_.assign(static_cast<std::size_t>(length) + 1, L'\0');
-                SendMessageW(filter_, CB_GETLBTEXT, at,
-                             reinterpret_cast<LPARAM>(chosenTask_.data()));
-                chosenTask_.resize(static_cast<std::size_t>(length));
+                std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+                SendMessageW(filter_, CB_GETLBTEXT, at, reinterpret_cast<LPARAM>(text.data()));
+                text.resize(static_cast<std::size_t>(length));
+                chosenTask_ = U8(text);
               }
             }
             FillList();
@@ -195,14 +196,20 @@ void HistoryWindow::ApplyDpi(win::Dpi dpi, const RECT* suggested) {
 }
 
 void HistoryWindow::FillFilter() {
-  std::set<std::wstring> names;
-  for (const RunEntry& e : engine_.History().Entries()) names.insert(W(e.task));
+  // One entry per task, names compared as the registry compares them (without regard to letter
+  // case), spelt as in its newest run.
+  struct Less {
+    bool operator()(const std::string& a, const std::string& b) const { return NameLess(a, b); }
+  };
+  std::set<std::string, Less> names;
+  const auto& entries = engine_.History().Entries();
+  for (auto it = entries.rbegin(); it != entries.rend(); ++it) names.insert(it->task);
   SendMessageW(filter_, CB_RESETCONTENT, 0, 0);
   SendMessageW(filter_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kAllTasks));
   int chosen = 0, at = 1;
-  for (const std::wstring& name : names) {
-    SendMessageW(filter_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-    if (name == chosenTask_) chosen = at;
+  for (const std::string& name : names) {
+    SendMessageW(filter_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(name).c_str()));
+    if (!chosenTask_.empty() && NamesEqual(name, chosenTask_)) chosen = at;
     ++at;
   }
   if (chosen == 0) chosenTask_.clear();  // the task has no runs left
@@ -216,7 +223,7 @@ void HistoryWindow::FillList() {
   int row = 0;
   for (auto it = entries.rbegin(); it != entries.rend(); ++it) {  // newest first
     const std::wstring task = W(it->task);
-    if (!chosenTask_.empty() && task != chosenTask_) continue;
+    if (!chosenTask_.empty() && !NamesEqual(it->task, chosenTask_)) continue;
     const std::wstring cells[] = {W(RunTimeText(it->when)), task, W(RunTriggerText(it->trigger)),
                                   W(RunOutcomeText(*it))};
     LVITEMW item{};

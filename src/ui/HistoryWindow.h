@@ -66,7 +66,7 @@ class HistoryWindow : public win::Window<HistoryWindow> {
   win::WindowIcons icons_;
   HINSTANCE instance_ = nullptr;
   HWND list_ = nullptr, filter_ = nullptr;
-  std::wstring chosenTask_;  // empty: every task
+  std::string chosenTask_;  // UTF-8; empty: every task
   bool refreshPending_ = false;
 };
 

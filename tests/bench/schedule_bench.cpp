@@ -12,6 +12,7 @@
 #include "support/settable_clock.h"
 #include "support/test_locale.h"
 #include "../unit/counting_registry.h"
+#include "../unit/record_switch_registry.h"
 
 namespace orv {
 namespace {
@@ -96,18 +97,30 @@ void CountCalls(Fixture& f, benchmark::State& state, bool tick) {
       static_cast<double>(counting.Total()) / static_cast<double>(f.names.size());
 }
 
+// The second argument: 1 with the record of runs written as ever, 0 with its writes going
+// nowhere (the same ticks otherwise). For the two side by side, alternating:
+// --benchmark_filter=TimerJobsTimer/1000 --benchmark_repetitions=5
+// --benchmark_enable_random_interleaving=true
 void BM_TimerJobsTimer(benchmark::State& state) {
   Fixture f(static_cast<int>(state.range(0)));
+  testing::RecordSwitchRegistry switched(f.registry);
+  switched.writeRecord = state.range(1) != 0;
+  Engine engine{switched, f.clock, f.locale, f.messages};
   NullTimer timer;
-  f.engine.SetServices(Services{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &timer});
-  f.engine.GetTasks();
+  engine.SetServices(Services{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &timer});
+  engine.GetTasks();
   for (auto _ : state) {
     f.clock.AdvanceMinutes(1);
-    f.engine.TimerJobsTimer();
+    engine.TimerJobsTimer();
   }
   CountCalls(f, state, true);
 }
-BENCHMARK(BM_TimerJobsTimer)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TimerJobsTimer)
+    ->Args({10, 1})
+    ->Args({100, 1})
+    ->Args({1000, 1})
+    ->Args({1000, 0})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_GetTasks(benchmark::State& state) {
   Fixture f(static_cast<int>(state.range(0)));

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The record of runs: a task whose program is missing and one that runs are started once each
 # with "Starten"; the row's tooltip (chosen with the keyboard) and the "Verlauf" window show
-# both with their outcome; with "Fehler melden" on, the failing run shows a balloon; "Leeren"
-# asks first and empties the record.
+# both with their outcome; while "Fehler melden" is off (as it is at first) the failing run
+# shows no balloon, once it is switched on it does; "Leeren" asks first and empties the record.
 # Usage: history.sh PREFIX ORVALIS_EXE DRIVER_EXE SCREENSHOT_DIR RECORD_ARGS_EXE
 set -u
 prefix="$1"; exe="$2"; driver="$3"; shots="$4"; recorder="$5"
@@ -12,12 +12,16 @@ fail() { echo "history: $*"; exit 1; }
 record="$(mktemp -d)/record.txt"
 export ORV_RECORD_FILE="$(winpath "$record")"
 recorder_win="$(winpath "$recorder")"
+# One run recorded earlier under the name spelt "FEHLT" (the registry's names ignore letter
+# case, so it is Fehlt's): Starten, Ausgeführt, on 1 January 2020 at 12:00.
+seeded=$(python3 -c "import struct; t=b'FEHLT'
+print(','.join('%02x' % b for b in b'ORH1' + struct.pack('<dBBHH', 43831.5, 5, 0, len(t), 0) + t))")
 reset_registry
 import_registry <<REG
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Velmora\Orvalis]
-"ReportFailures"=dword:00000001
+"History"=hex:$seeded
 
 [HKEY_CURRENT_USER\Software\Velmora\Orvalis\Jobs\Fehlt]
 "TaskType"=dword:00000000
@@ -46,7 +50,18 @@ REG
 start_orvalis
 run "$driver" wait-window 30000 || exit 1
 run "$driver" wait-rows 2 10000 || exit 1
-# Both rows selected, "Starten": each task runs once.
+# "Fehler melden" is off: the failing task runs ("Starten" returns once it has run and its run
+# is recorded) and no balloon follows.
+run "$driver" select 0 || exit 1
+run "$driver" click-main 1005 || exit 1
+if balloon=$(run "$driver" wait-tooltip "Task 'Fehlt'" 4000 2>/dev/null); then
+  fail "a balloon while Fehler melden is off: $(printf '%s' "$balloon" | tr -d '\r')"
+fi
+# "Fehler melden" from the "Optionen" menu switches it on and stores it.
+run "$driver" command 3023 || exit 1
+run reg query 'HKCU\Software\Velmora\Orvalis' /v ReportFailures | tr -d '\r' | grep -q '0x1' ||
+  fail "Fehler melden was not switched on"
+# Both rows selected, "Starten": each task runs once more.
 run "$driver" select 0 1 || exit 1
 run "$driver" click-main 1005 || exit 1
 for _ in $(seq 1 50); do [ -s "$record" ] && break; sleep 0.2; done
@@ -55,7 +70,7 @@ grep -q "aus dem Verlauf" "$record" || fail "the task that works did not run"
 # The failure notice. Wine's notification area shows the balloon as a small tooltip window of
 # its own process (on Windows it is the shell's balloon or toast); its text names the task and
 # the reason either way.
-balloon=$(run "$driver" wait-tooltip "Fehlt" 10000 | tr -d '\r') || fail "no balloon for the failed run"
+balloon=$(run "$driver" wait-tooltip "Task 'Fehlt'" 10000 | tr -d '\r') || fail "no balloon for the failed run"
 echo "history: balloon: $balloon"
 case "$balloon" in *"Programm nicht gefunden"*) ;; *) fail "the balloon does not give the reason" ;; esac
 screenshot history-balloon
@@ -100,26 +115,45 @@ run "$driver" command 3013 || exit 1
 run "$driver" wait-class TFormHistory 10000 || fail "the history window did not open"
 rows=$(run "$driver" history-rows | tr -d '\r')
 echo "$rows"
-[ "$(printf '%s\n' "$rows" | grep -c .)" = 2 ] || fail "the history does not hold two runs"
+[ "$(printf '%s\n' "$rows" | grep -c .)" = 4 ] || fail "the history does not hold four runs"
 has "$(printf '%s\n' "$rows" | sed -n 1p)" '| Laeuft | Starten | Ausgef\u00FChrt' ||
   fail "the newest row is not the run of Laeuft"
 has "$(printf '%s\n' "$rows" | sed -n 2p)" '| Fehlt | Starten | Fehler: Programm nicht gefunden' ||
   fail "the older row is not the failed run of Fehlt"
+has "$(printf '%s\n' "$rows" | sed -n 3p)" '| Fehlt | Starten | Fehler: Programm nicht gefunden' ||
+  fail "the third row is not the first failed run of Fehlt"
+has "$(printf '%s\n' "$rows" | sed -n 4p)" '| FEHLT | Starten | Ausgef\u00FChrt' ||
+  fail "the oldest row is not the run recorded before"
 screenshot history-window
+
+# The filter by task ignores letter case as the names do: Fehlt's entry holds the run of
+# "FEHLT" too. Tab from the list past "Leeren" and "Schließen" reaches the filter; Down picks
+# its first task, Up "(alle Tasks)" again.
+run "$driver" keys tab tab tab || fail "cannot press Tab"
+focus=$(run "$driver" focus | tr -d '\r')
+[ "${focus%% *}" = 1403 ] || fail "the focus is on $focus, not on the filter"
+run "$driver" keys down || fail "cannot press Down"
+rows=$(run "$driver" history-rows | tr -d '\r')
+echo "$rows"
+[ "$(printf '%s\n' "$rows" | grep -c .)" = 3 ] || fail "the filter by Fehlt does not show its three runs"
+has "$(printf '%s\n' "$rows" | sed -n 3p)" '| FEHLT | Starten' ||
+  fail "the filter by Fehlt leaves out the run recorded as FEHLT"
+run "$driver" keys up || fail "cannot press Up"
+[ "$(run "$driver" history-rows | grep -c .)" = 4 ] || fail "(alle Tasks) does not show every run"
 
 # While the window is open, new runs come into it.
 run "$driver" select 0 1 || exit 1
 run "$driver" click-main 1005 || exit 1
 for _ in $(seq 1 50); do
-  [ "$(run "$driver" history-rows | grep -c .)" = 4 ] && break; sleep 0.1
+  [ "$(run "$driver" history-rows | grep -c .)" = 6 ] && break; sleep 0.1
 done
-[ "$(run "$driver" history-rows | grep -c .)" = 4 ] || fail "the open window did not show the new runs"
+[ "$(run "$driver" history-rows | grep -c .)" = 6 ] || fail "the open window did not show the new runs"
 
 # "Leeren" asks first; "Nein" keeps the runs, "Ja" empties the list.
 run "$driver" click TFormHistory 1405 || exit 1
 question=$(run "$driver" dialog-text 10000 7 | tr -d '\r') || fail "no question before Leeren"
 echo "history: asked: $question"
-[ "$(run "$driver" history-rows | grep -c .)" = 4 ] || fail "Nein emptied the history"
+[ "$(run "$driver" history-rows | grep -c .)" = 6 ] || fail "Nein emptied the history"
 run "$driver" click TFormHistory 1405 || exit 1
 run "$driver" dialog-text 10000 6 >/dev/null || fail "no question before Leeren"
 [ "$(run "$driver" history-rows | grep -c .)" = 0 ] || fail "Ja did not empty the history"
@@ -130,7 +164,7 @@ for _ in $(seq 1 50); do
 done
 [ "$(run "$driver" window-count TFormHistory | tr -d '\r')" = 0 ] || fail "Escape did not close the history"
 
-# "Fehler melden" from the "Optionen" menu switches the stored option (it was on).
+# "Fehler melden" once more switches the stored option off again.
 run "$driver" command 3023 || exit 1
 run reg query 'HKCU\Software\Velmora\Orvalis' /v ReportFailures | tr -d '\r' | grep -q '0x0' ||
   fail "Fehler melden was not switched off"

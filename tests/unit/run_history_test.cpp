@@ -4,10 +4,14 @@
 #include <deque>
 #include <functional>
 #include <random>
+#include <thread>
 
+#include "net/http.h"
 #include "platform/prompter.h"
+#include "platform/socket.h"
 #include "engine/task_store.h"
 #include "store/run_history.h"
+#include "support/fake_tls.h"
 #include "unit/counting_registry.h"
 #include "unit/engine_fixture.h"
 
@@ -257,6 +261,100 @@ TEST_F(RunRecord, AFailedWriteOfTheRecordLeavesTheRunAlone) {
   EXPECT_GT(NextExecution("A"), 0.0);  // the run went to its end
   ASSERT_EQ(other.History().Entries().size(), 1u);  // kept for this session
   EXPECT_EQ(other.History().Entries()[0].outcome, RunOutcome::kDone);
+}
+
+// A network of the test's own behind the real HTTP client: "status.example" answers 500,
+// "still.example" accepts and never answers, "zertifikat.example" fails the TLS handshake over
+// its certificate, any other name does not resolve.
+class ScriptedNetwork : public SocketLayer {
+ public:
+  std::vector<SocketAddress> Resolve(const std::string& host, std::uint16_t port,
+                                     bool) override {
+    const char* const hosts[] = {"status.example", "still.example", "zertifikat.example"};
+    for (std::uint8_t i = 0; i < 3; ++i)
+      if (host == hosts[i]) return {SocketAddress::Ipv4(10, 0, 0, i, port)};
+    return {};
+  }
+  std::unique_ptr<Connection> Connect(const SocketAddress& address, NetStatus* status) override {
+    *status = NetStatus::kOk;
+    switch (address.bytes[3]) {
+      case 0:
+        return std::make_unique<Answer>(
+            "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n");
+      case 1:
+        return std::make_unique<Answer>("", true);
+      default:
+        return std::make_unique<Answer>(FakeRecord(22, "bad certificate"));
+    }
+  }
+  std::unique_ptr<Listener> ListenLoopback() override { return nullptr; }
+
+ private:
+  // Plays `data` back, then ends the stream; or, with `silent`, waits out every read.
+  class Answer : public Connection {
+   public:
+    explicit Answer(std::string data, bool silent = false)
+        : data_(std::move(data)), silent_(silent) {}
+    NetStatus FinishConnect(int) override { return NetStatus::kOk; }
+    NetStatus Send(const char*, std::size_t size, std::size_t* sent, int) override {
+      *sent = size;
+      return NetStatus::kOk;
+    }
+    NetStatus Receive(char* buffer, std::size_t size, std::size_t* received, int ms) override {
+      if (silent_) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        return NetStatus::kWouldBlock;
+      }
+      if (data_.empty()) return NetStatus::kClosed;
+      *received = std::min(size, data_.size());
+      std::copy_n(data_.data(), *received, buffer);
+      data_.erase(0, *received);
+      return NetStatus::kOk;
+    }
+    void ShutdownSend() override {}
+    void Abort() override {}
+
+   private:
+    std::string data_;
+    bool silent_;
+  };
+};
+
+TEST_F(RunRecord, AFailedFetchIsRecordedWithAShortReason) {
+  HttpClient client(std::make_shared<ScriptedNetwork>(), std::make_shared<FakeTlsLayer>());
+  engine.SetServices(Services{&shell, &files, &power, &client, &prompter, &pump, &timer});
+  // A long address: the reason names the kind of failure, not the address, and is not cut.
+  const std::string path = "/cron/" + std::string(150, 'p') + "?schluessel=geheim";
+  const struct {
+    const char* task;
+    std::string url;
+    std::vector<std::string> kind;  // what the reason names
+  } cases[] = {{"Status", "http://status.example" + path, {"Status 500"}},
+               {"Still", "http://still.example" + path, {"Zeitüberschreitung"}},
+               {"Name", "http://niemand.example" + path, {"Name", "niemand.example"}},
+               {"Zertifikat", "https://zertifikat.example" + path, {"Zertifikat"}}};
+  for (const auto& c : cases) {
+    Task(c.task, {{rec::kTaskType, rec::kTaskInternet}, {rec::kInBrowser, 0}, {rec::kConfirm, 0},
+                  {rec::kTimeoutEnabled, 1}, {rec::kTimeout, 200}},
+         {{rec::kURL, c.url}});
+    engine.ExecuteTask(c.task);
+  }
+  ASSERT_EQ(Entries().size(), std::size(cases));
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const RunEntry& e = Entries()[i];
+    const std::string text = RunOutcomeText(e);
+    EXPECT_EQ(e.task, cases[i].task);
+    EXPECT_EQ(e.outcome, RunOutcome::kFailed) << text;
+    EXPECT_EQ(text.rfind("Fehler: ", 0), 0u) << text;
+    for (const std::string& part : cases[i].kind)
+      EXPECT_NE(e.reason.find(part), std::string::npos) << text;
+    EXPECT_EQ(e.reason.find("ppp"), std::string::npos) << text;
+    EXPECT_LT(e.reason.size(), 80u) << text;
+    EXPECT_EQ(e.reason.back(), '.') << text;
+  }
+  // The failures only went into the record: nothing was shown.
+  EXPECT_TRUE(reports.empty());
+  EXPECT_TRUE(shell.calls.empty());
 }
 
 // Damaged stored values: never a crash, never a read past the data, never an impossible entry.
