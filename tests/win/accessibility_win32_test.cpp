@@ -1,7 +1,7 @@
-// What a screen reader learns about the editor's check boxes, radio buttons and tab headers
-// and about the main window's image buttons and menu labels: role, state and name through
-// AccessibleObjectFromWindow / IAccessible. And the editor's access keys: one letter for one
-// control on every step and tab.
+// What a screen reader learns about the editor's check boxes, radio buttons and tab headers,
+// about the main window's image buttons and menu labels and about the about box's links: role,
+// state and name through AccessibleObjectFromWindow / IAccessible. And the editor's access keys:
+// one letter for one control on every step and tab.
 //
 // Wine's oleacc gives a plain button (a check box, a radio button) no role or state of its own
 // (it answers "client" for every standard control). Under Wine the test checks for those what
@@ -26,6 +26,7 @@
 #include "support/settable_clock.h"
 #include "support/test_locale.h"
 #include "ui/TaskEditor.h"
+#include "ui/UnitInfo.h"
 #include "ui/artwork.h"
 #include "ui/chrome.h"
 #include "ui/skin.h"
@@ -275,6 +276,19 @@ TEST_F(Accessibility, AccessKeysAreUniqueOnEveryStepAndTab) {
   check("step 4");
   DestroyWindow(parent_);  // before the chrome goes
   parent_ = nullptr;
+}
+
+TEST_F(Accessibility, AboutBoxLinksAreLinksNamedByTheirText) {
+  TFormInfo info([](const std::wstring&) {});
+  ASSERT_TRUE(info.Create(GetModuleHandleW(nullptr)));
+  for (const auto& [id, name] : {std::pair{kIdLabelProductSite, std::wstring(kProductSite)},
+                                 std::pair{kIdLabelEmail, std::wstring(kSupportEmail)}}) {
+    const Accessible acc(info.Control(id));
+    ASSERT_NE(acc.acc, nullptr) << id;
+    EXPECT_EQ(acc.Role(), ROLE_SYSTEM_LINK) << id;
+    EXPECT_EQ(acc.Name(), name) << id;
+    EXPECT_TRUE(acc.State() & STATE_SYSTEM_LINKED) << id;
+  }
 }
 
 TEST_F(Accessibility, ImageButtonsAndMenuLabelsHaveNamesAndRoles) {
