@@ -165,6 +165,14 @@ class ChromeWindow : public ::testing::Test {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
   }
+  // An event of the tray icon as the shell sends it, in the version of the messages it
+  // agreed with the chrome.
+  void Tray(UINT event) {
+    if (chrome_->TrayIconVersion4())
+      SendMessageW(hwnd_, kTrayMessage, 0, MAKELPARAM(event, kTrayIconId));
+    else
+      SendMessageW(hwnd_, kTrayMessage, kTrayIconId, event);
+  }
 
   struct Item {
     std::wstring text;  // empty for a separator
@@ -372,10 +380,10 @@ TEST_F(ChromeWindow, MinimiseHidesIntoTheTrayAndAClickBringsItBack) {
               (GetWindowLongPtrW(chrome_->Control(kIdImageHelp), GWL_STYLE) & WS_VISIBLE));
 
   // Only a press and a release on the icon make a click.
-  SendMessageW(hwnd_, kTrayMessage, kTrayIconId, WM_LBUTTONUP);
+  Tray(WM_LBUTTONUP);
   EXPECT_FALSE(IsWindowVisible(hwnd_));
-  SendMessageW(hwnd_, kTrayMessage, kTrayIconId, WM_LBUTTONDOWN);
-  SendMessageW(hwnd_, kTrayMessage, kTrayIconId, WM_LBUTTONUP);
+  Tray(WM_LBUTTONDOWN);
+  Tray(WM_LBUTTONUP);
   Pump();
   EXPECT_TRUE(IsWindowVisible(hwnd_));
   EXPECT_FALSE(IsIconic(hwnd_));
