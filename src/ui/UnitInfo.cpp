@@ -59,8 +59,6 @@ namespace {
 constexpr UINT_PTR kLinkSubclass = 0x4F49;
 constexpr COLORREF kWhite = RGB(0xFF, 0xFF, 0xFF);
 constexpr UINT kLine = DT_SINGLELINE | DT_TOP | DT_NOPREFIX;
-// Room on either side of a link's text for the focus frame.
-constexpr int kLinkMargin = 3;
 
 // The links are the labels that report clicks.
 bool IsLink(HWND label) { return GetWindowLongPtrW(label, GWL_STYLE) & SS_NOTIFY; }
@@ -104,15 +102,12 @@ HWND TFormInfo::Label(int id, const std::wstring& text, const RECT& rect, HFONT 
                       COLORREF colour, UINT format, bool link) {
   RECT r = rect;
   if (link) {
-    // A link is as wide as its text, so that only the text opens it, and a little room on
-    // either side for the keyboard focus's frame; the text stays where it was.
+    // A link is as wide as its text, so that only the text opens it.
     const win::WindowDc dc(hwnd_);
     const win::Selection selected(dc.Get(), font);
     SIZE size{};
     GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
-    r.right = r.left + size.cx + kLinkMargin;
-    r.left -= kLinkMargin;
-    format |= DT_CENTER;
+    r.right = r.left + size.cx + 4;
   }
   // Labels other than the links let clicks through to the box (no SS_NOTIFY), which hides it.
   // The links are tab stops.
@@ -220,12 +215,18 @@ LRESULT TFormInfo::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
       if (surface_.Owns(item.hwndItem)) {
         surface_.PaintChild(item.hwndItem, item.hDC);
-        // The link with the keyboard focus: a thin frame in its colour, while the keyboard
-        // is used.
+        // The link with the keyboard focus, while the keyboard is used: its text on its
+        // colour, in the box's dark blue (in high contrast, the window's colour).
         if (item.hwndItem == GetFocus() &&
             !(SendMessageW(hwnd_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
-          const win::Brush frame(CreateSolidBrush(surface_.Colour(item.hwndItem)));
-          if (frame) FrameRect(item.hDC, &item.rcItem, frame.Get());
+          const win::Brush fill(CreateSolidBrush(surface_.Colour(item.hwndItem)));
+          if (fill) FillRect(item.hDC, &item.rcItem, fill.Get());
+          const std::wstring text = art::WindowText(item.hwndItem);
+          RECT r = item.rcItem;
+          const win::Selection selected(item.hDC, linkFont_.Get());
+          SetBkMode(item.hDC, TRANSPARENT);
+          SetTextColor(item.hDC, skin::HighContrast() ? skin::Colours().window : art::kBandBottom);
+          DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &r, kLine);
         }
         return TRUE;
       }
