@@ -12,7 +12,8 @@
 namespace orv {
 namespace {
 
-constexpr char kCheckBoxText[] = "Dieses Fenster nicht mehr anzeigen.";
+// Access keys: D, J, N.
+constexpr char kCheckBoxText[] = "&Dieses Fenster nicht mehr anzeigen.";
 
 constexpr QuestionForm kConfirmForm{
     kConfirmWindowClass, 350, 250,
@@ -150,8 +151,8 @@ void QuestionDialog::FormCreate() {
   FitLabel(form_.idLine2, second, kLine2Rect, kYesRect.top);
   // The tab order follows the order of creation: check box, "Ja", "Nein".
   s.CreateCheckBox(hwnd_, form_.idCheckBox, W(kCheckBoxText), s.Scale(kCheckBoxRect));
-  s.CreateButton(hwnd_, form_.idYes, L"Ja", s.Scale(kYesRect), skin::ButtonKind::kPrimary);
-  s.CreateButton(hwnd_, form_.idNo, L"Nein", s.Scale(kNoRect), skin::ButtonKind::kSecondary);
+  s.CreateButton(hwnd_, form_.idYes, L"&Ja", s.Scale(kYesRect), skin::ButtonKind::kPrimary);
+  s.CreateButton(hwnd_, form_.idNo, L"&Nein", s.Scale(kNoRect), skin::ButtonKind::kSecondary);
 }
 
 void QuestionDialog::FormPaint() {

@@ -168,7 +168,7 @@ void TaskEditor::CreateControls() {
   SendMessageW(heading, WM_SETFONT, reinterpret_cast<WPARAM>(skin_.TitleFont()), FALSE);
   const int by = h96 - kButtonsBottomGap;
   const RECT cancel = skin_.Scale(RECT{fx, by, fx + 100, by + 26});
-  skin_.CreateButton(hwnd_, kIdFlatButtonWizardCancel, L"Abbrechen", cancel,
+  skin_.CreateButton(hwnd_, kIdFlatButtonWizardCancel, L"Abbre&chen", cancel,
                      skin::ButtonKind::kSecondary);
   const RECT back = skin_.Scale(RECT{fr - 208, by, fr - 108, by + 26});
   skin_.CreateButton(hwnd_, kIdFlatButtonWizardBack, W("&Zurück"), back,
@@ -235,7 +235,7 @@ void TaskEditor::CreateControls() {
   win::Subclass<&TaskEditor::TimeProc>(time, kFieldSubclass, reinterpret_cast<DWORD_PTR>(this));
   TextOf(kIdFlatCheckBoxTaskAutoTime, Label("Uhr durchführen.", cx + 146, 134, cw - 146, 16));
   Label("Durchführung beschränken", cx, 160, cw, 16, true);
-  tabs(kTabRestrict, {"Wo&chentage", "Mo&natstage"}, cx, 177);
+  tabs(kTabRestrict, {"Wochen&tage", "Mo&natstage"}, cx, 177);
   onTab(kTabRestrict, 0);
   const char* const kDays[] = {"Montag", "Dienstag", "Mittwoch", "Donnerstag",
                                "Freitag", "Samstag", "Sonntag"};
@@ -299,7 +299,7 @@ void TaskEditor::CreateControls() {
   Check(kIdFlatCheckBoxTaskExtendedConfirm, "Bestätigung &vor Task-Durchführung erforderlich",
         cx, 248, cw);
   // Shown for System tasks only (UpdateVisibility).
-  Check(kIdFlatCheckBoxTaskExtendedWarn, "Vorher warnen (Sekunden):", cx, 276, 200);
+  Check(kIdFlatCheckBoxTaskExtendedWarn, "Vorher w&arnen (Sekunden):", cx, 276, 200);
   Number(kIdFlatSpinEditTaskExtendedWarn, cx + 204, 275, 54);
 
   // Step 4: the name.

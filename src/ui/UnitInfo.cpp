@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "ui/chrome.h"
+#include "ui/prompter_win32.h"
 #include "ui/skin.h"
+#include "ui/win/accessible.h"
 
 namespace orv {
 
@@ -58,6 +60,9 @@ constexpr UINT_PTR kLinkSubclass = 0x4F49;
 constexpr COLORREF kWhite = RGB(0xFF, 0xFF, 0xFF);
 constexpr UINT kLine = DT_SINGLELINE | DT_TOP | DT_NOPREFIX;
 
+// The links are the labels that report clicks.
+bool IsLink(HWND label) { return GetWindowLongPtrW(label, GWL_STYLE) & SS_NOTIFY; }
+
 void OpenThroughShell(const std::wstring& target) {
   ShellExecuteW(nullptr, L"open", target.c_str(), L"", L"", SW_SHOW);  // result not checked
 }
@@ -88,7 +93,9 @@ bool TFormInfo::Create(HINSTANCE instance) {
   CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kInfoWindowClass, L"Info über Orvalis",
                   WS_POPUP | WS_CLIPCHILDREN, 0, 0, kWidth, kHeight, nullptr, nullptr, instance,
                   this);
-  return hwnd_ != nullptr;
+  if (!hwnd_) return false;
+  MarkKeyboardDialog(hwnd_);  // Tab to the links, Enter and Escape
+  return true;
 }
 
 HWND TFormInfo::Label(int id, const std::wstring& text, const RECT& rect, HFONT font,
@@ -103,14 +110,19 @@ HWND TFormInfo::Label(int id, const std::wstring& text, const RECT& rect, HFONT 
     r.right = r.left + size.cx + 4;
   }
   // Labels other than the links let clicks through to the box (no SS_NOTIFY), which hides it.
-  HWND label = CreateWindowExW(0, L"STATIC", text.c_str(),
-                               WS_CHILD | WS_VISIBLE | SS_OWNERDRAW | (link ? SS_NOTIFY : 0),
-                               r.left, r.top, r.right - r.left, r.bottom - r.top, hwnd_,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
-                               nullptr);
+  // The links are tab stops.
+  HWND label = CreateWindowExW(
+      0, L"STATIC", text.c_str(),
+      WS_CHILD | WS_VISIBLE | SS_OWNERDRAW | (link ? SS_NOTIFY | WS_TABSTOP : 0), r.left, r.top,
+      r.right - r.left, r.bottom - r.top, hwnd_,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
   if (!label) return nullptr;
   win::Subclass<&TFormInfo::LinkProc>(label, kLinkSubclass, reinterpret_cast<DWORD_PTR>(this));
   surface_.AddText(label, {font, colour, format});
+  // A screen reader reads a link, by its text.
+  if (link)
+    win::AnnotateAccessible(
+        label, {ROLE_SYSTEM_LINK, text, [] { return long{STATE_SYSTEM_LINKED | STATE_SYSTEM_FOCUSABLE}; }});
   return label;
 }
 
@@ -120,10 +132,31 @@ LRESULT CALLBACK TFormInfo::LinkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, 
     case WM_ERASEBKGND:
       return 1;
     case WM_SETCURSOR:
-      if (GetWindowLongPtrW(hwnd, GWL_STYLE) & SS_NOTIFY) {
+      if (IsLink(hwnd)) {
         SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // IDC_HAND
         return TRUE;
       }
+      break;
+    case WM_GETDLGCODE: {
+      // Enter and Space on a link open it; the dialog manager leaves them to the link.
+      const auto* key = reinterpret_cast<const MSG*>(lp);
+      if (IsLink(hwnd) && key && key->message == WM_KEYDOWN &&
+          (key->wParam == VK_RETURN || key->wParam == VK_SPACE))
+        return DefSubclassProc(hwnd, msg, wp, lp) | DLGC_WANTMESSAGE;
+      break;
+    }
+    case WM_KEYDOWN:
+      if (IsLink(hwnd) && (wp == VK_RETURN || wp == VK_SPACE)) {
+        if (!(lp & (1 << 30)))  // not held down
+          SendMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), STN_CLICKED),
+                       reinterpret_cast<LPARAM>(hwnd));
+        return 0;
+      }
+      break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE:  // the focus frame comes or goes
+      InvalidateRect(hwnd, nullptr, FALSE);
       break;
   }
   return DefSubclassProc(hwnd, msg, wp, lp);
@@ -182,14 +215,38 @@ LRESULT TFormInfo::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
       if (surface_.Owns(item.hwndItem)) {
         surface_.PaintChild(item.hwndItem, item.hDC);
+        // The link with the keyboard focus, while the keyboard is used: its text on its
+        // colour, in the box's dark blue (in high contrast, the window's colour).
+        if (item.hwndItem == GetFocus() &&
+            !(SendMessageW(hwnd_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
+          const win::Brush fill(CreateSolidBrush(surface_.Colour(item.hwndItem)));
+          if (fill) FillRect(item.hDC, &item.rcItem, fill.Get());
+          const std::wstring text = art::WindowText(item.hwndItem);
+          RECT r = item.rcItem;
+          const win::Selection selected(item.hDC, linkFont_.Get());
+          SetBkMode(item.hDC, TRANSPARENT);
+          SetTextColor(item.hDC, skin::HighContrast() ? skin::Colours().window : art::kBandBottom);
+          DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &r, kLine);
+        }
         return TRUE;
       }
       break;
+    }
+    case kMsgPreviewKey: {
+      // A key: from now on the focus frame and the access keys show.
+      const auto* key = reinterpret_cast<const MSG*>(lp);
+      if (key && (key->message == WM_KEYDOWN || key->message == WM_SYSKEYDOWN) &&
+          (SendMessageW(hwnd_, WM_QUERYUISTATE, 0, 0) & (UISF_HIDEFOCUS | UISF_HIDEACCEL)))
+        SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL),
+                     0);
+      return 0;  // the dialog manager goes on with it
     }
     case WM_COMMAND:
       if (HIWORD(wp) == STN_CLICKED) {
         if (LOWORD(wp) == kIdLabelProductSite) LabelProductSiteClick();
         if (LOWORD(wp) == kIdLabelEmail) LabelEmailClick();
+        // Enter and Escape, passed on by the dialog manager (BN_CLICKED, which is also 0).
+        if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) CoolFormInfoClick();
       }
       return 0;
     case WM_LBUTTONDOWN:

@@ -271,7 +271,7 @@ bool MainChrome::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) 
         InvalidateRect(Control(id), nullptr, FALSE);
       return false;
     case kTrayMessage:
-      if (wp == kTrayIconId) CoolTrayIconMouseDown(LOWORD(lp));
+      TrayIconMessage(wp, lp);
       return true;
     case WM_DESTROY:
       RemoveTrayIcon();

@@ -82,7 +82,10 @@ enum MenuCommandId : UINT {
   kCmdPopupMenuHilfeInfo = 3032,
 };
 
-// The tray icon: its ID and the message it sends to the main window (lParam: the mouse message).
+// The tray icon: its ID and the message it sends to the main window. The chrome asks the shell
+// for version 4 of the icon's messages (lParam: the event and the icon's ID, wParam: the anchor
+// point); a shell that refuses it sends the older ones (lParam: the mouse message, wParam: the
+// icon's ID).
 inline constexpr UINT kTrayIconId = 1;
 inline constexpr UINT kTrayMessage = WM_APP + 1;
 inline constexpr wchar_t kTrayHint[] = L"Orvalis";
@@ -164,6 +167,8 @@ class MainChrome {
   HMENU PopupMenuOptionen() const { return popupMenuOptionen_; }
   HMENU PopupMenuHilfe() const { return popupMenuHilfe_; }
   bool TrayIconShown() const { return trayShown_; }
+  // Whether the shell took version 4 of the icon's messages, and reads them so.
+  bool TrayIconVersion4() const { return trayVersion4_; }
   HWND Control(int id) const;
   COLORREF LabelColour(int id) const;
 
@@ -180,7 +185,10 @@ class MainChrome {
   void ImageHelpMoveMouseMove();
   void ImageMinimizeMoveClick();
   void CoolTrayIconClick();
-  void CoolTrayIconMouseDown(UINT mouseMessage);
+  // An event of the tray icon (a mouse message, NIN_SELECT, NIN_KEYSELECT, WM_CONTEXTMENU,
+  // NIN_BALLOONUSERCLICK); `anchor`: where a menu opened by the keyboard goes, in screen
+  // coordinates.
+  void CoolTrayIconMouseDown(UINT mouseMessage, POINT anchor);
   void PopupMenuTrayAnzeigenClick();
   void PopupMenuTrayMinimierenClick();
   void PopupMenuTrayInfoClick();
@@ -201,6 +209,10 @@ class MainChrome {
   void ShowKeyboardCues();
   bool AddTrayIcon();
   void RemoveTrayIcon();
+  // kTrayMessage: false when it is not about our icon.
+  bool TrayIconMessage(WPARAM wp, LPARAM lp);
+  // The tray menu opened by the keyboard at `anchor`, with its first item selected.
+  void TrayMenuFromKeyboard(POINT anchor);
   void ShowMainWindow();
   void Minimize();
   bool OnCommand(UINT id, UINT code);
@@ -227,7 +239,11 @@ class MainChrome {
         popupMenuHilfe_ = nullptr;
   UINT taskbarCreated_ = 0;
   bool trayShown_ = false;
+  bool trayVersion4_ = false;
   bool trayLeftDown_ = false;
+  // The tray icon's last event but mouse moves, and when it came (GetTickCount).
+  UINT lastTrayEvent_ = 0;
+  DWORD lastTrayEventTick_ = 0;
   int hotLabel_ = 0;  // the menu label under the mouse
   // The menu bar while one of its menus is open: which, the menu to open next (Left/Right),
   // the menu of the selected item and whether that item opens a submenu.

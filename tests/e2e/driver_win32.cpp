@@ -61,8 +61,10 @@
 //   orvalis_driver menu-closed TIMEOUT_MS           waits until no popup menu is open
 //   orvalis_driver escape                           Escape to the main window (closes a menu)
 //   orvalis_driver tray click|right|balloon-click   the tray icon's messages of a left click,
-//                                                   of a right-button press, of a click on
-//                                                   its balloon
+//                                                   of a right click, of a click on its
+//                                                   balloon (at the mouse)
+//   orvalis_driver tray keyselect|contextmenu [X Y] Enter or Space, and Shift+F10, on the icon
+//                                                   chosen with the keyboard (anchor X Y)
 //   orvalis_driver tray-present                     exit 0 when the tray icon exists, 3 if not
 //   orvalis_driver tray-remove                      removes the icon, as a dying shell would
 //   orvalis_driver taskbar-created                  tells the program the shell has restarted
@@ -989,14 +991,27 @@ int wmain(int argc, wchar_t** argv) {
     PostMessageW(main, WM_KEYUP, VK_ESCAPE, 0xC0010001);
     return 0;
   }
-  if (command == L"tray" && argc > 2 && std::wstring(argv[2]) == L"balloon-click")
-    return Deliver(main, kTrayMessage, kTrayIconId, NIN_BALLOONUSERCLICK);
   if (command == L"tray" && argc > 2) {
-    const bool left = std::wstring(argv[2]) == L"click";
-    const UINT down = left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN;
-    if (!SendNotifyMessageW(main, kTrayMessage, kTrayIconId, down))
-      return Fail("cannot send the message");
-    return Deliver(main, kTrayMessage, kTrayIconId, left ? WM_LBUTTONUP : WM_RBUTTONUP);
+    // The icon's messages as the shell sends them in version 4, which the program asks for
+    // and Wine 8 grants: the event and the icon's ID in lParam, the anchor point in wParam
+    // (the mouse's position, or the icon's for the keyboard).
+    const std::wstring what = argv[2];
+    POINT at{};
+    GetCursorPos(&at);
+    if (argc > 4) at = POINT{_wtoi(argv[3]), _wtoi(argv[4])};
+    const WPARAM anchor = MAKEWPARAM(at.x, at.y);
+    const auto event = [](UINT e) { return static_cast<LPARAM>(MAKELPARAM(e, kTrayIconId)); };
+    if (what == L"balloon-click") return Deliver(main, kTrayMessage, anchor, event(NIN_BALLOONUSERCLICK));
+    // Wine's notification area takes no keyboard focus (there is no Win+B): these two are what
+    // Windows' shell sends for Enter or Space and for Shift+F10 or the menu key on the icon.
+    if (what == L"keyselect") return Deliver(main, kTrayMessage, anchor, event(NIN_KEYSELECT));
+    if (what == L"contextmenu") return Deliver(main, kTrayMessage, anchor, event(WM_CONTEXTMENU));
+    // A click: press, release, and NIN_SELECT (a right click: WM_CONTEXTMENU) after it.
+    const bool left = what == L"click";
+    for (UINT e : {left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN, left ? WM_LBUTTONUP : WM_RBUTTONUP})
+      if (!SendNotifyMessageW(main, kTrayMessage, anchor, event(e)))
+        return Fail("cannot send the message");
+    return Deliver(main, kTrayMessage, anchor, event(left ? NIN_SELECT : WM_CONTEXTMENU));
   }
   if (command == L"tray-present") return TrayIcon(main, NIM_MODIFY) ? 0 : 3;
   if (command == L"tray-remove") return TrayIcon(main, NIM_DELETE) ? 0 : Fail("no tray icon");

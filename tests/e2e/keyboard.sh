@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The keyboard alone: a task made, changed, run and removed with key presses sent to the
-# focused control and nothing else (no clicks, no messages to controls; only the trip to the
-# notification area and back, which has no key, goes through the tray icon), and the stored task
-# checked in the registry. On the way: the tab order of the main window and of the editor's
-# steps, Enter for the default button, Escape for "Abbrechen" with the focus back on the list,
-# the access keys, the arrow keys in the tab headers and in the month days, the up-down arrows
-# of a number field, the menu bar opened with Alt and walked with Left and Right, and the focus
-# kept over the notification area, a question and Alt+Tab.
+# focused control and nothing else (no clicks, no messages to controls; only the notification
+# area's icon gets what the shell sends for keys on it), and the stored task checked in the
+# registry. On the way: the tab order of the main window and of the editor's steps, Enter for
+# the default button, Escape for "Abbrechen" with the focus back on the list, the access keys,
+# the arrow keys in the tab headers and in the month days, the up-down arrows of a number field,
+# the menu bar opened with Alt, Alt+P and F10 and walked with Left and Right, F1, the tray icon's
+# Enter and its menu from the keyboard, and the focus kept over the notification area, a question
+# and Alt+Tab.
 # Usage: keyboard.sh PREFIX ORVALIS_EXE DRIVER_EXE SCREENSHOT_DIR RECORDER_EXE
 set -u
 prefix="$1"; exe="$2"; driver="$3"; shots="$4"; recorder="$5"
@@ -61,12 +62,40 @@ read -r wx wy _ _ <<<"$(run "$driver" window-rect | tr -d '\r')"
 expect_focus 1001 "the task list"
 keys tab;  expect_focus 1002 "Hinzufügen"
 keys tab;  expect_focus 1003 "Bearbeiten"
-# Into the notification area and back: the focus is where it was.
+# Into the notification area and back: the focus is where it was. Wine's notification area
+# takes no keyboard focus (Windows' does with Win+B); the driver sends what Windows' shell sends
+# to the program for Enter (NIN_KEYSELECT) and Shift+F10 (WM_CONTEXTMENU) on the icon.
+shown() {  # 0|3: the window is shown (0) or in the notification area (3), once it is
+  for _ in $(seq 1 25); do
+    run "$driver" is-visible; [ $? = "$1" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
 run "$driver" command 3011 || fail "cannot minimise"
-run "$driver" is-visible && fail "the window did not go into the notification area"
-run "$driver" tray click || fail "cannot click the tray icon"
+shown 3 || fail "the window did not go into the notification area"
+run "$driver" tray keyselect || fail "cannot send Enter to the tray icon"
+shown 0 || fail "Enter on the tray icon did not bring the window back"
 run "$driver" activate || fail "the window did not come back"
 expect_focus 1003 "Bearbeiten after the notification area"
+# The tray menu from the keyboard: at the icon, its first item ("Anzeigen") selected.
+run "$driver" tray contextmenu 600 400 || fail "cannot send Shift+F10 to the tray icon"
+menu=$(run "$driver" wait-menu 5000 | tr -d '\r') || fail "Shift+F10 on the tray icon opened no menu"
+[ "${menu% * *}" = "600 400" ] || fail "the tray menu opened at $menu, not at the icon"
+screenshot keyboard-menu-tray
+keys escape
+run "$driver" menu-closed 5000 >/dev/null || fail "Escape did not close the tray menu"
+shown 0 || fail "Escape in the tray menu hid the window"
+run "$driver" tray contextmenu 600 400
+run "$driver" wait-menu 5000 >/dev/null || fail "the tray menu did not open again"
+keys text:m  # "&Minimieren"
+shown 3 || fail "M in the tray menu did not minimise"
+run "$driver" tray contextmenu 600 400
+run "$driver" wait-menu 5000 >/dev/null || fail "the tray menu did not open while minimised"
+keys enter  # the selected first item, "&Anzeigen"
+shown 0 || fail "Enter in the tray menu did not show the window"
+run "$driver" activate || fail "the window did not come back from the tray menu"
+expect_focus 1003 "Bearbeiten after the tray menu"
 keys tab tab; expect_focus 1005 "Starten"
 keys tab;  expect_focus 1001 "the task list again"
 
@@ -82,6 +111,29 @@ keys right; expect_menu_at 197 Programm
 keys escape
 run "$driver" menu-closed 5000 >/dev/null || fail "Escape did not close the menu"
 expect_focus 1001 "the task list after the menu"
+# From the task list, Alt+P and F10 open "Programm" too (the list does not take the letter).
+keys alt+p; expect_menu_at 197 "Programm by Alt+P"
+keys escape
+run "$driver" menu-closed 5000 >/dev/null || fail "Escape did not close the menu of Alt+P"
+keys f10;   expect_menu_at 197 "Programm by F10"
+keys escape
+run "$driver" menu-closed 5000 >/dev/null || fail "Escape did not close the menu of F10"
+expect_focus 1001 "the task list after Alt+P and F10"
+# F1 as a key: the help file in the help viewer (without one beside the program, the message
+# that says so).
+keys f1
+if [ -f "$(dirname "$exe")/help.chm" ]; then
+  help_shown() { xdotool search --onlyvisible --name '^Orvalis-Hilfe$' >/dev/null 2>&1; }
+  for _ in $(seq 1 50); do help_shown && break; sleep 0.2; done
+  help_shown || fail "F1 did not open the help"
+  run taskkill /im hh.exe >/dev/null 2>&1
+  for _ in $(seq 1 50); do help_shown || break; sleep 0.2; done
+else
+  text=$(run "$driver" dialog-text 5000 | tr -d '\r') || fail "F1 showed no help"
+  case "$text" in "Die Hilfedatei wurde nicht gefunden:"*) ;; *) fail "F1: $text" ;; esac
+fi
+run "$driver" activate || fail "the window did not come back after the help"
+expect_focus 1001 "the task list after F1"
 
 # "Hinzufügen" with its access key: the editor opens with the focus on its first control.
 keys alt+z

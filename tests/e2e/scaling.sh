@@ -121,6 +121,8 @@ for dpi in 96 120 144; do
   layout "the question" TFormConfirm
   read -r _ _ w h <<<"$(run "$driver" window-rect TFormConfirm | tr -d '\r')"
   [ "$w" = $(( (350 * dpi + 48) / 96 )) ] || fail "question ${w}x$h at $dpi dpi"
+  # Tab: the keyboard is in use, the access keys show; the focus goes on to "Ja".
+  run "$driver" keys tab || fail "cannot press Tab in the question at $dpi dpi"
   screenshot "scaling-$dpi-question"
   if [ "$dpi" = 144 ]; then
     # Moved on its own to a monitor at 192 dpi.
@@ -138,6 +140,9 @@ for dpi in 96 120 144; do
   read -r _ _ w h <<<"$(run "$driver" window-rect TFormInfo | tr -d '\r')"
   [ "$w" = $(( (350 * dpi + 48) / 96 )) ] && [ "$h" = $(( (250 * dpi + 48) / 96 )) ] ||
     fail "about box ${w}x$h at $dpi dpi"
+  # Tab: the first link has the focus, with its frame.
+  run "$driver" keys tab || fail "cannot press Tab in the about box at $dpi dpi"
+  [ "$(run "$driver" focus | tr -d '\r')" = "1305 Static" ] || fail "Tab did not reach the first link"
   screenshot "scaling-$dpi-about"
   hide_about
   if [ "$dpi" = 96 ]; then

@@ -1,6 +1,7 @@
-// What a screen reader learns about the editor's check boxes, radio buttons and tab headers
-// and about the main window's image buttons and menu labels: role, state and name through
-// AccessibleObjectFromWindow / IAccessible.
+// What a screen reader learns about the editor's check boxes, radio buttons and tab headers,
+// about the main window's image buttons and menu labels and about the about box's links: role,
+// state and name through AccessibleObjectFromWindow / IAccessible. And the editor's access keys:
+// one letter for one control on every step and tab.
 //
 // Wine's oleacc gives a plain button (a check box, a radio button) no role or state of its own
 // (it answers "client" for every standard control). Under Wine the test checks for those what
@@ -13,9 +14,11 @@
 #include <gtest/gtest.h>
 #include <oleacc.h>
 
+#include <cwctype>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "base/messages.h"
 #include "engine/engine.h"
@@ -23,8 +26,11 @@
 #include "support/settable_clock.h"
 #include "support/test_locale.h"
 #include "ui/TaskEditor.h"
+#include "ui/UnitInfo.h"
+#include "ui/artwork.h"
 #include "ui/chrome.h"
 #include "ui/skin.h"
+#include "ui/win32_text.h"
 
 namespace orv {
 namespace {
@@ -192,6 +198,97 @@ TEST_F(Accessibility, TabHeadersArePageTabsWithTheActiveOneSelected) {
   // The active header is the row's one tab stop.
   EXPECT_TRUE(GetWindowLongPtrW(Item(kIdRadioButtonInternet), GWL_STYLE) & WS_TABSTOP);
   EXPECT_FALSE(GetWindowLongPtrW(Item(kIdRadioButtonProgramm), GWL_STYLE) & WS_TABSTOP);
+}
+
+// The letter that Alt takes to a control: the one after a single "&" of its text, in lower
+// case; 0 for none. Labels that show "&" as it is (SS_NOPREFIX) have none.
+wchar_t AccessKey(HWND hwnd) {
+  if (ClassOf(hwnd) == L"Static" && (GetWindowLongPtrW(hwnd, GWL_STYLE) & SS_NOPREFIX)) return 0;
+  wchar_t text[256] = {};
+  GetWindowTextW(hwnd, text, 256);
+  for (const wchar_t* c = text; *c; ++c) {
+    if (*c != L'&') continue;
+    if (c[1] == L'&') {
+      ++c;
+      continue;
+    }
+    return c[1] ? static_cast<wchar_t>(towlower(c[1])) : L'\0';
+  }
+  return L'\0';
+}
+
+BOOL CALLBACK CollectShown(HWND hwnd, LPARAM lp) {
+  if (IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(lp)->push_back(hwnd);
+  return TRUE;
+}
+
+TEST_F(Accessibility, AccessKeysAreUniqueOnEveryStepAndTab) {
+  // The menu bar's letters belong to it on every step: the main window takes them first.
+  MainChrome chrome;
+  ASSERT_TRUE(chrome.Create(GetModuleHandleW(nullptr), parent_));
+  std::vector<std::pair<wchar_t, std::wstring>> menuBar;
+  for (int id : {kIdLabelMenuProgramm, kIdLabelMenuOptionen, kIdLabelMenuHilfe}) {
+    ASSERT_NE(AccessKey(chrome.Control(id)), L'\0') << id;
+    menuBar.emplace_back(AccessKey(chrome.Control(id)), art::WindowText(chrome.Control(id)));
+  }
+  const auto check = [&](const char* where) {
+    std::vector<HWND> shown;
+    EnumChildWindows(editor_->Handle(), CollectShown, reinterpret_cast<LPARAM>(&shown));
+    std::vector<std::pair<wchar_t, std::wstring>> taken = menuBar;
+    for (HWND control : shown) {
+      const wchar_t key = AccessKey(control);
+      if (!key) continue;
+      const std::wstring text = art::WindowText(control);
+      for (const auto& [other, otherText] : taken)
+        if (other == key)
+          ADD_FAILURE() << where << ": Alt+" << U8(std::wstring(1, key)) << " for both \""
+                        << U8(otherText) << "\" and \"" << U8(text) << "\"";
+      taken.emplace_back(key, text);
+    }
+  };
+  const auto click = [&](int id) { SendMessageW(Item(id), BM_CLICK, 0, 0); };
+  const struct {
+    int header;
+    const char* where;
+  } step1[] = {{kIdRadioButtonProgramm, "step 1, Programm"},
+               {kIdRadioButtonInternet, "step 1, Internet"},
+               {kIdRadioButtonSystem, "step 1, System"}},
+    step2[] = {{kIdRadioButtonUhrzeit, "step 2, Uhrzeit"},
+               {kIdRadioButtonMonth, "step 2, Monatstage"},
+               {kIdRadioButtonWeek, "step 2, Wochentage"},
+               {kIdRadioButtonLeerlauf, "step 2, Leerlauf"},
+               {kIdRadioButtonChange, "step 2, Änderung"}};
+  for (const auto& tab : step1) {
+    click(tab.header);
+    check(tab.where);
+  }
+  click(kIdFlatButtonWizardNext);
+  for (const auto& tab : step2) {
+    click(tab.header);
+    check(tab.where);
+  }
+  click(kIdFlatButtonWizardNext);
+  // A System task: the warning's field shows too.
+  EXPECT_TRUE(IsWindowVisible(Item(kIdFlatCheckBoxTaskExtendedWarn)));
+  check("step 3");
+  click(kIdFlatButtonWizardNext);
+  ASSERT_TRUE(IsWindowVisible(Item(kIdFlatEditTaskEndName)));
+  check("step 4");
+  DestroyWindow(parent_);  // before the chrome goes
+  parent_ = nullptr;
+}
+
+TEST_F(Accessibility, AboutBoxLinksAreLinksNamedByTheirText) {
+  TFormInfo info([](const std::wstring&) {});
+  ASSERT_TRUE(info.Create(GetModuleHandleW(nullptr)));
+  for (const auto& [id, name] : {std::pair{kIdLabelProductSite, std::wstring(kProductSite)},
+                                 std::pair{kIdLabelEmail, std::wstring(kSupportEmail)}}) {
+    const Accessible acc(info.Control(id));
+    ASSERT_NE(acc.acc, nullptr) << id;
+    EXPECT_EQ(acc.Role(), ROLE_SYSTEM_LINK) << id;
+    EXPECT_EQ(acc.Name(), name) << id;
+    EXPECT_TRUE(acc.State() & STATE_SYSTEM_LINKED) << id;
+  }
 }
 
 TEST_F(Accessibility, ImageButtonsAndMenuLabelsHaveNamesAndRoles) {

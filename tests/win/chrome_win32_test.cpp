@@ -1,7 +1,7 @@
 // The window chrome and the about box as real windows: the version record,
 // the stored window shapes, the four menus with their items, access keys and check marks, the
 // hover looks, minimising to the tray and back, the bold task names, and the about box's
-// labels, links and clicks.
+// labels, links, clicks and keys.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -15,6 +15,7 @@
 
 #include "ui/UnitInfo.h"
 #include "ui/chrome.h"
+#include "ui/prompter_win32.h"
 #include "ui/win32_text.h"
 
 namespace orv::testing {
@@ -171,6 +172,14 @@ class ChromeWindow : public ::testing::Test {
   void Pump() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  // An event of the tray icon as the shell sends it, in the version of the messages it
+  // agreed with the chrome.
+  void Tray(UINT event) {
+    if (chrome_->TrayIconVersion4())
+      SendMessageW(hwnd_, kTrayMessage, 0, MAKELPARAM(event, kTrayIconId));
+    else
+      SendMessageW(hwnd_, kTrayMessage, kTrayIconId, event);
   }
 
   struct Item {
@@ -379,10 +388,10 @@ TEST_F(ChromeWindow, MinimiseHidesIntoTheTrayAndAClickBringsItBack) {
               (GetWindowLongPtrW(chrome_->Control(kIdImageHelp), GWL_STYLE) & WS_VISIBLE));
 
   // Only a press and a release on the icon make a click.
-  SendMessageW(hwnd_, kTrayMessage, kTrayIconId, WM_LBUTTONUP);
+  Tray(WM_LBUTTONUP);
   EXPECT_FALSE(IsWindowVisible(hwnd_));
-  SendMessageW(hwnd_, kTrayMessage, kTrayIconId, WM_LBUTTONDOWN);
-  SendMessageW(hwnd_, kTrayMessage, kTrayIconId, WM_LBUTTONUP);
+  Tray(WM_LBUTTONDOWN);
+  Tray(WM_LBUTTONUP);
   Pump();
   EXPECT_TRUE(IsWindowVisible(hwnd_));
   EXPECT_FALSE(IsIconic(hwnd_));
@@ -525,6 +534,37 @@ TEST_F(AboutBox, LinksOpenAndTheBoxStays) {
   EXPECT_EQ(opened_[0], kProductSite);
   EXPECT_EQ(opened_[1], std::wstring(L"mailto:") + kSupportEmail);
   EXPECT_TRUE(IsWindowVisible(info_->Handle()));
+}
+
+TEST_F(AboutBox, LinksAreTabStopsThatEnterAndSpaceOpen) {
+  info_->Show();
+  HWND box = info_->Handle();
+  HWND site = info_->Control(kIdLabelProductSite);
+  HWND mail = info_->Control(kIdLabelEmail);
+  SetFocus(box);
+  // A key as the keyboard posts it, through the program's message loop.
+  const auto press = [](WPARAM key) {
+    HWND target = GetFocus();
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchUiMessage(msg);
+  };
+  press(VK_TAB);
+  EXPECT_EQ(GetFocus(), site);
+  press(VK_RETURN);
+  press(VK_TAB);
+  EXPECT_EQ(GetFocus(), mail);
+  press(VK_SPACE);
+  ASSERT_EQ(opened_.size(), 2u);
+  EXPECT_EQ(opened_[0], kProductSite);
+  EXPECT_EQ(opened_[1], std::wstring(L"mailto:") + kSupportEmail);
+  EXPECT_TRUE(IsWindowVisible(box)) << "a link leaves the box open, as a click does";
+  press(VK_TAB);
+  EXPECT_EQ(GetFocus(), site) << "round again";
+  press(VK_ESCAPE);
+  EXPECT_FALSE(IsWindowVisible(box));
+  EXPECT_EQ(opened_.size(), 2u);
 }
 
 TEST_F(AboutBox, AClickElsewhereHidesItAndItIsNeverShownTwice) {

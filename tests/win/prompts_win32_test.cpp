@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwctype>
 #include <functional>
 #include <initializer_list>
 #include <map>
@@ -72,8 +73,16 @@ void PostKey(HWND target, WPARAM key) {
   PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
 }
 
+// Alt and a letter, as the keyboard posts them (TranslateMessage makes the WM_SYSCHAR).
+void PostAltKey(HWND target, wchar_t letter) {
+  PostMessageW(target, WM_SYSKEYDOWN, VK_MENU, 0x20000001);
+  PostMessageW(target, WM_SYSKEYDOWN, towupper(letter), 0x20000001);
+  PostMessageW(target, WM_SYSKEYUP, towupper(letter), static_cast<LPARAM>(0xE0000001u));
+  PostMessageW(target, WM_KEYUP, VK_MENU, static_cast<LPARAM>(0xC0000001u));
+}
+
 constexpr wchar_t kOwnerClass[] = L"OrvalisPromptTestOwner";
-constexpr wchar_t kCheckBoxText[] = L"Dieses Fenster nicht mehr anzeigen.";
+constexpr wchar_t kCheckBoxText[] = L"&Dieses Fenster nicht mehr anzeigen.";
 
 // Both dialogs with a hidden owner at 200,150 (600 x 400), as the main window owns them.
 class PromptTest : public ::testing::Test {
@@ -194,9 +203,9 @@ TEST_F(PromptTest, DialogsHaveTheirSizeControlsTextsAndTabOrder) {
     EXPECT_EQ(Place(second), px(30, 103, 290, 30));
     EXPECT_EQ(Text(second), c.second);
     EXPECT_EQ(Place(Yes(d)), px(86, 147, 85, 25));
-    EXPECT_EQ(Text(Yes(d)), L"Ja");
+    EXPECT_EQ(Text(Yes(d)), L"&Ja");
     EXPECT_EQ(Place(No(d)), px(178, 147, 85, 25));
-    EXPECT_EQ(Text(No(d)), L"Nein");
+    EXPECT_EQ(Text(No(d)), L"&Nein");
     EXPECT_EQ(Place(Box(d)), px(30, 193, 290, 17));
     EXPECT_EQ(Text(Box(d)), kCheckBoxText);
     EXPECT_FALSE(Ticked(Box(d))) << "starts unticked";
@@ -454,6 +463,18 @@ TEST_F(PromptTest, KeyboardMovesTicksAndAnswers) {
   });
   result = Ask(true, "Task 'A' hat den Durchführungszeitpunkt erreicht.");
   EXPECT_EQ(result.answer, kAnswerYes);
+
+  // The access keys: Alt+D ticks the box, Alt+J answers "Ja", Alt+N "Nein".
+  After(50, [&] {
+    PostAltKey(GetFocus(), L'd');
+    After(50, [&] { PostAltKey(GetFocus(), L'j'); });
+  });
+  result = Ask(false, "Task 'A' konnte nicht gestartet werden.");
+  EXPECT_EQ(result.answer, kAnswerYes);
+  EXPECT_TRUE(result.dontShowAgain);
+  After(50, [&] { PostAltKey(GetFocus(), L'n'); });
+  result = Ask(true, "Task 'A' hat den Durchführungszeitpunkt erreicht.");
+  EXPECT_EQ(result.answer, kAnswerNo);
 }
 
 TEST_F(PromptTest, QuitDuringAQuestionAnswersNoAndIsPostedAgain) {
