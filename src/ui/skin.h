@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/design_colours.h"
 #include "ui/win/gdi.h"
 
 namespace orv::skin {
@@ -42,7 +43,7 @@ struct Palette {
 };
 
 inline constexpr Palette kPalette{
-    .window = RGB(0xF6, 0xF7, 0xF9),
+    .window = design::kWindow,
     .band = RGB(0x1F, 0x5F, 0x9E),
     .bandText = RGB(0xFF, 0xFF, 0xFF),
     .text = RGB(0x1F, 0x24, 0x2B),
