@@ -52,6 +52,10 @@ class HistoryWindow : public win::Window<HistoryWindow> {
   RECT Scale(const RECT& r) const {
     return RECT{Scale(r.left), Scale(r.top), Scale(r.right), Scale(r.bottom)};
   }
+  // The list's colours and headings for the current colours (high contrast or not).
+  void SetListColours();
+  // High contrast or the system's colours changed.
+  void ColoursChanged();
   void FillFilter();
   void FillList();
   void ClearClick();

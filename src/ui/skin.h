@@ -70,6 +70,10 @@ const Palette& Colours();
 void RefreshColours();
 // A brush of Colours().window, for WM_CTLCOLOR* answers; the skin keeps it.
 HBRUSH WindowBrush();
+// The column headings of the report list view `list` follow high contrast: there they are
+// drawn in the system's button face and button text, otherwise by the list as usual. Call it
+// once the list is made and again whenever the colours change.
+void ColourHeadings(HWND list);
 
 // Measures at 96 dpi.
 inline constexpr int kCornerRadius = 12;  // window outline
