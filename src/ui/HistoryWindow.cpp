@@ -97,6 +97,7 @@ void HistoryWindow::FormCreate() {
     col.iSubItem = index;
     SendMessageW(list_, LVM_INSERTCOLUMNW, index++, reinterpret_cast<LPARAM>(&col));
   }
+  SetListColours();
   s.CreateButton(hwnd_, kIdHistoryClear, L"&Leeren", Scale(kClearRect),
                  skin::ButtonKind::kSecondary);
   s.CreateButton(hwnd_, kIdHistoryClose, L"&Schließen", Scale(kCloseRect),
@@ -138,6 +139,14 @@ LRESULT HistoryWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DPICHANGED:  // moved to a monitor of another scale, or the scale changed
       ApplyDpi(win::Dpi(LOWORD(wp)), reinterpret_cast<const RECT*>(lp));
       return 0;
+    case WM_SYSCOLORCHANGE:
+      // The list is a common control: it learns the new system colours from its parent.
+      if (list_) SendMessageW(list_, WM_SYSCOLORCHANGE, 0, 0);
+      ColoursChanged();
+      break;
+    case WM_SETTINGCHANGE:
+      if (wp == SPI_SETHIGHCONTRAST) ColoursChanged();
+      break;
     case WM_COMMAND:
       switch (LOWORD(wp)) {
         case kIdHistoryFilter:
@@ -193,6 +202,24 @@ void HistoryWindow::ApplyDpi(win::Dpi dpi, const RECT* suggested) {
       ListView_SetColumnWidth(list_, i, MulDiv(ListView_GetColumnWidth(list_, i), dpi.Value(), old));
   }
   icons_.Apply(hwnd_, instance_, MAKEINTRESOURCEW(1), dpi);
+}
+
+void HistoryWindow::SetListColours() {
+  // The system's window colours, which high contrast sets too, given anew: the list keeps the
+  // background it was made with (under Wine the room below the rows stays white in high
+  // contrast black).
+  ListView_SetBkColor(list_, GetSysColor(COLOR_WINDOW));
+  ListView_SetTextBkColor(list_, GetSysColor(COLOR_WINDOW));
+  ListView_SetTextColor(list_, GetSysColor(COLOR_WINDOWTEXT));
+  skin::ColourHeadings(list_);
+}
+
+void HistoryWindow::ColoursChanged() {
+  // This window may hear of the change before the main window: the skin's colours are read
+  // here too.
+  skin::RefreshColours();
+  if (list_) SetListColours();
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void HistoryWindow::FillFilter() {

@@ -55,6 +55,10 @@ class HistoryWindow : public win::Window<HistoryWindow> {
   // Fonts, places, size, outline, icons and column widths at `dpi`; at the top left of
   // `suggested` where WM_DPICHANGED gives one.
   void ApplyDpi(win::Dpi dpi, const RECT* suggested);
+  // The list's colours and headings for the current colours (high contrast or not).
+  void SetListColours();
+  // High contrast or the system's colours changed.
+  void ColoursChanged();
   void FillFilter();
   void FillList();
   void ClearClick();

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "ui/TaskEditor.h"
+#include "ui/design_colours.h"
 
 namespace orv::editor {
 
@@ -27,8 +28,8 @@ inline constexpr int kTabCounts[5] = {TaskEditorState::kTaskKindTabs, TaskEditor
 inline constexpr int kTabFirstId[5] = {kIdRadioButtonProgramm, kIdRadioButtonUhrzeit, kIdRadioButtonWeek,
                                 kIdTabKonfiguration, kIdTabBezeichnung};
 
-// The grey "Schritt N von 4" line: 5.4:1 against the window background (#F6F7F9).
-inline constexpr COLORREF kStepLineColour = RGB(0x5F, 0x66, 0x70);
+// The grey "Schritt N von 4" line, on the window background.
+inline constexpr COLORREF kStepLineColour = design::kStepLine;
 
 // A number field's up-down control has the field's ID plus this.
 inline constexpr int kUpDownIdOffset = 600;

@@ -3,7 +3,6 @@
 #include <commctrl.h>
 #include <initguid.h>
 #include <oleacc.h>
-#include <uxtheme.h>
 
 #include <algorithm>
 #include <unordered_map>
@@ -785,14 +784,7 @@ void TFormMain::SetListColours() {
   ListView_SetBkColor(listViewTasks_, back);
   ListView_SetTextBkColor(listViewTasks_, back);
   ListView_SetTextColor(listViewTasks_, text);
-  // The headings drawn by the system's classic look, which takes the scheme's colours, in high
-  // contrast; by the visual style otherwise.
-  if (HWND header = ListView_GetHeader(listViewTasks_)) {
-    if (plain)
-      SetWindowTheme(header, L"", L"");
-    else
-      SetWindowTheme(header, nullptr, nullptr);
-  }
+  skin::ColourHeadings(listViewTasks_);
 }
 
 void TFormMain::MakeFonts() {

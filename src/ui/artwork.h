@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/design_colours.h"
 #include "ui/win/dpi.h"
 #include "ui/win/gdi.h"
 
@@ -28,14 +29,13 @@ inline constexpr COLORREF kTitleColour = 16381420;        // title, about-box te
 inline constexpr COLORREF kTitleShadowColour = 13536356;  // the title's shadow
 inline constexpr COLORREF kMenuLabelColour = 13012572;    // menu bar labels
 inline constexpr COLORREF kMenuLabelHotColour = 14526325; // ... under the mouse
-// The menu bar labels' text: 6.2:1 against the title band behind them (#133960 where it is
-// lightest), lighter still under the mouse.
-inline constexpr COLORREF kMenuTextColour = RGB(0x9C, 0xC0, 0xE8);
+// The menu bar labels' text on the title band, lighter still under the mouse.
+inline constexpr COLORREF kMenuTextColour = design::kMenuText;
 inline constexpr COLORREF kMenuTextHotColour = RGB(0xDC, 0xEB, 0xFA);
 inline constexpr COLORREF kLinkColour = 15785170;         // about-box links
 // Ours: the title band of the main window, a deep blue of the dialogs' family.
-inline constexpr COLORREF kBandTop = RGB(0x16, 0x3F, 0x69);
-inline constexpr COLORREF kBandBottom = RGB(0x0E, 0x2F, 0x52);
+inline constexpr COLORREF kBandTop = design::kBandTop;
+inline constexpr COLORREF kBandBottom = design::kBandBottom;
 inline constexpr COLORREF kBandLine = RGB(0x2B, 0x73, 0xB9);  // under the band
 inline constexpr COLORREF kCardBorder = RGB(0xD3, 0xDA, 0xE3);  // around the task list
 inline constexpr COLORREF kMenuImageColumn = RGB(0xEE, 0xF2, 0xF7);

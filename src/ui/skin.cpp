@@ -1,9 +1,11 @@
 #include "ui/skin.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 #include <algorithm>
 #include <cwchar>
+#include <iterator>
 
 #include "ui/win/window.h"
 
@@ -185,6 +187,103 @@ HBRUSH WindowBrush() {
   ColourState& state = Current();
   return state.windowBrush ? state.windowBrush.Get()
                            : static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+}
+
+// ---- list headings in high contrast --------------------------------------------------------
+
+namespace {
+
+constexpr UINT_PTR kHeadingsSubclassId = 0x4F48;
+
+// One heading: the button face, a rule at its right and bottom, its text in the button text.
+void PaintHeading(HWND header, HDC dc, int index, const RECT& rect, bool pressed) {
+  const COLORREF face = GetSysColor(COLOR_BTNFACE), ink = GetSysColor(COLOR_BTNTEXT);
+  Fill(dc, rect, face);
+  Fill(dc, RECT{rect.right - 1, rect.top, rect.right, rect.bottom}, ink);
+  Fill(dc, RECT{rect.left, rect.bottom - 1, rect.right, rect.bottom}, ink);
+  wchar_t text[260] = L"";
+  HDITEMW item{};
+  item.mask = HDI_TEXT | HDI_FORMAT;
+  item.pszText = text;
+  item.cchTextMax = static_cast<int>(std::size(text));
+  if (!SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(index),
+                    reinterpret_cast<LPARAM>(&item)))
+    return;
+  const auto font = reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0));
+  HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc, &tm);
+  RECT label = rect;
+  InflateRect(&label, -std::max<LONG>(2, tm.tmAveCharWidth), 0);
+  if (pressed) OffsetRect(&label, 1, 1);
+  const UINT align = (item.fmt & HDF_JUSTIFYMASK) == HDF_CENTER ? DT_CENTER
+                     : (item.fmt & HDF_JUSTIFYMASK) == HDF_RIGHT ? DT_RIGHT
+                                                                 : DT_LEFT;
+  SetTextColor(dc, ink);
+  SetBkMode(dc, TRANSPARENT);
+  DrawTextW(dc, text, -1, &label,
+            align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+  if (oldFont) SelectObject(dc, oldFont);
+}
+
+LRESULT HeadingsCustomDraw(HWND header, const NMCUSTOMDRAW& draw) {
+  switch (draw.dwDrawStage) {
+    case CDDS_PREPAINT:
+      return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
+    case CDDS_ITEMPREPAINT:
+      PaintHeading(header, draw.hdc, static_cast<int>(draw.dwItemSpec), draw.rc,
+                   draw.uItemState & CDIS_SELECTED);
+      return CDRF_SKIPDEFAULT;
+    case CDDS_POSTPAINT: {
+      // The strip right of the last heading, which the header fills with its own look.
+      RECT client;
+      GetClientRect(header, &client);
+      const int count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+      RECT last{0, 0, 0, 0};
+      if (count > 0) {
+        const auto index =
+            SendMessageW(header, HDM_ORDERTOINDEX, static_cast<WPARAM>(count - 1), 0);
+        SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(&last));
+      }
+      if (last.right < client.right) {
+        const RECT rest{last.right, client.top, client.right, client.bottom};
+        Fill(draw.hdc, rest, GetSysColor(COLOR_BTNFACE));
+        Fill(draw.hdc, RECT{rest.left, rest.bottom - 1, rest.right, rest.bottom},
+             GetSysColor(COLOR_BTNTEXT));
+      }
+      return CDRF_DODEFAULT;
+    }
+  }
+  return CDRF_DODEFAULT;
+}
+
+// The list view's subclass: its header's custom drawing, in high contrast only.
+LRESULT CALLBACK HeadingsProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+  if (msg == WM_NOTIFY && HighContrast()) {
+    const auto& hdr = *reinterpret_cast<const NMHDR*>(lp);
+    if (hdr.code == NM_CUSTOMDRAW && hdr.hwndFrom == ListView_GetHeader(hwnd))
+      return HeadingsCustomDraw(hdr.hwndFrom, *reinterpret_cast<const NMCUSTOMDRAW*>(lp));
+  }
+  return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+}  // namespace
+
+void ColourHeadings(HWND list) {
+  HWND header = list ? ListView_GetHeader(list) : nullptr;
+  if (!header) return;
+  // In high contrast the classic look, which takes the system's colours; the visual style
+  // otherwise. Wine keeps its visual style ("Light") for the header all the same and draws the
+  // headings in the button text on the style's white face: white on white in high contrast
+  // black. So in high contrast the headings are drawn here, with the system's colours, as the
+  // classic look draws them on Windows.
+  if (HighContrast())
+    SetWindowTheme(header, L"", L"");
+  else
+    SetWindowTheme(header, nullptr, nullptr);
+  win::Subclass<&HeadingsProc>(list, kHeadingsSubclassId, 0);
+  InvalidateRect(header, nullptr, TRUE);
 }
 
 std::wstring UiFontFace() {

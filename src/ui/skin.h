@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ui/win/dpi.h"
+#include "ui/design_colours.h"
 #include "ui/win/gdi.h"
 
 namespace orv::skin {
@@ -43,7 +44,7 @@ struct Palette {
 };
 
 inline constexpr Palette kPalette{
-    .window = RGB(0xF6, 0xF7, 0xF9),
+    .window = design::kWindow,
     .band = RGB(0x1F, 0x5F, 0x9E),
     .bandText = RGB(0xFF, 0xFF, 0xFF),
     .text = RGB(0x1F, 0x24, 0x2B),
@@ -70,6 +71,10 @@ const Palette& Colours();
 void RefreshColours();
 // A brush of Colours().window, for WM_CTLCOLOR* answers; the skin keeps it.
 HBRUSH WindowBrush();
+// The column headings of the report list view `list` follow high contrast: there they are
+// drawn in the system's button face and button text, otherwise by the list as usual. Call it
+// once the list is made and again whenever the colours change.
+void ColourHeadings(HWND list);
 
 // Measures at 96 dpi.
 inline constexpr int kCornerRadius = 12;  // window outline
