@@ -38,7 +38,7 @@ rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$pid/status"; }
 server_pid() {
   local s
   for s in $(pgrep wineserver); do
-    tr '\0' '\n' <"/proc/$s/environ" 2>/dev/null | grep -qx "WINEPREFIX=$prefix" && { echo "$s"; return; }
+    tr '\0' '\n' 2>/dev/null <"/proc/$s/environ" | grep -qx "WINEPREFIX=$prefix" && { echo "$s"; return; }
   done
 }
 server=$(server_pid)
