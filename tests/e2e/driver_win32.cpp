@@ -882,7 +882,14 @@ int wmain(int argc, wchar_t** argv) {
     return Fail("the main window did not come to the front with a focused control");
   }
   if (command == L"focus") {
+    // A program the task started may hold the foreground for a moment; Windows gives it back
+    // when that program's window goes. Nothing focused after 3 s is an answer.
     HWND focus = FocusOf(main);
+    for (int i = 0; !focus && i < 60; ++i) {
+      Sleep(50);
+      if (!Sync(main)) break;
+      focus = FocusOf(main);
+    }
     if (!focus) {
       std::fprintf(stderr, "driver: nothing has the focus (foreground %p, main %p)\n",
                    static_cast<void*>(GetForegroundWindow()), static_cast<void*>(main));
